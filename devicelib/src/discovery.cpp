@@ -1,0 +1,245 @@
+#include "discovery.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "dalvex.h"
+#include "log.h"
+#include "platform/platform.h"
+#include "transport.h"
+
+namespace dalvex {
+
+namespace {
+
+constexpr uint64_t kSmallDiskBytes = uint64_t(1) << 30;
+constexpr int kLetterCount = 24;  // 'C' to 'Z'
+constexpr int kStatePresent = 2;
+
+// One entry per letter 'C' + k, as the table readers expect it.
+struct DriveEntry {
+    uint8_t unused0;
+    char serial[11];
+    int32_t state;
+    uint8_t unused16[12];
+};
+static_assert(sizeof(DriveEntry) == 28);
+
+struct LibraryState {
+    char currentPath[kDrivePathSize] = "C:\\";
+    int massStorage = 0;
+    DriveEntry table[kLetterCount] = {};
+    std::mutex tableLock;
+    int attached = 0;
+};
+
+LibraryState& state() {
+    static LibraryState s;
+    return s;
+}
+
+bool isRemovable(char letter) { return platform::driveType(letter) == platform::kDriveRemovable; }
+
+bool describesCamera(const char description[32]) {
+    char head[10];
+    std::memcpy(head, description, 9);
+    head[9] = '\0';
+    return std::memcmp(head, kCameraSignature, 10) == 0;
+}
+
+// Reads one letter's identity with explicit-drive commands, leaving the current drive path and
+// the mass-storage flag alone. Fills the entry when a camera answers.
+void refreshEntry(int index) {
+    DriveEntry entry{};
+    const char letter = static_cast<char>('C' + index);
+    char root[kDrivePathSize];
+    formatDriveRoot(letter, root);
+    if (isRemovable(letter)) {
+        char description[32] = {};
+        if (readCommandFrom(kSubDescription, description, sizeof description, root) &&
+            describesCamera(description)) {
+            char serial[33] = {};
+            readCommandFrom(kSubSerial, serial, 32, root);
+            std::memcpy(entry.serial, serial, sizeof entry.serial - 1);
+            entry.state = kStatePresent;
+        }
+    }
+    std::lock_guard<std::mutex> lock(state().tableLock);
+    state().table[index] = entry;
+}
+
+void refreshTable() {
+    for (int k = 0; k < kLetterCount; ++k) {
+        refreshEntry(k);
+    }
+}
+
+}  // namespace
+
+char* currentDrivePath() { return state().currentPath; }
+int massStorageFlag() { return state().massStorage; }
+
+void resetDiscoveryState() {
+    LibraryState& s = state();
+    std::lock_guard<std::mutex> lock(s.tableLock);
+    std::strcpy(s.currentPath, "C:\\");
+    s.massStorage = 0;
+    std::memset(s.table, 0, sizeof s.table);
+}
+
+bool isSmallDisk(const char* root) {
+    uint32_t mebibytes = 0;
+    if (readCapacityMiB(root, &mebibytes) && mebibytes == 0) {
+        return true;
+    }
+    uint64_t bytes = 0;
+    if (!platform::totalSize(root[0], bytes)) {
+        return false;
+    }
+    return bytes < kSmallDiskBytes;
+}
+
+int queryDescription(char out[32]) {
+    char block[32] = {};
+    if (!readCommand(kSubDescription, block, sizeof block)) {
+        return 0;
+    }
+    std::memcpy(out, block, sizeof block);
+    return 1;
+}
+
+int findCameraDrive(char* letter, ScanMode mode) {
+    LibraryState& s = state();
+    const bool massStorageMode = mode == ScanMode::kMassStorage;
+    const int start = massStorageMode ? static_cast<unsigned char>(*letter) : 'C';
+    const int count = 91 - start;
+    for (int i = 0; i < count; ++i) {
+        const char scanned = static_cast<char>(start + i);
+        char root[kDrivePathSize];
+        formatDriveRoot(scanned, root);
+        if (!isRemovable(scanned)) {
+            continue;
+        }
+        const bool small = isSmallDisk(root);
+        if (!massStorageMode) {
+            if (small) {
+                s.massStorage = 0;
+            } else {
+                dalvexLog("\tDetect a non-empty device.\n");
+            }
+        } else {
+            if (small) {
+                continue;
+            }
+            s.massStorage = 1;
+        }
+
+        char description[32] = {};
+        dalvexLog("Detected a removeable device.\n");
+        std::memcpy(s.currentPath, root, sizeof root);
+        if (!queryDescription(description)) {
+            dalvexLog("[Error] Get device info failed!\n");
+            continue;
+        }
+        description[9] = '\0';
+        dalvexLog("\tdesc:%s, bCheckMSC:%d, drive:%c-%c\n", description, massStorageMode ? 1 : 0,
+                  massStorageMode ? *letter : 0, scanned);
+        if (!describesCamera(description)) {
+            continue;
+        }
+        if (!massStorageMode) {
+            dalvexLog("\tDetected BWC device, %c\n", scanned);
+        } else {
+            if (scanned != *letter) {
+                continue;
+            }
+            dalvexLog("\t\tDetected BWC disk, %c\n", scanned);
+        }
+        *letter = scanned;
+        return 1;
+    }
+    s.currentPath[0] = '\0';
+    return 0;
+}
+
+namespace {
+
+// Load and unload of the library. The table lock is a std::mutex that needs no set-up; the
+// attach flag keeps a second attach from doing anything.
+__attribute__((constructor)) void libraryAttach() {
+    LibraryState& s = state();
+    if (s.attached == 0) {
+        s.attached = 1;
+    }
+}
+
+__attribute__((destructor)) void libraryDetach() { state().attached = 0; }
+
+}  // namespace
+
+}  // namespace dalvex
+
+using namespace dalvex;
+
+extern "C" {
+
+DALVEX_API int TKUSB_IsDevice(void) {
+    char letter = 0;
+    findCameraDrive(&letter, ScanMode::kIdentification);
+    return static_cast<unsigned char>(letter);
+}
+
+DALVEX_API int TKUSB_IsDevice_Ex(void) {
+    refreshTable();
+    std::lock_guard<std::mutex> lock(state().tableLock);
+    for (int k = 0; k < kLetterCount; ++k) {
+        if (state().table[k].state == kStatePresent) {
+            return 'C' + k;
+        }
+    }
+    return 'C' + kLetterCount;
+}
+
+DALVEX_API void TKUSB_DisConnect(void) {}
+
+DALVEX_API int TKUSB_GetDevSerial_Ex(char* serial, int letter) {
+    int l = letter & 0xFF;
+    if (l > 'Z') {
+        l -= 32;
+    }
+    if (l < 'C' || l > 'Z' || serial == nullptr) {
+        return 0;
+    }
+    const int index = l - 'C';
+    refreshEntry(index);
+    std::lock_guard<std::mutex> lock(state().tableLock);
+    std::strcpy(serial, state().table[index].serial);
+    return 1;
+}
+
+DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial) {
+    if (serial == nullptr) {
+        return 0;
+    }
+    refreshTable();
+    const size_t span = std::strlen(serial) >= 8 ? 8 : 6;
+    int matched = -1;
+    {
+        std::lock_guard<std::mutex> lock(state().tableLock);
+        for (int k = 0; k < kLetterCount; ++k) {
+            if (std::strncmp(serial, state().table[k].serial, span) == 0) {
+                matched = k;
+                break;
+            }
+        }
+    }
+    if (matched >= 0) {
+        char root[kDrivePathSize];
+        formatDriveRoot('C' + matched, root);
+        const uint8_t payload = kCopyFinishedByte;
+        writeCommandTo(kSubCopyFinished, &payload, 1, root);
+    }
+    return 1;
+}
+
+}  // extern "C"

@@ -1,0 +1,95 @@
+// Frames of the emulated-drive protocol, shared by the client backend and the camera emulator.
+// One Unix stream connection per opened drive; each request frame is answered by one reply
+// frame. All integers are little-endian.
+//
+// Request: "DVXQ", op (1 SCSI command, 2 total-size query), direction (0 data in, 1 data out),
+//          CDB length, 0, CDB[16] zero-padded, timeout ms u32, data length N u32, N data bytes
+//          when the direction is data out.
+// Reply:   "DVXR", ok (1 the pass-through call succeeded), SCSI status, 0, 0, error code u32,
+//          data length M u32 (bytes moved to the host, at most N; 0 for data out; 8 for op 2),
+//          M data bytes (for op 2 the total size in bytes, u64).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace dalvex::emulated {
+
+constexpr char kRequestMagic[4] = {'D', 'V', 'X', 'Q'};
+constexpr char kReplyMagic[4] = {'D', 'V', 'X', 'R'};
+constexpr size_t kRequestHeaderSize = 32;
+constexpr size_t kReplyHeaderSize = 16;
+// Requests larger than this are refused by both sides; no command moves more than a few KiB.
+constexpr uint32_t kMaxDataLength = 1u << 20;
+
+enum Op : uint8_t { kOpScsi = 1, kOpTotalSize = 2 };
+enum Direction : uint8_t { kDataIn = 0, kDataOut = 1 };
+
+inline void putU32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline uint32_t getU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline void putU64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline uint64_t getU64(const uint8_t* p) {
+    return uint64_t(getU32(p)) | uint64_t(getU32(p + 4)) << 32;
+}
+
+struct RequestHeader {
+    uint8_t op = kOpScsi;
+    uint8_t direction = kDataIn;
+    uint8_t cdbLength = 16;
+    uint8_t cdb[16] = {};
+    uint32_t timeoutMs = 1000;
+    uint32_t dataLength = 0;
+
+    void encode(uint8_t out[kRequestHeaderSize]) const {
+        std::memset(out, 0, kRequestHeaderSize);
+        std::memcpy(out, kRequestMagic, 4);
+        out[4] = op;
+        out[5] = direction;
+        out[6] = cdbLength;
+        std::memcpy(out + 8, cdb, 16);
+        putU32(out + 24, timeoutMs);
+        putU32(out + 28, dataLength);
+    }
+    bool decode(const uint8_t in[kRequestHeaderSize]) {
+        if (std::memcmp(in, kRequestMagic, 4) != 0) return false;
+        op = in[4];
+        direction = in[5];
+        cdbLength = in[6];
+        std::memcpy(cdb, in + 8, 16);
+        timeoutMs = getU32(in + 24);
+        dataLength = getU32(in + 28);
+        return dataLength <= kMaxDataLength;
+    }
+};
+
+struct ReplyHeader {
+    uint8_t ok = 1;
+    uint8_t scsiStatus = 0;
+    uint32_t errorCode = 0;
+    uint32_t dataLength = 0;
+
+    void encode(uint8_t out[kReplyHeaderSize]) const {
+        std::memset(out, 0, kReplyHeaderSize);
+        std::memcpy(out, kReplyMagic, 4);
+        out[4] = ok;
+        out[5] = scsiStatus;
+        putU32(out + 8, errorCode);
+        putU32(out + 12, dataLength);
+    }
+    bool decode(const uint8_t in[kReplyHeaderSize]) {
+        if (std::memcmp(in, kReplyMagic, 4) != 0) return false;
+        ok = in[4];
+        scsiStatus = in[5];
+        errorCode = getU32(in + 8);
+        dataLength = getU32(in + 12);
+        return true;
+    }
+};
+
+}  // namespace dalvex::emulated

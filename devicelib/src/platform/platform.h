@@ -1,0 +1,71 @@
+// The operating-system operations that the transport and the drive scan are written against.
+//
+// Drives are named by letter ('C' to 'Z') as on the system the library was first written for.
+// Which device stands behind a letter is decided by the drive map (drive_map.cpp): the
+// DALVEX_DRIVES variable when it is set, otherwise the backend of this system. Each backend
+// lives in a file of its own; nothing outside this folder knows which system it runs on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace dalvex::platform {
+
+// The pass-through request, the portable twin of SCSI_PASS_THROUGH_DIRECT plus its sense area.
+// The transport fills it; a backend runs it and writes back scsiStatus and dataTransferLength.
+struct PassThroughRequest {
+    uint16_t length = 44;         // size of the structure proper, as sent on Windows
+    uint8_t scsiStatus = 0;       // out: status byte from the device
+    uint8_t pathId = 0;
+    uint8_t targetId = 1;
+    uint8_t lun = 0;
+    uint8_t cdbLength = 16;
+    uint8_t senseInfoLength = 24;
+    uint8_t dataIn = 0;           // 1: device to host, 0: host to device
+    uint32_t dataTransferLength = 0;  // in: the caller's length; out: bytes actually moved
+    uint32_t timeOutValue = 1;    // seconds
+    void* dataBuffer = nullptr;   // read into or written from, in place
+    uint32_t senseInfoOffset = 48;
+    uint8_t cdb[16] = {};
+    uint8_t sense[24] = {};
+};
+
+// An open drive. Backends derive from it; closing is the destructor.
+class DriveHandle {
+public:
+    virtual ~DriveHandle() = default;
+    // Runs one request. Returns true when the pass-through call itself succeeded (the device may
+    // still have answered with a non-zero SCSI status); on false, lastError() tells why.
+    virtual bool pass(PassThroughRequest& request) = 0;
+};
+
+// Drive types, numbered as GetDriveType numbers them.
+enum DriveType : int {
+    kDriveUnknown = 0,
+    kDriveNoRootDir = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+};
+
+// Opens the raw drive of a letter for one command. Returns null when there is no such drive or
+// it cannot be opened (lastError() then holds the reason).
+std::unique_ptr<DriveHandle> openDrive(char letter);
+
+// The error code of the last failed open or pass-through call on this thread, in the system's
+// own numbering (errno on Linux, GetLastError() on Windows).
+uint32_t lastError();
+void setLastError(uint32_t code);
+
+// The type of the drive behind a letter.
+int driveType(char letter);
+
+// The total size in bytes of the drive's medium. False when the size cannot be had.
+bool totalSize(char letter, uint64_t& bytes);
+
+struct LocalTime {
+    int year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+// The local wall-clock time.
+LocalTime localTime();
+
+}  // namespace dalvex::platform

@@ -1,0 +1,118 @@
+#include "camsim/camera_model.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace camsim {
+
+namespace {
+
+constexpr uint8_t kVendorOpcode = 0xB8;
+constexpr uint8_t kReadCapacity10 = 0x25;
+constexpr uint8_t kTestUnitReady = 0x00;
+constexpr uint32_t kBlockLength = 512;
+
+void putBigEndian32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+
+}  // namespace
+
+std::vector<uint8_t> textBlock(const std::string& text, size_t size) {
+    std::vector<uint8_t> block(size, 0);
+    std::memcpy(block.data(), text.data(), std::min(text.size(), size));
+    return block;
+}
+
+void installIdentityHandlers(std::map<uint16_t, CameraModel::Handler>& handlers) {
+    handlers[0xF103] = [](CameraState& s, const Command&) {
+        return Reply{kStatusGood, textBlock(s.description, 32)};
+    };
+    handlers[0xF20F] = [](CameraState& s, const Command&) {
+        return Reply{kStatusGood, textBlock(s.serial, 32)};
+    };
+}
+
+CameraModel::CameraModel() : CameraModel(CameraState{}) {}
+
+CameraModel::CameraModel(CameraState initial) : state_(std::move(initial)) { installHandlers(); }
+
+void CameraModel::installHandlers() {
+    installIdentityHandlers(handlers_);
+    installVendorHandlers(handlers_);
+}
+
+void CameraModel::setHandler(uint16_t subCommand, Handler handler) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    handlers_[subCommand] = std::move(handler);
+}
+
+CameraState CameraModel::snapshot() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return state_;
+}
+
+void CameraModel::clearReceived() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    state_.received.clear();
+}
+
+uint64_t CameraModel::totalSizeBytes() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (state_.massStorage) {
+        return state_.cardCapacityMiB << 20;
+    }
+    return uint64_t(state_.commandDiskBlocks) * kBlockLength;
+}
+
+Reply CameraModel::standardCommand(const Command& command) {
+    Reply reply;
+    switch (command.cdb[0]) {
+        case kTestUnitReady:
+            return reply;
+        case kReadCapacity10: {
+            const uint64_t blocks = state_.massStorage ? (state_.cardCapacityMiB << 20) / kBlockLength
+                                                       : state_.commandDiskBlocks;
+            reply.data.assign(8, 0);
+            const uint64_t lastLba = blocks == 0 ? 0 : blocks - 1;
+            putBigEndian32(reply.data.data(), uint32_t(std::min<uint64_t>(lastLba, 0xFFFFFFFFu)));
+            putBigEndian32(reply.data.data() + 4, kBlockLength);
+            return reply;
+        }
+        default:
+            reply.status = kStatusCheckCondition;
+            return reply;
+    }
+}
+
+Reply CameraModel::execute(const Command& command) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Reply reply;
+    if (command.cdb[0] != kVendorOpcode) {
+        reply = standardCommand(command);
+    } else {
+        const uint16_t sub = command.subCommand();
+        CameraState::Received record{sub, command.dataIn, command.length, {}};
+        if (!command.dataIn && command.dataOut != nullptr) {
+            record.payload.assign(command.dataOut, command.dataOut + command.length);
+        }
+        state_.received.push_back(std::move(record));
+        auto it = handlers_.find(sub);
+        if (!state_.isCamera || it == handlers_.end() || command.cdb[1] != 0) {
+            reply.status = kStatusCheckCondition;
+        } else {
+            reply = it->second(state_, command);
+        }
+    }
+    if (!command.dataIn) {
+        reply.data.clear();
+    } else if (reply.data.size() > command.length) {
+        reply.data.resize(command.length);
+    }
+    return reply;
+}
+
+}  // namespace camsim

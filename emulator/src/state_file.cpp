@@ -1,0 +1,94 @@
+#include "camsim/state_file.h"
+
+#include <json/json.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace camsim {
+
+namespace {
+
+std::string toHex(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (uint8_t b : bytes) {
+        out.push_back(digits[b >> 4]);
+        out.push_back(digits[b & 15]);
+    }
+    return out;
+}
+
+bool fromHex(const std::string& text, std::vector<uint8_t>& bytes) {
+    if (text.size() % 2) return false;
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        unsigned v = 0;
+        if (std::sscanf(text.c_str() + i, "%2x", &v) != 1) return false;
+        bytes.push_back(uint8_t(v));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool loadState(const std::string& path, CameraState& state) {
+    std::ifstream in(path);
+    if (!in) return access(path.c_str(), F_OK) != 0;  // absent: keep the defaults
+    Json::Value root;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    if (!Json::parseFromStream(builder, in, &root, &errors) || !root.isObject()) return false;
+    state.description = root.get("description", state.description).asString();
+    state.serial = root.get("serial", state.serial).asString();
+    state.firmware = root.get("firmware", state.firmware).asString();
+    state.buildVersion = root.get("buildVersion", state.buildVersion).asString();
+    state.modelCode = uint8_t(root.get("modelCode", state.modelCode).asUInt());
+    state.wifiFlag = uint8_t(root.get("wifiFlag", state.wifiFlag).asUInt());
+    state.noCmsFlag = uint8_t(root.get("noCmsFlag", state.noCmsFlag).asUInt());
+    state.cardCapacityMiB = root.get("cardCapacityMiB", Json::UInt64(state.cardCapacityMiB)).asUInt64();
+    const Json::Value& records = root["records"];
+    if (records.isObject()) {
+        for (const auto& name : records.getMemberNames()) {
+            std::vector<uint8_t> bytes;
+            if (!fromHex(records[name].asString(), bytes)) return false;
+            state.records[uint16_t(std::stoul(name, nullptr, 16))] = bytes;
+        }
+    }
+    return true;
+}
+
+bool saveState(const std::string& path, const CameraState& state) {
+    Json::Value root;
+    root["description"] = state.description;
+    root["serial"] = state.serial;
+    root["firmware"] = state.firmware;
+    root["buildVersion"] = state.buildVersion;
+    root["modelCode"] = state.modelCode;
+    root["wifiFlag"] = state.wifiFlag;
+    root["noCmsFlag"] = state.noCmsFlag;
+    root["cardCapacityMiB"] = Json::UInt64(state.cardCapacityMiB);
+    Json::Value records(Json::objectValue);
+    for (const auto& [sub, bytes] : state.records) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%04X", sub);
+        records[name] = toHex(bytes);
+    }
+    root["records"] = records;
+
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        if (!out) return false;
+        Json::StreamWriterBuilder writer;
+        out << Json::writeString(writer, root) << "\n";
+        out.flush();
+        if (!out) return false;
+    }
+    return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace camsim
