@@ -38,7 +38,9 @@ LibraryState& state() {
     return s;
 }
 
-bool isRemovable(char letter) { return platform::driveType(letter) == platform::kDriveRemovable; }
+bool isRemovable(char letter) {
+    return platform::driveType(letter) == platform::kDriveRemovable;
+}
 
 bool describesCamera(const char description[32]) {
     char head[10];
@@ -76,8 +78,12 @@ void refreshTable() {
 
 }  // namespace
 
-char* currentDrivePath() { return state().currentPath; }
-int massStorageFlag() { return state().massStorage; }
+char* currentDrivePath() {
+    return state().currentPath;
+}
+int massStorageFlag() {
+    return state().massStorage;
+}
 
 void resetDiscoveryState() {
     LibraryState& s = state();
@@ -173,7 +179,9 @@ __attribute__((constructor)) void libraryAttach() {
     }
 }
 
-__attribute__((destructor)) void libraryDetach() { state().attached = 0; }
+__attribute__((destructor)) void libraryDetach() {
+    state().attached = 0;
+}
 
 }  // namespace
 

@@ -38,7 +38,9 @@ void installIdentityHandlers(std::map<uint16_t, CameraModel::Handler>& handlers)
 
 CameraModel::CameraModel() : CameraModel(CameraState{}) {}
 
-CameraModel::CameraModel(CameraState initial) : state_(std::move(initial)) { installHandlers(); }
+CameraModel::CameraModel(CameraState initial) : state_(std::move(initial)) {
+    installHandlers();
+}
 
 void CameraModel::installHandlers() {
     installIdentityHandlers(handlers_);
@@ -74,8 +76,9 @@ Reply CameraModel::standardCommand(const Command& command) {
         case kTestUnitReady:
             return reply;
         case kReadCapacity10: {
-            const uint64_t blocks = state_.massStorage ? (state_.cardCapacityMiB << 20) / kBlockLength
-                                                       : state_.commandDiskBlocks;
+            const uint64_t blocks = state_.massStorage
+                                        ? (state_.cardCapacityMiB << 20) / kBlockLength
+                                        : state_.commandDiskBlocks;
             reply.data.assign(8, 0);
             const uint64_t lastLba = blocks == 0 ? 0 : blocks - 1;
             putBigEndian32(reply.data.data(), uint32_t(std::min<uint64_t>(lastLba, 0xFFFFFFFFu)));

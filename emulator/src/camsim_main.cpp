@@ -21,7 +21,9 @@ namespace {
 
 volatile sig_atomic_t g_stop = 0;
 
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+    g_stop = 1;
+}
 
 void usage() {
     std::fprintf(stderr,
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "camsim: cannot listen on %s\n", socketPath.c_str());
         return 1;
     }
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -105,6 +107,7 @@ int main(int argc, char** argv) {
         }
     }
     server.stop();
-    if (!stateFile.empty()) camsim::saveState(stateFile, model.snapshot());
+    if (!stateFile.empty())
+        camsim::saveState(stateFile, model.snapshot());
     return 0;
 }

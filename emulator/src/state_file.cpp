@@ -23,11 +23,13 @@ std::string toHex(const std::vector<uint8_t>& bytes) {
 }
 
 bool fromHex(const std::string& text, std::vector<uint8_t>& bytes) {
-    if (text.size() % 2) return false;
+    if (text.size() % 2)
+        return false;
     bytes.clear();
     for (size_t i = 0; i < text.size(); i += 2) {
         unsigned v = 0;
-        if (std::sscanf(text.c_str() + i, "%2x", &v) != 1) return false;
+        if (std::sscanf(text.c_str() + i, "%2x", &v) != 1)
+            return false;
         bytes.push_back(uint8_t(v));
     }
     return true;
@@ -37,11 +39,13 @@ bool fromHex(const std::string& text, std::vector<uint8_t>& bytes) {
 
 bool loadState(const std::string& path, CameraState& state) {
     std::ifstream in(path);
-    if (!in) return access(path.c_str(), F_OK) != 0;  // absent: keep the defaults
+    if (!in)
+        return access(path.c_str(), F_OK) != 0;  // absent: keep the defaults
     Json::Value root;
     Json::CharReaderBuilder builder;
     std::string errors;
-    if (!Json::parseFromStream(builder, in, &root, &errors) || !root.isObject()) return false;
+    if (!Json::parseFromStream(builder, in, &root, &errors) || !root.isObject())
+        return false;
     state.description = root.get("description", state.description).asString();
     state.serial = root.get("serial", state.serial).asString();
     state.firmware = root.get("firmware", state.firmware).asString();
@@ -49,12 +53,14 @@ bool loadState(const std::string& path, CameraState& state) {
     state.modelCode = uint8_t(root.get("modelCode", state.modelCode).asUInt());
     state.wifiFlag = uint8_t(root.get("wifiFlag", state.wifiFlag).asUInt());
     state.noCmsFlag = uint8_t(root.get("noCmsFlag", state.noCmsFlag).asUInt());
-    state.cardCapacityMiB = root.get("cardCapacityMiB", Json::UInt64(state.cardCapacityMiB)).asUInt64();
+    state.cardCapacityMiB =
+        root.get("cardCapacityMiB", Json::UInt64(state.cardCapacityMiB)).asUInt64();
     const Json::Value& records = root["records"];
     if (records.isObject()) {
         for (const auto& name : records.getMemberNames()) {
             std::vector<uint8_t> bytes;
-            if (!fromHex(records[name].asString(), bytes)) return false;
+            if (!fromHex(records[name].asString(), bytes))
+                return false;
             state.records[uint16_t(std::stoul(name, nullptr, 16))] = bytes;
         }
     }
@@ -82,11 +88,13 @@ bool saveState(const std::string& path, const CameraState& state) {
     const std::string temporary = path + ".tmp";
     {
         std::ofstream out(temporary, std::ios::trunc);
-        if (!out) return false;
+        if (!out)
+            return false;
         Json::StreamWriterBuilder writer;
         out << Json::writeString(writer, root) << "\n";
         out.flush();
-        if (!out) return false;
+        if (!out)
+            return false;
     }
     return std::rename(temporary.c_str(), path.c_str()) == 0;
 }

@@ -3,6 +3,8 @@
 
 namespace camsim {
 
-void installVendorHandlers(std::map<uint16_t, CameraModel::Handler>& handlers) { (void)handlers; }
+void installVendorHandlers(std::map<uint16_t, CameraModel::Handler>& handlers) {
+    (void)handlers;
+}
 
 }  // namespace camsim

@@ -19,8 +19,12 @@ thread_local uint32_t t_lastError = 0;
 constexpr std::string_view kUnixPrefix = "unix:";
 }  // namespace
 
-uint32_t lastError() { return t_lastError; }
-void setLastError(uint32_t code) { t_lastError = code; }
+uint32_t lastError() {
+    return t_lastError;
+}
+void setLastError(uint32_t code) {
+    t_lastError = code;
+}
 
 DriveTarget lookupDriveMap(const char* mapText, char letter) {
     DriveTarget target;

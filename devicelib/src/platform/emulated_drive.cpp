@@ -32,7 +32,8 @@ int64_t monotonicMs() {
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             setLastError(n < 0 ? uint32_t(errno) : uint32_t(EPIPE));
             return false;
@@ -53,14 +54,17 @@ bool readAll(int fd, uint8_t* data, size_t size, int64_t deadline) {
         }
         pollfd p{fd, POLLIN, 0};
         int r = ::poll(&p, 1, int(left));
-        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && errno == EINTR)
+            continue;
         if (r < 0) {
             setLastError(uint32_t(errno));
             return false;
         }
-        if (r == 0) continue;  // loop re-checks the deadline
+        if (r == 0)
+            continue;  // loop re-checks the deadline
         ssize_t n = ::recv(fd, data, size, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
         if (n <= 0) {
             setLastError(n < 0 ? uint32_t(errno) : uint32_t(ECONNRESET));
             return false;
@@ -93,7 +97,7 @@ int connectSocket(const std::string& path) {
 }
 
 class EmulatedDrive final : public DriveHandle {
-public:
+  public:
     explicit EmulatedDrive(int fd) : fd_(fd) {}
     ~EmulatedDrive() override { ::close(fd_); }
 
@@ -137,20 +141,22 @@ public:
         return true;
     }
 
-private:
+  private:
     // Sends one frame and receives its reply; data in is copied into data (at most the request's
     // length), bytes the reply did not carry are left as they were.
     bool exchange(const RequestHeader& header, uint8_t* data, ReplyHeader& reply) {
         const int64_t deadline = monotonicMs() + std::max<uint32_t>(header.timeoutMs, 1);
         uint8_t head[kRequestHeaderSize];
         header.encode(head);
-        if (!writeAll(fd_, head, sizeof head)) return false;
+        if (!writeAll(fd_, head, sizeof head))
+            return false;
         if (header.op == kOpScsi && header.direction == kDataOut && header.dataLength > 0 &&
             !writeAll(fd_, data, header.dataLength)) {
             return false;
         }
         uint8_t replyHead[kReplyHeaderSize];
-        if (!readAll(fd_, replyHead, sizeof replyHead, deadline)) return false;
+        if (!readAll(fd_, replyHead, sizeof replyHead, deadline))
+            return false;
         if (!reply.decode(replyHead)) {
             setLastError(EPROTO);
             return false;
@@ -162,7 +168,8 @@ private:
         }
         if (reply.dataLength > 0) {
             std::vector<uint8_t> incoming(reply.dataLength);
-            if (!readAll(fd_, incoming.data(), incoming.size(), deadline)) return false;
+            if (!readAll(fd_, incoming.data(), incoming.size(), deadline))
+                return false;
             std::memcpy(data, incoming.data(), incoming.size());
         }
         return true;
@@ -175,18 +182,20 @@ private:
 
 std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& socketPath) {
     int fd = connectSocket(socketPath);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+        return nullptr;
     return std::make_unique<EmulatedDrive>(fd);
 }
 
 bool emulatedDriveExists(const std::string& socketPath) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(socketPath.c_str(), &st) == 0;
 }
 
 bool emulatedTotalSize(const std::string& socketPath, uint64_t& bytes) {
     int fd = connectSocket(socketPath);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     EmulatedDrive drive(fd);
     return drive.queryTotalSize(bytes);
 }

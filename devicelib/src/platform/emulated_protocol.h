@@ -26,13 +26,15 @@ enum Op : uint8_t { kOpScsi = 1, kOpTotalSize = 2 };
 enum Direction : uint8_t { kDataIn = 0, kDataOut = 1 };
 
 inline void putU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 inline uint32_t getU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 inline void putU64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 inline uint64_t getU64(const uint8_t* p) {
     return uint64_t(getU32(p)) | uint64_t(getU32(p + 4)) << 32;
@@ -57,7 +59,8 @@ struct RequestHeader {
         putU32(out + 28, dataLength);
     }
     bool decode(const uint8_t in[kRequestHeaderSize]) {
-        if (std::memcmp(in, kRequestMagic, 4) != 0) return false;
+        if (std::memcmp(in, kRequestMagic, 4) != 0)
+            return false;
         op = in[4];
         direction = in[5];
         cdbLength = in[6];
@@ -83,7 +86,8 @@ struct ReplyHeader {
         putU32(out + 12, dataLength);
     }
     bool decode(const uint8_t in[kReplyHeaderSize]) {
-        if (std::memcmp(in, kReplyMagic, 4) != 0) return false;
+        if (std::memcmp(in, kReplyMagic, 4) != 0)
+            return false;
         ok = in[4];
         scsiStatus = in[5];
         errorCode = getU32(in + 8);

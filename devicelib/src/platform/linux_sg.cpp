@@ -33,7 +33,9 @@ constexpr unsigned kDriverMask = 0x0F;     // driver byte without the suggestion
 constexpr unsigned kDriverSense = 0x08;    // sense data came back: not an error in itself
 constexpr unsigned kDriverTimeOut = 0x06;  // DRIVER_TIMEOUT
 
-int realIoctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
+int realIoctl(int fd, unsigned long request, void* arg) {
+    return ::ioctl(fd, request, arg);
+}
 
 IoctlFunction g_ioctl = realIoctl;
 
@@ -41,7 +43,9 @@ const char* kSysBlock = "/sys/block";
 
 }  // namespace
 
-void setIoctlForTesting(IoctlFunction function) { g_ioctl = function ? function : realIoctl; }
+void setIoctlForTesting(IoctlFunction function) {
+    g_ioctl = function ? function : realIoctl;
+}
 
 void buildSgIo(PassThroughRequest& request, sg_io_hdr_t& hdr) {
     std::memset(&hdr, 0, sizeof hdr);
@@ -94,11 +98,13 @@ std::vector<std::string> usbDisks(const std::string& sysBlock) {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(sysBlock, ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind("sd", 0) != 0) continue;
+        if (name.rfind("sd", 0) != 0)
+            continue;
         std::error_code rc;
         // The disk's device path runs through a USB interface when it is a USB disk.
         const std::string real = std::filesystem::canonical(entry.path(), rc).string();
-        if (rc || real.find("/usb") == std::string::npos) continue;
+        if (rc || real.find("/usb") == std::string::npos)
+            continue;
         disks.push_back(name);
     }
     std::sort(disks.begin(), disks.end(), [](const std::string& a, const std::string& b) {
@@ -120,7 +126,8 @@ namespace {
 
 // The disk name behind a letter, or empty.
 std::string diskOfLetter(char letter) {
-    if (letter < kFirstUsbLetter || letter > 'Z') return {};
+    if (letter < kFirstUsbLetter || letter > 'Z')
+        return {};
     const auto disks = usbDisks(kSysBlock);
     const size_t index = size_t(letter - kFirstUsbLetter);
     return index < disks.size() ? disks[index] : std::string();
@@ -132,7 +139,8 @@ std::string diskOfDevicePath(const std::string& devicePath) {
     const std::string name = std::filesystem::path(devicePath).filename().string();
     if (name.rfind("sg", 0) == 0) {
         std::error_code ec;
-        const auto block = std::filesystem::path("/sys/class/scsi_generic") / name / "device" / "block";
+        const auto block =
+            std::filesystem::path("/sys/class/scsi_generic") / name / "device" / "block";
         for (const auto& entry : std::filesystem::directory_iterator(block, ec)) {
             return entry.path().filename().string();
         }
@@ -142,21 +150,23 @@ std::string diskOfDevicePath(const std::string& devicePath) {
 }
 
 bool sysfsSize(const std::string& disk, uint64_t& bytes) {
-    if (disk.empty()) return false;
+    if (disk.empty())
+        return false;
     std::ifstream in(std::string(kSysBlock) + "/" + disk + "/size");
     unsigned long long sectors = 0;
-    if (!(in >> sectors) || sectors == 0) return false;
+    if (!(in >> sectors) || sectors == 0)
+        return false;
     bytes = uint64_t(sectors) * 512;  // sysfs counts 512-byte sectors whatever the block size
     return true;
 }
 
 class SgDrive final : public DriveHandle {
-public:
+  public:
     explicit SgDrive(int fd) : fd_(fd) {}
     ~SgDrive() override { ::close(fd_); }
     bool pass(PassThroughRequest& request) override { return runSgIo(fd_, request); }
 
-private:
+  private:
     int fd_;
 };
 
@@ -182,7 +192,7 @@ std::unique_ptr<DriveHandle> openDevicePath(const std::string& devicePath) {
 }
 
 bool devicePathExists(const std::string& devicePath) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(devicePath.c_str(), &st) == 0;
 }
 
@@ -212,8 +222,9 @@ LocalTime localTime() {
     clock_gettime(CLOCK_REALTIME, &ts);
     tm local{};
     localtime_r(&ts.tv_sec, &local);
-    return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_wday, local.tm_mday,
-                     local.tm_hour,        local.tm_min,     local.tm_sec,  int(ts.tv_nsec / 1000000)};
+    return LocalTime{
+        local.tm_year + 1900, local.tm_mon + 1, local.tm_wday, local.tm_mday,
+        local.tm_hour,        local.tm_min,     local.tm_sec,  int(ts.tv_nsec / 1000000)};
 }
 
 }  // namespace dalvex::platform

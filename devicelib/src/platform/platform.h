@@ -14,17 +14,17 @@ namespace dalvex::platform {
 // The pass-through request, the portable twin of SCSI_PASS_THROUGH_DIRECT plus its sense area.
 // The transport fills it; a backend runs it and writes back scsiStatus and dataTransferLength.
 struct PassThroughRequest {
-    uint16_t length = 44;         // size of the structure proper, as sent on Windows
-    uint8_t scsiStatus = 0;       // out: status byte from the device
+    uint16_t length = 44;    // size of the structure proper, as sent on Windows
+    uint8_t scsiStatus = 0;  // out: status byte from the device
     uint8_t pathId = 0;
     uint8_t targetId = 1;
     uint8_t lun = 0;
     uint8_t cdbLength = 16;
     uint8_t senseInfoLength = 24;
-    uint8_t dataIn = 0;           // 1: device to host, 0: host to device
+    uint8_t dataIn = 0;               // 1: device to host, 0: host to device
     uint32_t dataTransferLength = 0;  // in: the caller's length; out: bytes actually moved
-    uint32_t timeOutValue = 1;    // seconds
-    void* dataBuffer = nullptr;   // read into or written from, in place
+    uint32_t timeOutValue = 1;        // seconds
+    void* dataBuffer = nullptr;       // read into or written from, in place
     uint32_t senseInfoOffset = 48;
     uint8_t cdb[16] = {};
     uint8_t sense[24] = {};
@@ -32,7 +32,7 @@ struct PassThroughRequest {
 
 // An open drive. Backends derive from it; closing is the destructor.
 class DriveHandle {
-public:
+  public:
     virtual ~DriveHandle() = default;
     // Runs one request. Returns true when the pass-through call itself succeeded (the device may
     // still have answered with a non-zero SCSI status); on false, lastError() tells why.

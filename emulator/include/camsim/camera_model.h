@@ -27,8 +27,8 @@ struct Reply {
 struct Command {
     uint8_t cdb[16] = {};
     bool dataIn = true;
-    uint32_t length = 0;                // requested transfer length
-    const uint8_t* dataOut = nullptr;   // host-to-camera bytes (length of them)
+    uint32_t length = 0;               // requested transfer length
+    const uint8_t* dataOut = nullptr;  // host-to-camera bytes (length of them)
     uint16_t subCommand() const { return uint16_t(cdb[2] | (cdb[3] << 8)); }
 };
 
@@ -47,9 +47,9 @@ struct CameraState {
     uint8_t noCmsFlag = 0;
     uint16_t version = 0x0105;
     // Storage
-    uint32_t commandDiskBlocks = 64;     // the command disk: 64 blocks of 512 bytes
-    uint64_t cardCapacityMiB = 32768;    // the card behind it (32 GiB)
-    bool massStorage = false;            // the card is exposed instead of the command disk
+    uint32_t commandDiskBlocks = 64;   // the command disk: 64 blocks of 512 bytes
+    uint64_t cardCapacityMiB = 32768;  // the card behind it (32 GiB)
+    bool massStorage = false;          // the card is exposed instead of the command disk
 
     // Every record a setter stores, by the sub-command that reads it back.
     std::map<uint16_t, std::vector<uint8_t>> records;
@@ -65,7 +65,7 @@ struct CameraState {
 };
 
 class CameraModel {
-public:
+  public:
     using Handler = std::function<Reply(CameraState&, const Command&)>;
 
     CameraModel();
@@ -87,7 +87,7 @@ public:
     CameraState snapshot();
     void clearReceived();
 
-private:
+  private:
     void installHandlers();
     Reply standardCommand(const Command& command);
 

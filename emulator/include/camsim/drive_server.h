@@ -26,7 +26,7 @@ enum class Fault {
 };
 
 class DriveServer {
-public:
+  public:
     DriveServer(CameraModel& model, std::string socketPath);
     ~DriveServer();
     DriveServer(const DriveServer&) = delete;
@@ -48,7 +48,7 @@ public:
     const std::string& socketPath() const { return path_; }
     uint64_t commandsServed() const { return served_.load(); }
 
-private:
+  private:
     void acceptLoop();
     void serveConnection(int fd);
     bool bindSocket();

@@ -1,0 +1,331 @@
+// The vendor command transport and the emulated-drive client, against a scripted peer that
+// records every byte the library sends, and against the camera emulator.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "discovery.h"
+#include "platform/drive_map.h"
+#include "platform/emulated_protocol.h"
+#include "support/emulated_cameras.h"
+#include "transport.h"
+
+using namespace std::string_literals;
+using testsupport::EmulatedDrives;
+using testsupport::StderrCapture;
+
+namespace {
+
+// A peer that accepts one connection, records one request frame and answers with a scripted
+// reply frame (raw bytes, so that broken frames can be sent too).
+class ScriptedPeer {
+  public:
+    explicit ScriptedPeer(std::vector<uint8_t> reply) : reply_(std::move(reply)) {
+        char pattern[] = "/tmp/dalvex-peer-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        path_ = dir_ + "/peer.sock";
+        listen_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strcpy(addr.sun_path, path_.c_str());
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(listen_, 1);
+        thread_ = std::thread([this] { serve(); });
+        setenv("DALVEX_DRIVES", ("E=unix:" + path_).c_str(), 1);
+    }
+    ~ScriptedPeer() {
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listen_);
+        ::unlink(path_.c_str());
+        ::rmdir(dir_.c_str());
+        unsetenv("DALVEX_DRIVES");
+    }
+    const std::vector<uint8_t>& request() {
+        if (thread_.joinable())
+            thread_.join();
+        return request_;
+    }
+
+  private:
+    void serve() {
+        int fd = ::accept(listen_, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        uint8_t head[32];
+        if (::recv(fd, head, sizeof head, MSG_WAITALL) == 32) {
+            request_.assign(head, head + 32);
+            const uint32_t n = dalvex::emulated::getU32(head + 28);
+            if (head[5] == 1 && n > 0) {
+                std::vector<uint8_t> data(n);
+                ::recv(fd, data.data(), n, MSG_WAITALL);
+                request_.insert(request_.end(), data.begin(), data.end());
+            }
+            ::send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+        }
+        ::close(fd);
+    }
+
+    std::vector<uint8_t> reply_;
+    std::string dir_, path_;
+    int listen_ = -1;
+    std::vector<uint8_t> request_;
+    std::thread thread_;
+};
+
+std::vector<uint8_t> replyFrame(uint8_t ok, uint8_t status, uint32_t error,
+                                const std::vector<uint8_t>& data) {
+    dalvex::emulated::ReplyHeader header;
+    header.ok = ok;
+    header.scsiStatus = status;
+    header.errorCode = error;
+    header.dataLength = uint32_t(data.size());
+    std::vector<uint8_t> frame(16);
+    header.encode(frame.data());
+    frame.insert(frame.end(), data.begin(), data.end());
+    return frame;
+}
+
+TEST(VendorCdb, LayoutOfSubCommands) {
+    struct Case {
+        uint16_t sub;
+        uint8_t low, high;
+    } cases[] = {{0x3201, 0x01, 0x32}, {0xF103, 0x03, 0xF1}, {0xF23F, 0x3F, 0xF2}};
+    for (const auto& c : cases) {
+        uint8_t cdb[16];
+        std::memset(cdb, 0xEE, sizeof cdb);
+        dalvex::buildVendorCdb(c.sub, cdb);
+        const uint8_t expected[16] = {0xB8, 0x00, c.low, c.high};
+        EXPECT_EQ(std::memcmp(cdb, expected, 16), 0) << std::hex << c.sub;
+    }
+}
+
+TEST(EmulatedClient, WriteSendsTheExactFrame) {
+    ScriptedPeer peer(replyFrame(1, 0, 0, {}));
+    const uint8_t payload[3] = {0x61, 0x62, 0x63};
+    EXPECT_EQ(dalvex::writeCommandTo(0x3201, payload, 3, "E:\\"), 1);
+    const std::vector<uint8_t> expected = {'D',  'V',  'X',  'Q',  1, 1, 16, 0,  // op, dir, cdb len
+                                           0xB8, 0x00, 0x01, 0x32, 0, 0, 0,  0,
+                                           0,    0,    0,    0,    0, 0, 0,  0,  // CDB
+                                           0xE8, 0x03, 0,    0,                  // 1000 ms
+                                           3,    0,    0,    0,                  // length
+                                           0x61, 0x62, 0x63};
+    EXPECT_EQ(peer.request(), expected);
+}
+
+TEST(EmulatedClient, ReadFrameCarriesNoData) {
+    ScriptedPeer peer(replyFrame(1, 0, 0, {1, 2}));
+    uint8_t block[2] = {};
+    EXPECT_EQ(dalvex::readCommandFrom(0xF103, block, 2, "E:\\"), 1);
+    ASSERT_EQ(peer.request().size(), 32u);
+    EXPECT_EQ(peer.request()[5], 0);  // data in
+    EXPECT_EQ(block[0], 1);
+    EXPECT_EQ(block[1], 2);
+}
+
+TEST(EmulatedClient, ShortReadLeavesTheRestOfTheBlock) {
+    ScriptedPeer peer(replyFrame(1, 0, 0, {'A', 'B'}));
+    char block[6] = {'x', 'x', 'x', 'x', 'x', '\0'};
+    EXPECT_EQ(dalvex::readCommandFrom(0xF20F, block, 5, "E:\\"), 1);
+    EXPECT_STREQ(block, "ABxxx");
+}
+
+TEST(EmulatedClient, BrokenReplyFramesFailThePassThrough) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> reply;
+    };
+    std::vector<uint8_t> badMagic = replyFrame(1, 0, 0, {});
+    badMagic[0] = 'X';
+    std::vector<uint8_t> tooLong = replyFrame(1, 0, 0, {1, 2, 3, 4, 5});
+    std::vector<uint8_t> truncated = replyFrame(1, 0, 0, {});
+    truncated.resize(7);
+    const Case cases[] = {{"bad magic", badMagic},
+                          {"more data than asked", tooLong},
+                          {"truncated header", truncated},
+                          {"nothing at all", {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer(c.reply);
+        uint8_t block[4] = {9, 9, 9, 9};
+        StderrCapture log;
+        EXPECT_EQ(dalvex::readCommandFrom(0xF206, block, 4, "E:\\"), 0);
+        EXPECT_EQ(block[0], 9);
+        EXPECT_EQ(log.text().rfind("Send command failed!error code = 0x", 0), 0u);
+    }
+}
+
+class TransportTest : public ::testing::Test {
+  protected:
+    void SetUp() override { dalvex::resetDiscoveryState(); }
+    EmulatedDrives drives;
+};
+
+TEST_F(TransportTest, ResultRulesOfReadsAndWrites) {
+    drives.add('E');
+    struct Case {
+        const char* name;
+        camsim::Fault fault;
+        int read, write;
+        int status;
+        const char* log;
+    } cases[] = {
+        {"good", camsim::Fault::kNone, 1, 1, 0, ""},
+        {"check condition", camsim::Fault::kRefuse, 1, 0, 2, ""},
+        {"pass-through failure", camsim::Fault::kPassFail, 0, 0, -1,
+         "Send command failed!error code = 0x1f \r\n"},
+        {"connection dropped", camsim::Fault::kDrop, 0, 0, -1,
+         "Send command failed!error code = 0x68 \r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        char serial[8] = "untouch";
+        drives.server('E').injectFault(c.fault, 1);
+        StderrCapture readLog;
+        EXPECT_EQ(dalvex::readCommandFrom(0xF20F, serial, 7, "E:\\"), c.read);
+        EXPECT_EQ(readLog.text(), c.log);
+        if (c.fault != camsim::Fault::kNone) {
+            EXPECT_STREQ(serial, "untouch");  // nothing came back: the block is as it was
+        }
+
+        const uint8_t byte = 0x61;
+        drives.server('E').injectFault(c.fault, 1);
+        StderrCapture writeLog;
+        EXPECT_EQ(dalvex::writeCommandTo(0xF103, &byte, 1, "E:\\"), c.write);
+        EXPECT_EQ(writeLog.text(), c.log);
+
+        uint8_t cdb[16];
+        dalvex::buildVendorCdb(0xF103, cdb);
+        int status = 99;
+        drives.server('E').injectFault(c.fault, 1);
+        StderrCapture quiet;
+        dalvex::sendCommand("E:\\", 0, cdb, serial, 7, &status);
+        EXPECT_EQ(status, c.status);
+    }
+}
+
+TEST_F(TransportTest, CurrentDrivePathIsTheTarget) {
+    drives.add('F');
+    char letter = 0;
+    {
+        StderrCapture quiet;
+        ASSERT_EQ(dalvex::findCameraDrive(&letter, dalvex::ScanMode::kIdentification), 1);
+    }
+    drives.model('F').clearReceived();
+    char serial[33] = {};
+    EXPECT_EQ(dalvex::readCommand(0xF20F, serial, 32), 1);
+    EXPECT_STREQ(serial, "EMU0000001");
+    const auto received = drives.model('F').snapshot().received;
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].subCommand, 0xF20F);
+    EXPECT_TRUE(received[0].dataIn);
+    EXPECT_EQ(received[0].length, 32u);
+}
+
+TEST_F(TransportTest, OpenFailures) {
+    drives.addEmpty('G');
+    const char* paths[] = {"", "G:\\", "Q:\\"};
+    for (const char* path : paths) {
+        SCOPED_TRACE(path);
+        uint8_t cdb[16];
+        dalvex::buildVendorCdb(0xF103, cdb);
+        uint8_t block[4] = {};
+        int status = 7;
+        StderrCapture log;
+        EXPECT_EQ(dalvex::sendCommand(path, 0, cdb, block, 4, &status), 0);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(log.text(), "Get handle failed\r\n");
+    }
+    // The current drive path is empty after a failed scan: commands without a letter fail.
+    char letter = 0;
+    dalvex::findCameraDrive(&letter, dalvex::ScanMode::kIdentification);
+    uint8_t block[4] = {};
+    StderrCapture log;
+    EXPECT_EQ(dalvex::readCommand(0xF103, block, 4), 0);
+    EXPECT_EQ(log.text(), "Get handle failed\r\n");
+}
+
+TEST_F(TransportTest, SilentCameraFailsAfterAboutOneSecond) {
+    drives.add('E');
+    drives.server('E').injectFault(camsim::Fault::kSilent, 1);
+    uint8_t block[4] = {};
+    StderrCapture log;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(dalvex::readCommandFrom(0xF20F, block, 4, "E:\\"), 0);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(log.text(), "Send command failed!error code = 0x6e \r\n");  // ETIMEDOUT
+    // Not a timing assertion: the call must simply have waited for the time-out, not given up
+    // at once, and must have come back.
+    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
+}
+
+TEST_F(TransportTest, ReadCapacityInMebibytes) {
+    struct Case {
+        const char* name;
+        camsim::CameraState state;
+        uint32_t mebibytes;
+    };
+    auto disk = [](uint32_t blocks) {
+        camsim::CameraState s;
+        s.commandDiskBlocks = blocks;
+        return s;
+    };
+    auto card = [](uint64_t mib) {
+        camsim::CameraState s;
+        s.massStorage = true;
+        s.cardCapacityMiB = mib;
+        return s;
+    };
+    const Case cases[] = {
+        {"1023 blocks", disk(1023), 0},
+        {"1024 blocks", disk(1024), 0},  // 1 unit of 1024 blocks of 512 bytes = 0.5 MiB
+        {"2048 blocks", disk(2048), 1},
+        {"32 GiB card", card(32768), 32768},
+        {"last LBA 0xFFFFFFFF wraps to 0 blocks", card(2097152), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives.add('E', c.state);
+        uint32_t mebibytes = 12345;
+        EXPECT_EQ(dalvex::readCapacityMiB("E:\\", &mebibytes), 1);
+        EXPECT_EQ(mebibytes, c.mebibytes);
+    }
+    drives.server('E').injectFault(camsim::Fault::kPassFail, 1);
+    uint32_t mebibytes = 12345;
+    StderrCapture quiet;
+    EXPECT_EQ(dalvex::readCapacityMiB("E:\\", &mebibytes), 0);
+    EXPECT_EQ(mebibytes, 0u);
+}
+
+TEST(DriveMap, ParsesTheVariable) {
+    using dalvex::platform::DriveTarget;
+    struct Case {
+        const char* text;
+        char letter;
+        DriveTarget::Kind kind;
+        const char* path;
+    } cases[] = {
+        {"E=unix:/tmp/a.sock", 'E', DriveTarget::kEmulated, "/tmp/a.sock"},
+        {"E=unix:/tmp/a.sock;F=/dev/sdb", 'F', DriveTarget::kDevice, "/dev/sdb"},
+        {"e=unix:/x", 'E', DriveTarget::kEmulated, "/x"},
+        {" G=/dev/sg3 ;", 'G', DriveTarget::kDevice, "/dev/sg3 "},
+        {"E=unix:/first;E=unix:/second", 'E', DriveTarget::kEmulated, "/first"},
+        {"E=unix:/a", 'F', DriveTarget::kNone, ""},
+        {"", 'E', DriveTarget::kNone, ""},
+        {"garbage;;E", 'E', DriveTarget::kNone, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const DriveTarget t = dalvex::platform::lookupDriveMap(c.text, c.letter);
+        EXPECT_EQ(t.kind, c.kind);
+        EXPECT_EQ(t.path, c.path);
+    }
+}
+
+}  // namespace
