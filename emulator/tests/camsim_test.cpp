@@ -1,0 +1,154 @@
+// The camera emulator on its own: the model's standard commands, the state file, and the camsim
+// program's life cycle.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "camsim/camera_model.h"
+#include "camsim/state_file.h"
+
+namespace {
+
+camsim::Reply run(camsim::CameraModel& model, std::initializer_list<uint8_t> cdbHead,
+                  uint32_t length, bool dataIn = true, const uint8_t* out = nullptr) {
+    camsim::Command c;
+    std::copy(cdbHead.begin(), cdbHead.end(), c.cdb);
+    c.length = length;
+    c.dataIn = dataIn;
+    c.dataOut = out;
+    return model.execute(c);
+}
+
+TEST(CameraModel, ReadCapacityFollowsTheMode) {
+    camsim::CameraState state;
+    state.commandDiskBlocks = 64;
+    state.cardCapacityMiB = 1024;
+    camsim::CameraModel model(state);
+    auto reply = run(model, {0x25}, 8);
+    ASSERT_EQ(reply.data.size(), 8u);
+    EXPECT_EQ(reply.data, (std::vector<uint8_t>{0, 0, 0, 63, 0, 0, 2, 0}));
+    EXPECT_EQ(model.totalSizeBytes(), 64u * 512);
+
+    model.state().massStorage = true;
+    reply = run(model, {0x25}, 8);
+    EXPECT_EQ(reply.data, (std::vector<uint8_t>{0, 0x1F, 0xFF, 0xFF, 0, 0, 2, 0}));
+    EXPECT_EQ(model.totalSizeBytes(), 1024ull << 20);
+}
+
+TEST(CameraModel, AnswersIdentityAndRefusesTheUnknown) {
+    camsim::CameraModel model;
+    auto reply = run(model, {0xB8, 0x00, 0x03, 0xF1}, 32);
+    EXPECT_EQ(reply.status, camsim::kStatusGood);
+    ASSERT_EQ(reply.data.size(), 32u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply.data.data()), 9), "TORVEKBWC");
+
+    // A short read gets the head of the block only.
+    reply = run(model, {0xB8, 0x00, 0x0F, 0xF2}, 4);
+    EXPECT_EQ(reply.data.size(), 4u);
+
+    struct Case {
+        const char* name;
+        std::initializer_list<uint8_t> cdb;
+    } refused[] = {
+        {"unknown sub-command", {0xB8, 0x00, 0x99, 0x99}},
+        {"byte 1 not zero", {0xB8, 0x01, 0x03, 0xF1}},
+        {"unknown opcode", {0x12}},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        reply = run(model, c.cdb, 32);
+        EXPECT_EQ(reply.status, camsim::kStatusCheckCondition);
+        EXPECT_TRUE(reply.data.empty());
+    }
+
+    camsim::CameraState stick;
+    stick.isCamera = false;
+    camsim::CameraModel usbStick(stick);
+    EXPECT_EQ(run(usbStick, {0xB8, 0x00, 0x03, 0xF1}, 32).status, camsim::kStatusCheckCondition);
+}
+
+TEST(CameraModel, RecordsWhatItReceives) {
+    camsim::CameraModel model;
+    const uint8_t payload[3] = {1, 2, 3};
+    run(model, {0xB8, 0x00, 0x35, 0xF2}, 3, false, payload);
+    const auto received = model.snapshot().received;
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].subCommand, 0xF235);
+    EXPECT_FALSE(received[0].dataIn);
+    EXPECT_EQ(received[0].payload, (std::vector<uint8_t>{1, 2, 3}));
+}
+
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/camsim-test-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+    std::string path;
+};
+
+TEST(StateFile, RoundTripAndMissingFile) {
+    TempDir dir;
+    const std::string file = dir.path + "/state.json";
+    camsim::CameraState state;
+    state.serial = "ROUNDTRIP1";
+    state.modelCode = 48;
+    state.cardCapacityMiB = 65536;
+    state.records[0xF206] = {1, 2, 3, 0, 255};
+    ASSERT_TRUE(camsim::saveState(file, state));
+    EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+
+    camsim::CameraState loaded;
+    ASSERT_TRUE(camsim::loadState(file, loaded));
+    EXPECT_EQ(loaded.serial, "ROUNDTRIP1");
+    EXPECT_EQ(loaded.modelCode, 48);
+    EXPECT_EQ(loaded.cardCapacityMiB, 65536u);
+    EXPECT_EQ(loaded.records[0xF206], (std::vector<uint8_t>{1, 2, 3, 0, 255}));
+
+    camsim::CameraState untouched;
+    EXPECT_TRUE(camsim::loadState(dir.path + "/absent.json", untouched));
+    EXPECT_EQ(untouched.serial, camsim::CameraState{}.serial);
+
+    std::ofstream(dir.path + "/broken.json") << "{ not json";
+    EXPECT_FALSE(camsim::loadState(dir.path + "/broken.json", untouched));
+}
+
+TEST(CamsimProgram, ServesUntilTerminatedAndRemovesItsSocket) {
+    TempDir dir;
+    const std::string socket = dir.path + "/cam.sock";
+    const std::string state = dir.path + "/state.json";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl(CAMSIM_PATH, "camsim", "--socket", socket.c_str(), "--serial", "PROC000001",
+              "--state", state.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    bool listening = false;
+    for (int i = 0; i < 100 && !listening; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        struct stat st {};
+        listening = stat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+    }
+    EXPECT_TRUE(listening);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(std::filesystem::exists(socket));
+    camsim::CameraState saved;
+    ASSERT_TRUE(camsim::loadState(state, saved));
+    EXPECT_EQ(saved.serial, "PROC000001");
+}
+
+}  // namespace
