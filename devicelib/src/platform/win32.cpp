@@ -4,8 +4,9 @@
 //
 // Emulated drives (Unix sockets) are not offered here: a "unix:" entry of DALVEX_DRIVES opens
 // nothing on Windows.
-#include <ntddscsi.h>
 #include <windows.h>
+// after windows.h, which it relies on
+#include <ntddscsi.h>
 
 #include <cstddef>
 #include <cstdio>
