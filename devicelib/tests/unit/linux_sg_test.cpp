@@ -36,7 +36,7 @@ struct FakeIoctl {
             errno = error;
             return -1;
         }
-        if (hdr->dxfer_direction == SG_DXFER_FROM_DEV) {
+        if (hdr->dxfer_direction == SG_DXFER_FROM_DEV && !dataIn.empty()) {
             std::memcpy(hdr->dxferp, dataIn.data(),
                         std::min<size_t>(dataIn.size(), hdr->dxfer_len));
         }
