@@ -235,7 +235,9 @@ DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial) {
     {
         std::lock_guard<std::mutex> lock(state().tableLock);
         for (int k = 0; k < kLetterCount; ++k) {
-            if (std::strncmp(serial, state().table[k].serial, span) == 0) {
+            // Only letters with a camera: an empty id would otherwise match an empty entry.
+            const DriveEntry& entry = state().table[k];
+            if (entry.state == kStatePresent && std::strncmp(serial, entry.serial, span) == 0) {
                 matched = k;
                 break;
             }

@@ -105,7 +105,9 @@ TEST(SetCopyFileFinishByDeviceId, SendsToTheMatchingCamera) {
         SCOPED_TRACE(c.id);
         drives.model('E').clearReceived();
         drives.model('F').clearReceived();
+        StderrCapture log;
         EXPECT_EQ(TKUSB_SetCopyFileFinish_Ex_DeviceID(c.id), 1);
+        EXPECT_EQ(log.text(), "");  // no drive without a camera is opened
         for (char letter : {'E', 'F'}) {
             bool sent = false;
             for (const auto& r : drives.model(letter).snapshot().received) {
