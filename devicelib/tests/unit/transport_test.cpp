@@ -185,19 +185,18 @@ TEST_F(TransportTest, ResultRulesOfReadsAndWrites) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        char serial[8] = "untouch";
+        char serial[33] = "untouched";
         drives.server('E').injectFault(c.fault, 1);
         StderrCapture readLog;
-        EXPECT_EQ(dalvex::readCommandFrom(0xF20F, serial, 7, "E:\\"), c.read);
+        EXPECT_EQ(dalvex::readCommandFrom(0xF20F, serial, 32, "E:\\"), c.read);
         EXPECT_EQ(readLog.text(), c.log);
-        if (c.fault != camsim::Fault::kNone) {
-            EXPECT_STREQ(serial, "untouch");  // nothing came back: the block is as it was
-        }
+        // Nothing came back unless the camera answered: the block is as it was.
+        EXPECT_STREQ(serial, c.fault == camsim::Fault::kNone ? "EMU0000001" : "untouched");
 
         const uint8_t byte = 0x61;
         drives.server('E').injectFault(c.fault, 1);
         StderrCapture writeLog;
-        EXPECT_EQ(dalvex::writeCommandTo(0xF103, &byte, 1, "E:\\"), c.write);
+        EXPECT_EQ(dalvex::writeCommandTo(0xF004, &byte, 1, "E:\\"), c.write);  // delete log
         EXPECT_EQ(writeLog.text(), c.log);
 
         uint8_t cdb[16];
@@ -205,7 +204,7 @@ TEST_F(TransportTest, ResultRulesOfReadsAndWrites) {
         int status = 99;
         drives.server('E').injectFault(c.fault, 1);
         StderrCapture quiet;
-        dalvex::sendCommand("E:\\", 0, cdb, serial, 7, &status);
+        dalvex::sendCommand("E:\\", 0, cdb, serial, 32, &status);
         EXPECT_EQ(status, c.status);
     }
 }
