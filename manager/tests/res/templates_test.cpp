@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../lang/fake_window.h"
 #include "langtable.h"
 #include "text.h"
 #include "ui/dialog_template.h"
@@ -410,6 +411,51 @@ TEST(Templates, EnglishTableAgreesWithTemplates) {
         }
         EXPECT_EQ(keys, expectedKeys);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The main window labelled from the embedded table, built from its real template.
+TEST(Templates, MainWindowLabelledFromTable) {
+    const DialogTemplate& t = Find(102);
+    std::vector<FakeChild> children;
+    for (const ControlTemplate& c : t.controls) {
+        children.push_back({c.id, c.label});
+    }
+    // Texts the program may have put there before; the language step replaces them.
+    FakeWindow window(t.title, children);
+    auto text = [&](int id) -> std::wstring& {
+        for (FakeChild& c : window.children) {
+            if (c.id == id) {
+                return c.text;
+            }
+        }
+        static std::wstring missing;
+        ADD_FAILURE() << "no control " << id;
+        return missing;
+    };
+    text(1000) = L"123456";
+    text(1161) = L"Static";
+    // A child without an id, as a backend may add one, keeps its text.
+    window.children.insert(window.children.begin() + 2, {-1, L"unnamed"});
+
+    CLangTable table;
+    ASSERT_TRUE(table.LoadLanguage(L"ENG"));
+    table.ApplyDialogTexts(window, 102);
+    EXPECT_EQ(window.title, L"Orvane V2.0.1.5");
+    EXPECT_EQ(text(1000), L"");
+    EXPECT_EQ(text(1161), L"");
+    EXPECT_EQ(window.children[2].text, L"unnamed");
+    EXPECT_EQ(text(1005), L"Device ID:");
+    EXPECT_EQ(text(1004), L"No device");
+    EXPECT_EQ(text(1006), L"Password:");
+    EXPECT_EQ(text(1001), L"OK");
+    EXPECT_EQ(text(1007), L"Modify");
+    EXPECT_EQ(text(1042), L"Language:");
+    EXPECT_EQ(text(1046), L"Skin:");
+    EXPECT_EQ(text(1003), L"Cancel");
 }
 
 }  // namespace
