@@ -1,0 +1,44 @@
+// Serves the camera as a USB device over the usbredir protocol: a virtual machine's usb-redir
+// device connects to the socket and its guest sees a USB mass-storage device, driven by the
+// guest's own USB and SCSI stack.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "camsim/camera_model.h"
+#include "camsim/usb_storage.h"
+
+namespace camsim {
+
+class UsbRedirServer {
+  public:
+    UsbRedirServer(CameraModel& model, UsbIdentity identity, std::string socketPath);
+    ~UsbRedirServer();
+    UsbRedirServer(const UsbRedirServer&) = delete;
+    UsbRedirServer& operator=(const UsbRedirServer&) = delete;
+
+    // Binds and listens on the socket (removing a stale file first). False on failure. The
+    // socket must be listening before the virtual machine starts: it connects once, at start.
+    bool listen();
+
+    // Serves one peer at a time until stopRequested() returns true (checked every 100 ms).
+    void run(const std::function<bool()>& stopRequested);
+
+    // Serves an already connected socket until the peer hangs up or stopRequested() returns
+    // true. The socket is made non-blocking and closed on return.
+    void serveConnection(int fd, const std::function<bool()>& stopRequested);
+
+    uint64_t commandsServed() const { return served_.load(); }
+
+  private:
+    CameraModel& model_;
+    UsbIdentity identity_;
+    std::string path_;
+    int listenFd_ = -1;
+    std::atomic<uint64_t> served_{0};
+};
+
+}  // namespace camsim

@@ -1,0 +1,303 @@
+#include "camsim/usb_redir.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <usbredirparser.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace camsim {
+
+namespace {
+
+constexpr uint8_t kVendorOpcode = 0xB8;
+
+// usbredir numbers endpoints 0-15 out, 16-31 in.
+int endpointIndex(uint8_t address) {
+    return ((address & 0x80) >> 3) | (address & 0x0F);
+}
+
+// One connected peer: the parser, the socket and the device it talks to.
+struct Connection {
+    int fd = -1;
+    bool failed = false;
+    usbredirparser* parser = nullptr;
+    BulkOnlyDevice device;
+    std::atomic<uint64_t>* served = nullptr;
+
+    Connection(CameraModel& model, const UsbIdentity& identity) : device(model, identity) {}
+};
+
+Connection& of(void* priv) {
+    return *static_cast<Connection*>(priv);
+}
+
+void onLog(void*, int level, const char* message) {
+    if (level <= usbredirparser_warning)
+        std::fprintf(stderr, "camsim: usbredir: %s\n", message);
+}
+
+int onRead(void* priv, uint8_t* data, int count) {
+    Connection& c = of(priv);
+    const ssize_t n = ::recv(c.fd, data, size_t(count), 0);
+    if (n > 0)
+        return int(n);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return 0;
+    c.failed = true;  // hang-up or error
+    return -1;
+}
+
+int onWrite(void* priv, uint8_t* data, int count) {
+    Connection& c = of(priv);
+    const ssize_t n = ::send(c.fd, data, size_t(count), MSG_NOSIGNAL);
+    if (n >= 0)
+        return int(n);
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+        return 0;
+    c.failed = true;
+    return -1;
+}
+
+// The peer's capabilities are known: describe the device and plug it in.
+void onHello(void* priv, usb_redir_hello_header*) {
+    Connection& c = of(priv);
+    usb_redir_interface_info_header interfaces{};
+    interfaces.interface_count = 1;
+    interfaces.interface[0] = 0;
+    interfaces.interface_class[0] = 0x08;     // mass storage
+    interfaces.interface_subclass[0] = 0x06;  // SCSI transparent command set
+    interfaces.interface_protocol[0] = 0x50;  // bulk-only transport
+    usbredirparser_send_interface_info(c.parser, &interfaces);
+
+    usb_redir_ep_info_header endpoints{};
+    std::memset(endpoints.type, usb_redir_type_invalid, sizeof endpoints.type);
+    for (uint8_t control : {uint8_t(0x00), uint8_t(0x80)}) {
+        endpoints.type[endpointIndex(control)] = usb_redir_type_control;
+        endpoints.max_packet_size[endpointIndex(control)] = kControlMaxPacket;
+    }
+    for (uint8_t bulk : {kBulkInEndpoint, kBulkOutEndpoint}) {
+        endpoints.type[endpointIndex(bulk)] = usb_redir_type_bulk;
+        endpoints.max_packet_size[endpointIndex(bulk)] = kBulkMaxPacket;
+        endpoints.interface[endpointIndex(bulk)] = 0;
+    }
+    usbredirparser_send_ep_info(c.parser, &endpoints);
+
+    const std::vector<uint8_t> d = c.device.deviceDescriptor();
+    usb_redir_device_connect_header connect{};
+    connect.speed = usb_redir_speed_high;
+    connect.device_class = d[4];
+    connect.device_subclass = d[5];
+    connect.device_protocol = d[6];
+    connect.vendor_id = uint16_t(d[8] | d[9] << 8);
+    connect.product_id = uint16_t(d[10] | d[11] << 8);
+    connect.device_version_bcd = uint16_t(d[12] | d[13] << 8);
+    usbredirparser_send_device_connect(c.parser, &connect);
+}
+
+void onReset(void* priv) {
+    of(priv).device.busReset();
+}
+
+void onSetConfiguration(void* priv, uint64_t id, usb_redir_set_configuration_header* header) {
+    Connection& c = of(priv);
+    usb_redir_configuration_status_header status{};
+    status.status =
+        c.device.setConfiguration(header->configuration) ? usb_redir_success : usb_redir_inval;
+    status.configuration = c.device.configuration();
+    usbredirparser_send_configuration_status(c.parser, id, &status);
+}
+
+void onGetConfiguration(void* priv, uint64_t id) {
+    Connection& c = of(priv);
+    usb_redir_configuration_status_header status{};
+    status.status = usb_redir_success;
+    status.configuration = c.device.configuration();
+    usbredirparser_send_configuration_status(c.parser, id, &status);
+}
+
+void onSetAltSetting(void* priv, uint64_t id, usb_redir_set_alt_setting_header* header) {
+    Connection& c = of(priv);
+    usb_redir_alt_setting_status_header status{};
+    status.interface = header->interface;
+    status.alt = 0;
+    status.status =
+        header->interface == 0 && header->alt == 0 ? usb_redir_success : usb_redir_inval;
+    usbredirparser_send_alt_setting_status(c.parser, id, &status);
+}
+
+void onGetAltSetting(void* priv, uint64_t id, usb_redir_get_alt_setting_header* header) {
+    Connection& c = of(priv);
+    usb_redir_alt_setting_status_header status{};
+    status.interface = header->interface;
+    status.alt = 0;
+    status.status = header->interface == 0 ? usb_redir_success : usb_redir_inval;
+    usbredirparser_send_alt_setting_status(c.parser, id, &status);
+}
+
+// Every transfer is answered before the next packet is read, so there is never one to cancel.
+void onCancel(void*, uint64_t) {}
+
+void onFilter(void*, usbredirfilter_rule* rules, int) {
+    std::free(rules);
+}
+
+void onControl(void* priv, uint64_t id, usb_redir_control_packet_header* header, uint8_t* data,
+               int dataLength) {
+    Connection& c = of(priv);
+    const bool in = header->endpoint & 0x80;
+    const UsbTransfer t =
+        c.device.control(header->requesttype, header->request, header->value, header->index,
+                         in ? header->length : uint16_t(dataLength), data);
+    usb_redir_control_packet_header reply = *header;
+    reply.status = uint8_t(t.status);
+    if (in) {
+        reply.length = uint16_t(t.data.size());
+        usbredirparser_send_control_packet(c.parser, id, &reply,
+                                           const_cast<uint8_t*>(t.data.data()), int(t.data.size()));
+    } else {
+        reply.length = uint16_t(t.status == UsbStatus::kSuccess ? t.accepted : 0);
+        usbredirparser_send_control_packet(c.parser, id, &reply, nullptr, 0);
+    }
+    if (data)
+        usbredirparser_free_packet_data(c.parser, data);
+}
+
+void onBulk(void* priv, uint64_t id, usb_redir_bulk_packet_header* header, uint8_t* data,
+            int dataLength) {
+    Connection& c = of(priv);
+    usb_redir_bulk_packet_header reply = *header;
+    UsbTransfer t;
+    if (header->endpoint == kBulkOutEndpoint) {
+        if (dataLength == 31 && data && data[15] == kVendorOpcode)
+            c.served->fetch_add(1);
+        t = c.device.bulkOut(data, size_t(dataLength));
+        // An OUT reply names the length taken and carries no data.
+        const uint32_t accepted = t.status == UsbStatus::kSuccess ? t.accepted : 0;
+        reply.status = uint8_t(t.status);
+        reply.length = uint16_t(accepted);
+        reply.length_high = uint16_t(accepted >> 16);
+        usbredirparser_send_bulk_packet(c.parser, id, &reply, nullptr, 0);
+    } else if (header->endpoint == kBulkInEndpoint) {
+        const uint32_t wanted = uint32_t(header->length) | uint32_t(header->length_high) << 16;
+        t = c.device.bulkIn(wanted);
+        reply.status = uint8_t(t.status);
+        reply.length = uint16_t(t.data.size());
+        reply.length_high = uint16_t(t.data.size() >> 16);
+        usbredirparser_send_bulk_packet(c.parser, id, &reply, t.data.data(), int(t.data.size()));
+    } else {
+        reply.status = usb_redir_inval;
+        reply.length = 0;
+        reply.length_high = 0;
+        usbredirparser_send_bulk_packet(c.parser, id, &reply, nullptr, 0);
+    }
+    if (data)
+        usbredirparser_free_packet_data(c.parser, data);
+}
+
+}  // namespace
+
+UsbRedirServer::UsbRedirServer(CameraModel& model, UsbIdentity identity, std::string socketPath)
+    : model_(model), identity_(std::move(identity)), path_(std::move(socketPath)) {}
+
+UsbRedirServer::~UsbRedirServer() {
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+        ::unlink(path_.c_str());
+    }
+}
+
+bool UsbRedirServer::listen() {
+    sockaddr_un address{};
+    if (path_.size() >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
+    ::unlink(path_.c_str());
+    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listenFd_ < 0)
+        return false;
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd_, 1) != 0) {
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return false;
+    }
+    return true;
+}
+
+void UsbRedirServer::run(const std::function<bool()>& stopRequested) {
+    while (!stopRequested()) {
+        pollfd p{listenFd_, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0)
+            serveConnection(fd, stopRequested);
+    }
+}
+
+void UsbRedirServer::serveConnection(int fd, const std::function<bool()>& stopRequested) {
+    // Non-blocking: the parser reads whatever is there and stops at "would block"; a blocking
+    // read would hang in the middle of a packet.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    Connection c(model_, identity_);
+    c.fd = fd;
+    c.served = &served_;
+    std::unique_ptr<usbredirparser, void (*)(usbredirparser*)> parser(usbredirparser_create(),
+                                                                      usbredirparser_destroy);
+    if (!parser) {
+        ::close(fd);
+        return;
+    }
+    c.parser = parser.get();
+    usbredirparser* p = parser.get();
+    p->priv = &c;
+    p->log_func = onLog;
+    p->read_func = onRead;
+    p->write_func = onWrite;
+    p->hello_func = onHello;
+    p->reset_func = onReset;
+    p->set_configuration_func = onSetConfiguration;
+    p->get_configuration_func = onGetConfiguration;
+    p->set_alt_setting_func = onSetAltSetting;
+    p->get_alt_setting_func = onGetAltSetting;
+    p->cancel_data_packet_func = onCancel;
+    p->filter_filter_func = onFilter;
+    p->control_packet_func = onControl;
+    p->bulk_packet_func = onBulk;
+
+    uint32_t caps[USB_REDIR_CAPS_SIZE] = {};
+    usbredirparser_caps_set_cap(caps, usb_redir_cap_connect_device_version);
+    usbredirparser_caps_set_cap(caps, usb_redir_cap_ep_info_max_packet_size);
+    usbredirparser_caps_set_cap(caps, usb_redir_cap_64bits_ids);
+    usbredirparser_caps_set_cap(caps, usb_redir_cap_32bits_bulk_length);
+    usbredirparser_init(p, "camsim", caps, USB_REDIR_CAPS_SIZE, usbredirparser_fl_usb_host);
+
+    while (!c.failed && !stopRequested()) {
+        pollfd pfd{fd, short(POLLIN | (usbredirparser_has_data_to_write(p) ? POLLOUT : 0)), 0};
+        if (::poll(&pfd, 1, 100) < 0 && errno != EINTR)
+            break;
+        if (pfd.revents & (POLLIN | POLLHUP | POLLERR)) {
+            if (usbredirparser_do_read(p) == usbredirparser_read_io_error)
+                break;
+        }
+        while (!c.failed && usbredirparser_has_data_to_write(p)) {
+            if (usbredirparser_do_write(p) != 0)
+                break;
+            pollfd out{fd, POLLOUT, 0};
+            if (usbredirparser_has_data_to_write(p) && ::poll(&out, 1, 100) <= 0)
+                break;
+        }
+    }
+    parser.reset();
+    ::close(fd);
+}
+
+}  // namespace camsim
