@@ -91,7 +91,27 @@ Reply CameraModel::standardCommand(const Command& command) {
     }
 }
 
+void CameraModel::setPowerHandler(std::function<void(int)> handler) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    powerHandler_ = std::move(handler);
+}
+
 Reply CameraModel::execute(const Command& command) {
+    Reply reply = executeLocked(command);
+    if (reply.disappearMilliseconds > 0) {
+        std::function<void(int)> handler;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            handler = powerHandler_;
+        }
+        if (handler) {
+            handler(reply.disappearMilliseconds);
+        }
+    }
+    return reply;
+}
+
+Reply CameraModel::executeLocked(const Command& command) {
     std::lock_guard<std::mutex> guard(mutex_);
     Reply reply;
     if (command.cdb[0] != kVendorOpcode) {
@@ -108,6 +128,10 @@ Reply CameraModel::execute(const Command& command) {
             reply.status = kStatusCheckCondition;
         } else {
             reply = it->second(state_, command);
+        }
+        if (!command.dataIn && sub != 0xF222) {
+            state_.lastWrite = sub;
+            state_.lastWriteAccepted = reply.status == kStatusGood;
         }
     }
     if (!command.dataIn) {

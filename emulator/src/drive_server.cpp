@@ -53,9 +53,16 @@ bool sendReply(int fd, const ReplyHeader& header, const uint8_t* data) {
 }  // namespace
 
 DriveServer::DriveServer(CameraModel& model, std::string socketPath)
-    : model_(model), path_(std::move(socketPath)) {}
+    : model_(model), path_(std::move(socketPath)) {
+    // A reboot or shutdown makes the drive vanish for a while, as a real camera's does.
+    model_.setPowerHandler([this](int milliseconds) {
+        if (running_)
+            disappearFor(milliseconds);
+    });
+}
 
 DriveServer::~DriveServer() {
+    model_.setPowerHandler(nullptr);
     stop();
 }
 
@@ -89,8 +96,7 @@ bool DriveServer::start() {
 }
 
 void DriveServer::stop() {
-    if (replugThread_.joinable())
-        replugThread_.join();
+    joinReplug();
     if (!running_.exchange(false))
         return;
     if (acceptThread_.joinable())
@@ -104,6 +110,15 @@ void DriveServer::stop() {
     for (int fd : connections_)
         ::shutdown(fd, SHUT_RDWR);
     connectionsDone_.wait(guard, [this] { return activeConnections_ == 0; });
+    guard.unlock();
+    // A connection may have asked for a disappearance while we were stopping.
+    joinReplug();
+}
+
+void DriveServer::joinReplug() {
+    std::lock_guard<std::mutex> guard(replugMutex_);
+    if (replugThread_.joinable())
+        replugThread_.join();
 }
 
 void DriveServer::unplug() {
@@ -125,6 +140,7 @@ void DriveServer::plug() {
 }
 
 void DriveServer::disappearFor(int milliseconds) {
+    std::lock_guard<std::mutex> guard(replugMutex_);
     unplug();
     if (replugThread_.joinable())
         replugThread_.join();

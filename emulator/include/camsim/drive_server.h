@@ -53,6 +53,7 @@ class DriveServer {
     void serveConnection(int fd);
     bool bindSocket();
     Fault takeFault();
+    void joinReplug();
 
     CameraModel& model_;
     std::string path_;
@@ -66,6 +67,7 @@ class DriveServer {
     Fault fault_ = Fault::kNone;
     int faultCount_ = 0;
     std::atomic<uint64_t> served_{0};
+    std::mutex replugMutex_;  // guards replugThread_: a reboot arrives on a connection thread
     std::thread replugThread_;
 };
 
