@@ -10,6 +10,10 @@
 //
 // Point the library at it with DALVEX_DRIVES="E=unix:PATH". Serves until SIGINT or SIGTERM and
 // removes its socket on the way out.
+//
+// With --usbredir PATH instead of --socket, the camera is a USB mass-storage device served over
+// the usbredir protocol, for a virtual machine's usb-redir device to connect to (its guest then
+// drives it with its own USB and SCSI stack).
 #include <signal.h>
 #include <unistd.h>
 
@@ -21,6 +25,7 @@
 #include "camsim/camera_model.h"
 #include "camsim/drive_server.h"
 #include "camsim/state_file.h"
+#include "camsim/usb_redir.h"
 
 namespace {
 
@@ -32,7 +37,8 @@ void onSignal(int) {
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: camsim --socket PATH [--model N] [--serial TEXT] [--description TEXT]\n"
+                 "usage: camsim --socket PATH | --usbredir PATH\n"
+                 "              [--model N] [--serial TEXT] [--description TEXT]\n"
                  "              [--firmware TEXT] [--build TEXT] [--version N] [--wifi 0|1]\n"
                  "              [--no-cms 0|1] [--card-mib N] [--free-mib N] [--battery N]\n"
                  "              [--login-password TEXT] [--browse-password TEXT]\n"
@@ -41,10 +47,33 @@ void usage() {
                  "              [--mass-storage] [--state FILE]\n");
 }
 
+int serveUsb(camsim::CameraModel& model, const std::string& path, const std::string& stateFile) {
+    camsim::UsbIdentity identity;
+    identity.serial = model.snapshot().serial;
+    camsim::UsbRedirServer server(model, identity, path);
+    if (!server.listen()) {
+        std::fprintf(stderr, "camsim: cannot listen on %s\n", path.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "camsim: USB camera %s on %s\n", identity.serial.c_str(), path.c_str());
+    uint64_t saved = 0;
+    server.run([&] {
+        if (!stateFile.empty() && server.commandsServed() != saved) {
+            saved = server.commandsServed();
+            camsim::saveState(stateFile, model.snapshot());
+        }
+        return g_stop != 0;
+    });
+    if (!stateFile.empty())
+        camsim::saveState(stateFile, model.snapshot());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string socketPath;
+    std::string usbredirPath;
     std::string stateFile;
     camsim::CameraState state;
     for (int i = 1; i < argc; ++i) {
@@ -58,6 +87,8 @@ int main(int argc, char** argv) {
         };
         if (arg == "--socket") {
             socketPath = value("--socket");
+        } else if (arg == "--usbredir") {
+            usbredirPath = value("--usbredir");
         } else if (arg == "--model") {
             state.modelCode = uint8_t(std::atoi(value("--model")));
         } else if (arg == "--serial") {
@@ -107,7 +138,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (socketPath.empty()) {
+    if (socketPath.empty() == usbredirPath.empty()) {
         usage();
         return 2;
     }
@@ -117,15 +148,18 @@ int main(int argc, char** argv) {
     }
 
     camsim::CameraModel model(state);
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    if (!usbredirPath.empty())
+        return serveUsb(model, usbredirPath, stateFile);
+
     camsim::DriveServer server(model, socketPath);
     if (!server.start()) {
         std::fprintf(stderr, "camsim: cannot listen on %s\n", socketPath.c_str());
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     std::fprintf(stderr, "camsim: camera %s (model %u) on %s\n", state.serial.c_str(),
                  unsigned(state.modelCode), socketPath.c_str());
 
