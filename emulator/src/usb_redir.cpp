@@ -148,6 +148,57 @@ void onFilter(void*, usbredirfilter_rule* rules, int) {
     std::free(rules);
 }
 
+// The device has no isochronous or interrupt endpoints and no streams: every request for them
+// is answered as invalid, so that nothing waits on it.
+void onStartIso(void* priv, uint64_t id, usb_redir_start_iso_stream_header* header) {
+    usb_redir_iso_stream_status_header status{usb_redir_inval, header->endpoint};
+    usbredirparser_send_iso_stream_status(of(priv).parser, id, &status);
+}
+void onStopIso(void* priv, uint64_t id, usb_redir_stop_iso_stream_header* header) {
+    usb_redir_iso_stream_status_header status{usb_redir_inval, header->endpoint};
+    usbredirparser_send_iso_stream_status(of(priv).parser, id, &status);
+}
+void onStartInterrupt(void* priv, uint64_t id, usb_redir_start_interrupt_receiving_header* header) {
+    usb_redir_interrupt_receiving_status_header status{usb_redir_inval, header->endpoint};
+    usbredirparser_send_interrupt_receiving_status(of(priv).parser, id, &status);
+}
+void onStopInterrupt(void* priv, uint64_t id, usb_redir_stop_interrupt_receiving_header* header) {
+    usb_redir_interrupt_receiving_status_header status{usb_redir_inval, header->endpoint};
+    usbredirparser_send_interrupt_receiving_status(of(priv).parser, id, &status);
+}
+void onAllocStreams(void* priv, uint64_t id, usb_redir_alloc_bulk_streams_header* header) {
+    usb_redir_bulk_streams_status_header status{header->endpoints, 0, usb_redir_inval};
+    usbredirparser_send_bulk_streams_status(of(priv).parser, id, &status);
+}
+void onFreeStreams(void* priv, uint64_t id, usb_redir_free_bulk_streams_header* header) {
+    usb_redir_bulk_streams_status_header status{header->endpoints, 0, usb_redir_inval};
+    usbredirparser_send_bulk_streams_status(of(priv).parser, id, &status);
+}
+void onStartBulkReceiving(void* priv, uint64_t id, usb_redir_start_bulk_receiving_header* header) {
+    usb_redir_bulk_receiving_status_header status{header->stream_id, header->endpoint,
+                                                  usb_redir_inval};
+    usbredirparser_send_bulk_receiving_status(of(priv).parser, id, &status);
+}
+void onStopBulkReceiving(void* priv, uint64_t id, usb_redir_stop_bulk_receiving_header* header) {
+    usb_redir_bulk_receiving_status_header status{header->stream_id, header->endpoint,
+                                                  usb_redir_inval};
+    usbredirparser_send_bulk_receiving_status(of(priv).parser, id, &status);
+}
+void onIsoPacket(void* priv, uint64_t, usb_redir_iso_packet_header*, uint8_t* data, int) {
+    if (data)
+        usbredirparser_free_packet_data(of(priv).parser, data);
+}
+void onInterruptPacket(void* priv, uint64_t id, usb_redir_interrupt_packet_header* header,
+                       uint8_t* data, int) {
+    usb_redir_interrupt_packet_header reply = *header;
+    reply.status = usb_redir_inval;
+    reply.length = 0;
+    usbredirparser_send_interrupt_packet(of(priv).parser, id, &reply, nullptr, 0);
+    if (data)
+        usbredirparser_free_packet_data(of(priv).parser, data);
+}
+void onNothing(void*) {}
+
 void onControl(void* priv, uint64_t id, usb_redir_control_packet_header* header, uint8_t* data,
                int dataLength) {
     Connection& c = of(priv);
@@ -270,6 +321,18 @@ void UsbRedirServer::serveConnection(int fd, const std::function<bool()>& stopRe
     p->get_alt_setting_func = onGetAltSetting;
     p->cancel_data_packet_func = onCancel;
     p->filter_filter_func = onFilter;
+    p->filter_reject_func = onNothing;
+    p->device_disconnect_ack_func = onNothing;
+    p->start_iso_stream_func = onStartIso;
+    p->stop_iso_stream_func = onStopIso;
+    p->start_interrupt_receiving_func = onStartInterrupt;
+    p->stop_interrupt_receiving_func = onStopInterrupt;
+    p->alloc_bulk_streams_func = onAllocStreams;
+    p->free_bulk_streams_func = onFreeStreams;
+    p->start_bulk_receiving_func = onStartBulkReceiving;
+    p->stop_bulk_receiving_func = onStopBulkReceiving;
+    p->iso_packet_func = onIsoPacket;
+    p->interrupt_packet_func = onInterruptPacket;
     p->control_packet_func = onControl;
     p->bulk_packet_func = onBulk;
 
