@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <usbredirparser.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -30,6 +31,11 @@ struct Connection {
     usbredirparser* parser = nullptr;
     BulkOnlyDevice device;
     std::atomic<uint64_t>* served = nullptr;
+    // A restart or switch-off of the camera: the device leaves the bus once the command's status
+    // has gone out, and comes back when the time is up.
+    int* powerOffMilliseconds = nullptr;
+    bool plugged = false;
+    std::chrono::steady_clock::time_point replugAt{};
 
     Connection(CameraModel& model, const UsbIdentity& identity) : device(model, identity) {}
 };
@@ -65,9 +71,10 @@ int onWrite(void* priv, uint8_t* data, int count) {
     return -1;
 }
 
-// The peer's capabilities are known: describe the device and plug it in.
-void onHello(void* priv, usb_redir_hello_header*) {
-    Connection& c = of(priv);
+// Describes the device and plugs it in.
+void plugIn(Connection& c) {
+    c.device.busReset();
+    c.plugged = true;
     usb_redir_interface_info_header interfaces{};
     interfaces.interface_count = 1;
     interfaces.interface[0] = 0;
@@ -99,6 +106,22 @@ void onHello(void* priv, usb_redir_hello_header*) {
     connect.product_id = uint16_t(d[10] | d[11] << 8);
     connect.device_version_bcd = uint16_t(d[12] | d[13] << 8);
     usbredirparser_send_device_connect(c.parser, &connect);
+}
+
+// The peer's capabilities are known: the device can be plugged in.
+void onHello(void* priv, usb_redir_hello_header*) {
+    plugIn(of(priv));
+}
+
+// After the status of a command that restarted or switched off the camera.
+void unplugIfPoweredOff(Connection& c) {
+    if (*c.powerOffMilliseconds <= 0)
+        return;
+    usbredirparser_send_device_disconnect(c.parser);
+    c.plugged = false;
+    c.replugAt =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(*c.powerOffMilliseconds);
+    *c.powerOffMilliseconds = 0;
 }
 
 void onReset(void* priv) {
@@ -225,7 +248,13 @@ void onBulk(void* priv, uint64_t id, usb_redir_bulk_packet_header* header, uint8
     Connection& c = of(priv);
     usb_redir_bulk_packet_header reply = *header;
     UsbTransfer t;
-    if (header->endpoint == kBulkOutEndpoint) {
+    if (!c.plugged) {
+        // Packets already on their way when the device left.
+        reply.status = usb_redir_ioerror;
+        reply.length = 0;
+        reply.length_high = 0;
+        usbredirparser_send_bulk_packet(c.parser, id, &reply, nullptr, 0);
+    } else if (header->endpoint == kBulkOutEndpoint) {
         if (dataLength == 31 && data && data[15] == kVendorOpcode)
             c.served->fetch_add(1);
         t = c.device.bulkOut(data, size_t(dataLength));
@@ -242,6 +271,8 @@ void onBulk(void* priv, uint64_t id, usb_redir_bulk_packet_header* header, uint8
         reply.length = uint16_t(t.data.size());
         reply.length_high = uint16_t(t.data.size() >> 16);
         usbredirparser_send_bulk_packet(c.parser, id, &reply, t.data.data(), int(t.data.size()));
+        if (t.data.size() == BulkOnlyDevice::kCswLength && wanted >= BulkOnlyDevice::kCswLength)
+            unplugIfPoweredOff(c);
     } else {
         reply.status = usb_redir_inval;
         reply.length = 0;
@@ -255,9 +286,13 @@ void onBulk(void* priv, uint64_t id, usb_redir_bulk_packet_header* header, uint8
 }  // namespace
 
 UsbRedirServer::UsbRedirServer(CameraModel& model, UsbIdentity identity, std::string socketPath)
-    : model_(model), identity_(std::move(identity)), path_(std::move(socketPath)) {}
+    : model_(model), identity_(std::move(identity)), path_(std::move(socketPath)) {
+    // Called inside a command, on the serving thread: the device leaves after the status.
+    model_.setPowerHandler([this](int milliseconds) { powerOffMilliseconds_ = milliseconds; });
+}
 
 UsbRedirServer::~UsbRedirServer() {
+    model_.setPowerHandler(nullptr);
     if (listenFd_ >= 0) {
         ::close(listenFd_);
         ::unlink(path_.c_str());
@@ -301,6 +336,8 @@ void UsbRedirServer::serveConnection(int fd, const std::function<bool()>& stopRe
     Connection c(model_, identity_);
     c.fd = fd;
     c.served = &served_;
+    c.powerOffMilliseconds = &powerOffMilliseconds_;
+    powerOffMilliseconds_ = 0;
     std::unique_ptr<usbredirparser, void (*)(usbredirparser*)> parser(usbredirparser_create(),
                                                                       usbredirparser_destroy);
     if (!parser) {
@@ -344,6 +381,11 @@ void UsbRedirServer::serveConnection(int fd, const std::function<bool()>& stopRe
     usbredirparser_init(p, "camsim", caps, USB_REDIR_CAPS_SIZE, usbredirparser_fl_usb_host);
 
     while (!c.failed && !stopRequested()) {
+        if (!c.plugged && c.replugAt != std::chrono::steady_clock::time_point{} &&
+            std::chrono::steady_clock::now() >= c.replugAt) {
+            c.replugAt = {};
+            plugIn(c);
+        }
         pollfd pfd{fd, short(POLLIN | (usbredirparser_has_data_to_write(p) ? POLLOUT : 0)), 0};
         if (::poll(&pfd, 1, 100) < 0 && errno != EINTR)
             break;

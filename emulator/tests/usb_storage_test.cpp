@@ -319,6 +319,8 @@ struct Guest {
     int fd;
     usbredirparser* parser = nullptr;
     bool connected = false;
+    int connects = 0;
+    int disconnects = 0;
     uint8_t epType[32] = {};
     uint16_t epMaxPacket[32] = {};
     uint16_t vendorId = 0;
@@ -342,9 +344,13 @@ struct Guest {
         parser->log_func = [](void*, int, const char*) {};
         parser->hello_func = [](void*, usb_redir_hello_header*) {};
         parser->interface_info_func = [](void*, usb_redir_interface_info_header*) {};
-        parser->device_disconnect_func = [](void*) {};
+        parser->device_disconnect_func = [](void* priv) {
+            of(priv).connected = false;
+            ++of(priv).disconnects;
+        };
         parser->device_connect_func = [](void* priv, usb_redir_device_connect_header* h) {
             of(priv).connected = true;
+            ++of(priv).connects;
             of(priv).vendorId = h->vendor_id;
         };
         parser->ep_info_func = [](void* priv, usb_redir_ep_info_header* h) {
@@ -411,7 +417,9 @@ struct Guest {
 TEST(UsbRedirServer, ConnectsAndCarriesTransfers) {
     int fds[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    camsim::CameraModel model;
+    camsim::CameraState state;
+    state.rebootMilliseconds = 50;
+    camsim::CameraModel model(state);
     camsim::UsbRedirServer server(model, camsim::UsbIdentity{}, "/nonexistent/unused");
     std::atomic<bool> stop{false};
     std::thread serving([&] { server.serveConnection(fds[0], [&] { return stop.load(); }); });
@@ -454,6 +462,20 @@ TEST(UsbRedirServer, ConnectsAndCarriesTransfers) {
         guest.bulk(6, 0x83, {}, 8);
         ASSERT_TRUE(guest.pump([&] { return guest.statuses.count(6) > 0; }));
         EXPECT_EQ(guest.statuses[6], usb_redir_inval);
+
+        // A reboot: the write gets its status, then the device leaves the bus and comes back
+        // after the camera's restart time.
+        guest.bulk(7, 0x02, cbw(56, 1, false, vendorCdb(0xF001)));
+        guest.bulk(8, 0x02, {0x61});
+        guest.bulk(9, 0x81, {}, 13);
+        ASSERT_TRUE(guest.pump([&] { return guest.disconnects == 1; }));
+        EXPECT_EQ(parseCsw(guest.replies[9]).status, 0);
+        EXPECT_EQ(server.commandsServed(), 1u);
+        const auto gone = std::chrono::steady_clock::now();
+        guest.bulk(10, 0x81, {}, 13);  // in flight while the device leaves
+        ASSERT_TRUE(guest.pump([&] { return guest.connects == 2; }));
+        EXPECT_GE(std::chrono::steady_clock::now() - gone, std::chrono::milliseconds(40));
+        EXPECT_EQ(guest.statuses[10], usb_redir_ioerror);
     }
     // The guest went away: the server returns.
     ::close(fds[1]);

@@ -86,6 +86,21 @@ void noteRawKernelCopy() {
         result, unsigned(hdr.status), hdr.resid, kept);
 }
 
+// Scans every 200 ms until TKUSB_IsDevice gives the letter; the milliseconds it took, or -1.
+int waitForScan(int letter, int timeoutMs) {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+        if (TKUSB_IsDevice() == letter)
+            return int(elapsed);
+        if (elapsed > timeoutMs)
+            return -1;
+        usleep(200 * 1000);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -186,6 +201,21 @@ int main(int argc, char** argv) {
                         .count();
     check("20 description reads in a row", answered == kRounds,
           std::to_string(us / kRounds) + " us per command");
+
+    // A restart: the camera leaves the bus and comes back, and the scan follows it.
+    check("the reboot command is accepted", TKUSB_Reboot() == 1);
+    const auto rebooted = std::chrono::steady_clock::now();
+    const int gone = waitForScan(0, 10000);
+    check("the camera is gone while it restarts", gone >= 0,
+          "after " + std::to_string(gone) + " ms");
+    const int back = waitForScan('D', 30000);
+    const auto absent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - rebooted)
+                            .count();
+    std::memset(serialText, 0, sizeof serialText);
+    check("the camera is back on D: and answers",
+          back >= 0 && TKUSB_GetDevSerial(serialText) == 1 && serialText == serial,
+          "after " + std::to_string(absent) + " ms");
 
     // With the right password the camera exposes its card: READ CAPACITY now reports it.
     check("the switch to mass storage is accepted", TKUSB_SwitchToMSC(password.c_str(), 1) == 1);

@@ -1,6 +1,7 @@
 // Serves the camera as a USB device over the usbredir protocol: a virtual machine's usb-redir
 // device connects to the socket and its guest sees a USB mass-storage device, driven by the
-// guest's own USB and SCSI stack.
+// guest's own USB and SCSI stack. A restart or switch-off of the camera unplugs the device for
+// the camera's time and plugs it in again.
 #pragma once
 
 #include <atomic>
@@ -39,6 +40,7 @@ class UsbRedirServer {
     std::string path_;
     int listenFd_ = -1;
     std::atomic<uint64_t> served_{0};
+    int powerOffMilliseconds_ = 0;  // set by the model's power handler, on the serving thread
 };
 
 }  // namespace camsim
