@@ -154,7 +154,7 @@ trap cleanup EXIT
 
 # camsim listens first: QEMU connects to the socket once, when it starts.
 "$CAMSIM" --usbredir "$SOCK" --serial "$SERIAL" --login-password "$PASSWORD" \
-  --card-mib "$CARD_MIB" --reboot-ms 2000 2>"$WORK/camsim.log" &
+  --card-mib "$CARD_MIB" --reboot-ms 2000 --usb-silent 0xF2FD 2>"$WORK/camsim.log" &
 CAMSIM_PID=$!
 for _ in $(seq 50); do
   [ -S "$SOCK" ] && break

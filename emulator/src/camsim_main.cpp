@@ -13,7 +13,8 @@
 //
 // With --usbredir PATH instead of --socket, the camera is a USB mass-storage device served over
 // the usbredir protocol, for a virtual machine's usb-redir device to connect to (its guest then
-// drives it with its own USB and SCSI stack).
+// drives it with its own USB and SCSI stack). --usb-silent SUB makes that camera hang on the
+// vendor sub-command SUB (for time-out tests): no answer until the host resets the device.
 #include <signal.h>
 #include <unistd.h>
 
@@ -44,13 +45,15 @@ void usage() {
                  "              [--login-password TEXT] [--browse-password TEXT]\n"
                  "              [--user-password TEXT] [--admin-password TEXT]\n"
                  "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
-                 "              [--mass-storage] [--state FILE]\n");
+                 "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n");
 }
 
-int serveUsb(camsim::CameraModel& model, const std::string& path, const std::string& stateFile) {
+int serveUsb(camsim::CameraModel& model, const std::string& path, const std::string& stateFile,
+             uint16_t silentSubCommand) {
     camsim::UsbIdentity identity;
     identity.serial = model.snapshot().serial;
     camsim::UsbRedirServer server(model, identity, path);
+    server.setSilentSubCommand(silentSubCommand);
     if (!server.listen()) {
         std::fprintf(stderr, "camsim: cannot listen on %s\n", path.c_str());
         return 1;
@@ -74,6 +77,7 @@ int serveUsb(camsim::CameraModel& model, const std::string& path, const std::str
 int main(int argc, char** argv) {
     std::string socketPath;
     std::string usbredirPath;
+    uint16_t silentSubCommand = 0;
     std::string stateFile;
     camsim::CameraState state;
     for (int i = 1; i < argc; ++i) {
@@ -89,6 +93,8 @@ int main(int argc, char** argv) {
             socketPath = value("--socket");
         } else if (arg == "--usbredir") {
             usbredirPath = value("--usbredir");
+        } else if (arg == "--usb-silent") {
+            silentSubCommand = uint16_t(std::strtoul(value("--usb-silent"), nullptr, 0));
         } else if (arg == "--model") {
             state.modelCode = uint8_t(std::atoi(value("--model")));
         } else if (arg == "--serial") {
@@ -153,7 +159,7 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     if (!usbredirPath.empty())
-        return serveUsb(model, usbredirPath, stateFile);
+        return serveUsb(model, usbredirPath, stateFile, silentSubCommand);
 
     camsim::DriveServer server(model, socketPath);
     if (!server.start()) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 
 namespace camsim {
@@ -36,6 +37,11 @@ struct Connection {
     int* powerOffMilliseconds = nullptr;
     bool plugged = false;
     std::chrono::steady_clock::time_point replugAt{};
+    // A camera that hangs on one sub-command: from its CBW on, bulk transfers get no answer
+    // until the host cancels them, and the device stays hung until a reset.
+    uint16_t silentSubCommand = 0;
+    bool hung = false;
+    std::map<uint64_t, usb_redir_bulk_packet_header> held;
 
     Connection(CameraModel& model, const UsbIdentity& identity) : device(model, identity) {}
 };
@@ -125,6 +131,7 @@ void unplugIfPoweredOff(Connection& c) {
 }
 
 void onReset(void* priv) {
+    of(priv).hung = false;
     of(priv).device.busReset();
 }
 
@@ -164,8 +171,25 @@ void onGetAltSetting(void* priv, uint64_t id, usb_redir_get_alt_setting_header* 
     usbredirparser_send_alt_setting_status(c.parser, id, &status);
 }
 
-// Every transfer is answered before the next packet is read, so there is never one to cancel.
-void onCancel(void*, uint64_t) {}
+// Only the transfers of a hung device wait; the others are answered before the next packet is
+// read and are gone by the time a cancel could arrive.
+void onCancel(void* priv, uint64_t id) {
+    Connection& c = of(priv);
+    auto it = c.held.find(id);
+    if (it == c.held.end())
+        return;
+    usb_redir_bulk_packet_header reply = it->second;
+    reply.status = usb_redir_cancelled;
+    reply.length = 0;
+    reply.length_high = 0;
+    usbredirparser_send_bulk_packet(c.parser, id, &reply, nullptr, 0);
+    c.held.erase(it);
+}
+
+bool isSilentCbw(const Connection& c, const uint8_t* data, int length) {
+    return c.silentSubCommand != 0 && length == int(BulkOnlyDevice::kCbwLength) && data &&
+           data[15] == kVendorOpcode && (data[17] | data[18] << 8) == c.silentSubCommand;
+}
 
 void onFilter(void*, usbredirfilter_rule* rules, int) {
     std::free(rules);
@@ -226,6 +250,8 @@ void onControl(void* priv, uint64_t id, usb_redir_control_packet_header* header,
                int dataLength) {
     Connection& c = of(priv);
     const bool in = header->endpoint & 0x80;
+    if (header->requesttype == 0x21 && header->request == 0xFF)
+        c.hung = false;  // the bulk-only reset brings a hung camera back
     const UsbTransfer t =
         c.device.control(header->requesttype, header->request, header->value, header->index,
                          in ? header->length : uint16_t(dataLength), data);
@@ -248,7 +274,15 @@ void onBulk(void* priv, uint64_t id, usb_redir_bulk_packet_header* header, uint8
     Connection& c = of(priv);
     usb_redir_bulk_packet_header reply = *header;
     UsbTransfer t;
-    if (!c.plugged) {
+    if (c.plugged && !c.hung && header->endpoint == kBulkOutEndpoint &&
+        isSilentCbw(c, data, dataLength)) {
+        // The camera takes the command and is never heard of again.
+        c.hung = true;
+        reply.status = usb_redir_success;
+        usbredirparser_send_bulk_packet(c.parser, id, &reply, nullptr, 0);
+    } else if (c.plugged && c.hung) {
+        c.held[id] = *header;
+    } else if (!c.plugged) {
         // Packets already on their way when the device left.
         reply.status = usb_redir_ioerror;
         reply.length = 0;
@@ -337,6 +371,7 @@ void UsbRedirServer::serveConnection(int fd, const std::function<bool()>& stopRe
     c.fd = fd;
     c.served = &served_;
     c.powerOffMilliseconds = &powerOffMilliseconds_;
+    c.silentSubCommand = silentSubCommand_;
     powerOffMilliseconds_ = 0;
     std::unique_ptr<usbredirparser, void (*)(usbredirparser*)> parser(usbredirparser_create(),
                                                                       usbredirparser_destroy);

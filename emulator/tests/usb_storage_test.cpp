@@ -388,10 +388,10 @@ struct Guest {
     }
     ~Guest() { usbredirparser_destroy(parser); }
 
-    // Sends what is queued and reads until pred() holds or a second has passed.
+    // Sends what is queued and reads until pred() holds or the time is up.
     template <typename Pred>
-    bool pump(Pred pred) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    bool pump(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < end) {
             while (usbredirparser_has_data_to_write(parser))
                 usbredirparser_do_write(parser);
@@ -478,6 +478,41 @@ TEST(UsbRedirServer, ConnectsAndCarriesTransfers) {
         EXPECT_EQ(guest.statuses[10], usb_redir_ioerror);
     }
     // The guest went away: the server returns.
+    ::close(fds[1]);
+    serving.join();
+}
+
+TEST(UsbRedirServer, AHungCameraWaitsForTheCancelAndTheReset) {
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    camsim::CameraModel model;
+    camsim::UsbRedirServer server(model, camsim::UsbIdentity{}, "/nonexistent/unused");
+    server.setSilentSubCommand(0xF2FD);
+    std::thread serving([&] { server.serveConnection(fds[0], [] { return false; }); });
+    {
+        Guest guest(fds[1]);
+        ASSERT_TRUE(guest.pump([&] { return guest.connected; }));
+        guest.bulk(1, 0x02, cbw(1, 4, true, vendorCdb(0xF2FD)));
+        guest.bulk(2, 0x81, {}, 4);
+        ASSERT_TRUE(guest.pump([&] { return guest.statuses.count(1) > 0; }));
+        EXPECT_EQ(guest.lengths[1], 31u);  // the command was taken
+        EXPECT_FALSE(guest.pump([&] { return guest.statuses.count(2) > 0; },
+                                std::chrono::milliseconds(200)));
+
+        // The host gives up on the transfer, then resets the transport.
+        usbredirparser_send_cancel_data_packet(guest.parser, 2);
+        ASSERT_TRUE(guest.pump([&] { return guest.statuses.count(2) > 0; }));
+        EXPECT_EQ(guest.statuses[2], usb_redir_cancelled);
+        usb_redir_control_packet_header reset{0x00, 0xFF, 0x21, 0, 0, 0, 0};
+        usbredirparser_send_control_packet(guest.parser, 3, &reset, nullptr, 0);
+        guest.bulk(4, 0x02, cbw(2, 0, false, {0x00, 0, 0, 0, 0, 0}));
+        guest.bulk(5, 0x81, {}, 13);
+        ASSERT_TRUE(guest.pump([&] { return guest.replies.count(5) > 0; }));
+        EXPECT_EQ(guest.statuses[3], usb_redir_success);
+        const Csw c = parseCsw(guest.replies[5]);
+        EXPECT_EQ(c.tag, 2u);
+        EXPECT_EQ(c.status, 0);
+    }
     ::close(fds[1]);
     serving.join();
 }

@@ -6,6 +6,7 @@
 //   usb_guest SERIAL LOGIN_PASSWORD CARD_MIB
 //   ...
 //   USBTEST RESULT: N passed, N failed
+#include <errno.h>
 #include <fcntl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
@@ -201,6 +202,28 @@ int main(int argc, char** argv) {
                         .count();
     check("20 description reads in a row", answered == kRounds,
           std::to_string(us / kRounds) + " us per command");
+
+    // A camera that takes a command and never answers: the call gives up after its time-out,
+    // and the kernel's recovery (abort, bulk-only reset) brings the camera back.
+    auto began = std::chrono::steady_clock::now();
+    raw = rawRead('D', 0xF2FD, 4);
+    const uint32_t hungError = platform::lastError();
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - began)
+                            .count();
+    check("a command the camera does not answer fails with a time-out",
+          !raw.passed && hungError == ETIMEDOUT && waited >= 900,
+          "passed " + std::to_string(raw.passed) + ", error " + std::to_string(hungError) +
+              ", after " + std::to_string(waited) + " ms");
+    began = std::chrono::steady_clock::now();
+    std::memset(serialText, 0, sizeof serialText);
+    ok = TKUSB_GetDevSerial(serialText);
+    check("the camera answers the next command", ok == 1 && serialText == serial,
+          "after " +
+              std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count()) +
+              " ms");
 
     // A restart: the camera leaves the bus and comes back, and the scan follows it.
     check("the reboot command is accepted", TKUSB_Reboot() == 1);

@@ -34,12 +34,18 @@ class UsbRedirServer {
 
     uint64_t commandsServed() const { return served_.load(); }
 
+    // Fault injection: the camera hangs on this vendor sub-command (0: none). Its transfers get
+    // no answer until the host cancels them; a bulk-only or port reset ends the hang. Takes
+    // effect with the next connection.
+    void setSilentSubCommand(uint16_t subCommand) { silentSubCommand_ = subCommand; }
+
   private:
     CameraModel& model_;
     UsbIdentity identity_;
     std::string path_;
     int listenFd_ = -1;
     std::atomic<uint64_t> served_{0};
+    uint16_t silentSubCommand_ = 0;
     int powerOffMilliseconds_ = 0;  // set by the model's power handler, on the serving thread
 };
 
