@@ -305,7 +305,7 @@ void onBulk(void* priv, uint64_t id, usb_redir_bulk_packet_header* header, uint8
         reply.length = uint16_t(t.data.size());
         reply.length_high = uint16_t(t.data.size() >> 16);
         usbredirparser_send_bulk_packet(c.parser, id, &reply, t.data.data(), int(t.data.size()));
-        if (t.data.size() == BulkOnlyDevice::kCswLength && wanted >= BulkOnlyDevice::kCswLength)
+        if (c.device.idle())
             unplugIfPoweredOff(c);
     } else {
         reply.status = usb_redir_inval;

@@ -74,6 +74,7 @@ struct Host {
         const auto status = device.bulkIn(13);
         EXPECT_EQ(status.status, UsbStatus::kSuccess);
         Csw c = parseCsw(status.data);
+        EXPECT_TRUE(device.idle());
         EXPECT_EQ(c.signature, 0x53425355u);
         EXPECT_EQ(c.tag, tag);
         return c;

@@ -101,6 +101,9 @@ class BulkOnlyDevice {
     UsbTransfer bulkOut(const uint8_t* data, size_t length);
     UsbTransfer bulkIn(size_t maxLength);
 
+    // Waiting for a command: the last one's status has been taken (or there was none).
+    bool idle() const { return phase_ == Phase::kCommand; }
+
     bool setConfiguration(uint8_t value);
     uint8_t configuration() const { return configuration_; }
     // A port reset: back to the unconfigured, idle device.
