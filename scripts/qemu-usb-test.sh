@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Linux backend against the real kernel USB stack: boots Debian's own kernel under QEMU
-# (software emulation), attaches camsim as a USB mass-storage device through QEMU's usb-redir
-# device on an xHCI controller, and runs devicelib/tests/usb_guest inside the guest. The guest
+# (software emulation), attaches two cameras (camsim) as USB mass-storage devices through QEMU's
+# usb-redir device on an xHCI controller, and runs devicelib/tests/usb_guest inside the guest. The guest
 # prints one line per check and "USBTEST RESULT: N passed, N failed"; that line is the verdict
 # (QEMU's own exit code says nothing about the guest).
 #
@@ -19,8 +19,9 @@ case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 WORK=$BUILD/qemu-usb
 JOBS=${JOBS:-2}
 
-# What the emulated camera is; the guest checks against the same values.
-SERIAL=USBCAM0042
+# What the emulated cameras are; the guest checks against the same values.
+SERIAL_1=USBCAM0042
+SERIAL_2=USBCAM0043
 PASSWORD=314159
 CARD_MIB=16384
 
@@ -127,14 +128,14 @@ for m in /modules/*.ko; do
     *) insmod \$m ;;
   esac
 done
-# Wait for the camera's SCSI generic node (enumeration under emulation takes a few seconds).
+# Wait for both cameras' SCSI generic nodes (enumeration under emulation takes a few seconds).
 i=0
-while [ \$i -lt 300 ] && ! ls /sys/block/sd*/device/scsi_generic/sg* >/dev/null 2>&1; do
+while [ \$i -lt 300 ] && [ "\$(ls -d /sys/block/sd*/device/scsi_generic/sg* 2>/dev/null | wc -l)" -lt 2 ]; do
   usleep 200000
   i=\$((i + 1))
 done
 echo "USBTEST disks: \$(ls /sys/block | tr '\n' ' ')"
-/bin/usb_guest $SERIAL $PASSWORD $CARD_MIB
+/bin/usb_guest $SERIAL_1 $SERIAL_2 $PASSWORD $CARD_MIB
 echo "USBTEST exit \$?"
 reboot -f
 EOF
@@ -144,33 +145,44 @@ chmod +x "$INITRAMFS/init"
 
 # ---- run ------------------------------------------------------------------------------------
 SOCKDIR=$(mktemp -d /tmp/qemu-usb.XXXXXX)
-SOCK=$SOCKDIR/camera.sock
-CAMSIM_PID=
+CAMSIM_PIDS=()
 cleanup() {
-  [ -n "$CAMSIM_PID" ] && kill "$CAMSIM_PID" 2>/dev/null && wait "$CAMSIM_PID" 2>/dev/null
+  local pid
+  for pid in "${CAMSIM_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
   rm -rf "$SOCKDIR"
 }
 trap cleanup EXIT
 
-# camsim listens first: QEMU connects to the socket once, when it starts.
-"$CAMSIM" --usbredir "$SOCK" --serial "$SERIAL" --login-password "$PASSWORD" \
-  --card-mib "$CARD_MIB" --reboot-ms 2000 --usb-silent 0xF2FD 2>"$WORK/camsim.log" &
-CAMSIM_PID=$!
-for _ in $(seq 50); do
-  [ -S "$SOCK" ] && break
-  sleep 0.1
+# The cameras listen first: QEMU connects to each socket once, when it starts.
+for n in 1 2; do
+  serial_var=SERIAL_$n
+  "$CAMSIM" --usbredir "$SOCKDIR/camera$n.sock" --serial "${!serial_var}" \
+    --login-password "$PASSWORD" --card-mib "$CARD_MIB" --reboot-ms 2000 \
+    --usb-silent 0xF2FD 2>"$WORK/camsim$n.log" &
+  CAMSIM_PIDS+=($!)
 done
-[ -S "$SOCK" ] || fail "camsim did not listen on $SOCK ($(cat "$WORK/camsim.log"))"
+for n in 1 2; do
+  for _ in $(seq 50); do
+    [ -S "$SOCKDIR/camera$n.sock" ] && break
+    sleep 0.1
+  done
+  [ -S "$SOCKDIR/camera$n.sock" ] ||
+    fail "camsim did not listen on $SOCKDIR/camera$n.sock ($(cat "$WORK/camsim$n.log"))"
+done
 
-say "booting $KPKG under QEMU (TCG) with camsim on xHCI"
+say "booting $KPKG under QEMU (TCG) with two cameras on xHCI"
 started=$(date +%s)
 timeout 300 "$QEMU" -nodefaults -machine pc -accel tcg -m 256 -smp 1 \
   -bios "$QBOOT" -display none -serial stdio -no-reboot \
   -kernel "$VMLINUZ" -initrd "$WORK/initrd.gz" \
   -append "console=ttyS0 loglevel=4 panic=-1" \
   -device qemu-xhci,id=xhci \
-  -chardev socket,id=camera,path="$SOCK" \
-  -device usb-redir,chardev=camera,bus=xhci.0 \
+  -chardev socket,id=camera1,path="$SOCKDIR/camera1.sock" \
+  -device usb-redir,chardev=camera1,bus=xhci.0 \
+  -chardev socket,id=camera2,path="$SOCKDIR/camera2.sock" \
+  -device usb-redir,chardev=camera2,bus=xhci.0 \
   </dev/null >"$WORK/console.log" 2>&1
 qemu_status=$?
 say "guest ran for $(($(date +%s) - started)) s (QEMU exit $qemu_status); console in $WORK/console.log"

@@ -3,7 +3,10 @@
 // usb-storage, sd and sg drivers. Prints one line per check and a closing line that the host
 // script judges:
 //
-//   usb_guest SERIAL LOGIN_PASSWORD CARD_MIB
+//   usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB
+//
+// Two cameras are attached (same password and card size, serials SERIAL_1 and SERIAL_2); which
+// of them the kernel names first is up to enumeration, and the checks find out from sysfs.
 //   ...
 //   USBTEST RESULT: N passed, N failed
 #include <errno.h>
@@ -16,6 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 
 #include "dalvex.h"
@@ -87,14 +93,41 @@ void noteRawKernelCopy() {
         result, unsigned(hdr.status), hdr.resid, kept);
 }
 
-// Scans every 200 ms until TKUSB_IsDevice gives the letter; the milliseconds it took, or -1.
-int waitForScan(int letter, int timeoutMs) {
+// The USB serial number of a disk's device, from sysfs: the first folder above the SCSI device
+// that has an idVendor file is the USB device.
+std::string usbSerialOfDisk(const std::string& disk) {
+    std::error_code ec;
+    auto dir = std::filesystem::canonical("/sys/block/" + disk + "/device", ec);
+    for (; !ec && dir.has_relative_path(); dir = dir.parent_path()) {
+        if (std::filesystem::exists(dir / "idVendor")) {
+            std::ifstream in(dir / "serial");
+            std::string serial;
+            std::getline(in, serial);
+            return serial;
+        }
+    }
+    return {};
+}
+
+// The serial the camera on a letter reports (0xF20F), or empty.
+std::string serialOn(char letter) {
+    char path[dalvex::kDrivePathSize];
+    dalvex::formatDriveRoot(letter, path);
+    char block[32] = {};
+    if (dalvex::readCommandFrom(0xF20F, block, sizeof block, path) != 1)
+        return {};
+    return std::string(block, strnlen(block, sizeof block));
+}
+
+// Polls every 200 ms until done() holds; the milliseconds it took, or -1 after timeoutMs.
+template <typename Done>
+int waitFor(Done done, int timeoutMs) {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now() - start)
                                  .count();
-        if (TKUSB_IsDevice() == letter)
+        if (done())
             return int(elapsed);
         if (elapsed > timeoutMs)
             return -1;
@@ -105,25 +138,36 @@ int waitForScan(int letter, int timeoutMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: usb_guest SERIAL LOGIN_PASSWORD CARD_MIB\n");
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB\n");
         return 2;
     }
-    const std::string serial = argv[1];
-    const std::string password = argv[2];
-    const uint32_t cardMiB = uint32_t(std::strtoul(argv[3], nullptr, 10));
+    const std::set<std::string> serials = {argv[1], argv[2]};
+    const std::string password = argv[3];
+    const uint32_t cardMiB = uint32_t(std::strtoul(argv[4], nullptr, 10));
     if (std::getenv("DALVEX_DRIVES"))
         unsetenv("DALVEX_DRIVES");  // the point is the automatic detection
     using namespace dalvex;
 
-    // Discovery: the first USB disk is D:, C: stands for the system disk.
+    // Discovery and letters: the USB disks in kernel-name order get D: and E:; C: stands for the
+    // system disk. The camera on D: is the one whose USB device holds the first disk.
     const int letter = TKUSB_IsDevice();
-    check("TKUSB_IsDevice finds the camera on D:", letter == 'D',
+    check("TKUSB_IsDevice finds the first camera on D:", letter == 'D',
           "letter " + std::to_string(letter));
-    check("C: and E: are no drives", platform::driveType('C') != platform::kDriveRemovable &&
-                                         platform::driveType('E') != platform::kDriveRemovable);
+    const auto disks = platform::linux_sg::usbDisks("/sys/block");
+    std::string disksText;
+    for (const auto& d : disks)
+        disksText += d + "=" + usbSerialOfDisk(d) + " ";
+    const std::string serial = serialOn('D');  // the camera the rest of the checks use
+    const std::string other = serialOn('E');
+    check("D: and E: are the two cameras, in the order of their disks' kernel names",
+          disks.size() == 2 && std::set<std::string>{serial, other} == serials &&
+              usbSerialOfDisk(disks[0]) == serial && usbSerialOfDisk(disks[1]) == other,
+          disksText + "D=" + serial + " E=" + other);
+    check("C: and F: are no drives", platform::driveType('C') != platform::kDriveRemovable &&
+                                         platform::driveType('F') != platform::kDriveRemovable);
     char serialText[33] = {};
-    check("TKUSB_GetDevSerial reads the camera's serial",
+    check("TKUSB_GetDevSerial reads the serial of D:'s camera",
           TKUSB_GetDevSerial(serialText) == 1 && serialText == serial, serialText);
 
     // The command disk is small for both size sources the scan uses.
@@ -225,22 +269,32 @@ int main(int argc, char** argv) {
                                  .count()) +
               " ms");
 
-    // A restart: the camera leaves the bus and comes back, and the scan follows it.
+    // A restart of D:'s camera: it leaves the bus, so the other camera's disk is the first one
+    // and takes D: (letters are positions, not cameras); then it comes back.
     check("the reboot command is accepted", TKUSB_Reboot() == 1);
     const auto rebooted = std::chrono::steady_clock::now();
-    const int gone = waitForScan(0, 10000);
-    check("the camera is gone while it restarts", gone >= 0,
-          "after " + std::to_string(gone) + " ms");
-    const int back = waitForScan('D', 30000);
+    const int moved = waitFor(
+        [&] {
+            return TKUSB_IsDevice() == 'D' && serialOn('D') == other &&
+                   platform::driveType('E') != platform::kDriveRemovable;
+        },
+        10000);
+    check("while it restarts, the other camera is on D: and E: is no drive", moved >= 0,
+          "after " + std::to_string(moved) + " ms");
+    const int back = waitFor(
+        [&] {
+            return TKUSB_IsDevice() == 'D' &&
+                   std::set<std::string>{serialOn('D'), serialOn('E')} == serials;
+        },
+        30000);
     const auto absent = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - rebooted)
                             .count();
-    std::memset(serialText, 0, sizeof serialText);
-    check("the camera is back on D: and answers",
-          back >= 0 && TKUSB_GetDevSerial(serialText) == 1 && serialText == serial,
-          "after " + std::to_string(absent) + " ms");
+    check("after the restart both cameras answer on D: and E: again", back >= 0,
+          "after " + std::to_string(absent) + " ms, D=" + serialOn('D') + " E=" + serialOn('E'));
 
     // With the right password the camera exposes its card: READ CAPACITY now reports it.
+    check("the scan leaves D: current", TKUSB_IsDevice() == 'D');
     check("the switch to mass storage is accepted", TKUSB_SwitchToMSC(password.c_str(), 1) == 1);
     mib = 0;
     ok = readCapacityMiB("D:\\", &mib);
