@@ -81,6 +81,8 @@ int onWrite(void* priv, uint8_t* data, int count) {
 void plugIn(Connection& c) {
     c.device.busReset();
     c.plugged = true;
+    c.hung = false;  // a camera that comes back has restarted
+    c.held.clear();  // the host gave those up when the device left
     usb_redir_interface_info_header interfaces{};
     interfaces.interface_count = 1;
     interfaces.interface[0] = 0;
