@@ -72,12 +72,19 @@ KDIR=$WORK/kernels/$KPKG
 if [ ! -f "$KDIR/.unpacked" ]; then
   say "fetching $KPKG"
   rm -rf "$KDIR" "$WORK/download"
-  mkdir -p "$WORK/download" "$KDIR"
-  (cd "$WORK/download" && apt-get download -qq "$KPKG" >/dev/null 2>&1) ||
-    skip "cannot download $KPKG"
-  dpkg-deb -x "$WORK"/download/"$KPKG"_*.deb "$KDIR" || fail "cannot unpack $KPKG"
+  mkdir -p "$WORK/download"
+  if (cd "$WORK/download" && apt-get download -qq "$KPKG" >/dev/null 2>&1); then
+    mkdir -p "$KDIR"
+    dpkg-deb -x "$WORK"/download/"$KPKG"_*.deb "$KDIR" || fail "cannot unpack $KPKG"
+    touch "$KDIR/.unpacked"
+  else
+    # Offline, with a newer kernel listed than the one kept: the kept one will do.
+    KPKG=$(ls "$WORK/kernels" 2>/dev/null | sort -V | tail -1)
+    [ -n "$KPKG" ] || skip "cannot download the kernel package"
+    KDIR=$WORK/kernels/$KPKG
+    say "cannot download the newest kernel; using $KPKG"
+  fi
   rm -rf "$WORK/download"
-  touch "$KDIR/.unpacked"
 fi
 VMLINUZ=$(ls "$KDIR"/boot/vmlinuz-* 2>/dev/null | head -1)
 [ -n "$VMLINUZ" ] || fail "no kernel image in $KPKG"
