@@ -23,6 +23,9 @@ echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   build_and_test build-asan -DDALVEX_SANITIZE=ON -DDALVEX_BUILD_BENCH=OFF
 
+echo "== the Linux backend against the kernel's USB stack, under QEMU =="
+scripts/qemu-usb-test.sh || status=1
+
 echo "== Windows compile check =="
 scripts/check-windows.sh || status=1
 

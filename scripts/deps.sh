@@ -3,7 +3,7 @@
 # Sourced by run.sh and test.sh. As root it runs apt-get; otherwise it prints the line to run.
 DEB_PACKAGES=(
   cmake g++ make pkg-config
-  libjsoncpp-dev libgtest-dev libgmock-dev
+  libjsoncpp-dev libgtest-dev libgmock-dev libusbredirparser-dev
   libwxgtk3.2-dev xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev
 )

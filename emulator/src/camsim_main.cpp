@@ -10,6 +10,11 @@
 //
 // Point the library at it with DALVEX_DRIVES="E=unix:PATH". Serves until SIGINT or SIGTERM and
 // removes its socket on the way out.
+//
+// With --usbredir PATH instead of --socket, the camera is a USB mass-storage device served over
+// the usbredir protocol, for a virtual machine's usb-redir device to connect to (its guest then
+// drives it with its own USB and SCSI stack). --usb-silent SUB makes that camera hang on the
+// vendor sub-command SUB (for time-out tests): no answer until the host resets the device.
 #include <signal.h>
 #include <unistd.h>
 
@@ -21,6 +26,7 @@
 #include "camsim/camera_model.h"
 #include "camsim/drive_server.h"
 #include "camsim/state_file.h"
+#include "camsim/usb_redir.h"
 
 namespace {
 
@@ -32,19 +38,46 @@ void onSignal(int) {
 
 void usage() {
     std::fprintf(stderr,
-                 "usage: camsim --socket PATH [--model N] [--serial TEXT] [--description TEXT]\n"
+                 "usage: camsim --socket PATH | --usbredir PATH\n"
+                 "              [--model N] [--serial TEXT] [--description TEXT]\n"
                  "              [--firmware TEXT] [--build TEXT] [--version N] [--wifi 0|1]\n"
                  "              [--no-cms 0|1] [--card-mib N] [--free-mib N] [--battery N]\n"
                  "              [--login-password TEXT] [--browse-password TEXT]\n"
                  "              [--user-password TEXT] [--admin-password TEXT]\n"
                  "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
-                 "              [--mass-storage] [--state FILE]\n");
+                 "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n");
+}
+
+int serveUsb(camsim::CameraModel& model, const std::string& path, const std::string& stateFile,
+             uint16_t silentSubCommand) {
+    camsim::UsbIdentity identity;
+    identity.serial = model.snapshot().serial;
+    camsim::UsbRedirServer server(model, identity, path);
+    server.setSilentSubCommand(silentSubCommand);
+    if (!server.listen()) {
+        std::fprintf(stderr, "camsim: cannot listen on %s\n", path.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "camsim: USB camera %s on %s\n", identity.serial.c_str(), path.c_str());
+    uint64_t saved = 0;
+    server.run([&] {
+        if (!stateFile.empty() && server.commandsServed() != saved) {
+            saved = server.commandsServed();
+            camsim::saveState(stateFile, model.snapshot());
+        }
+        return g_stop != 0;
+    });
+    if (!stateFile.empty())
+        camsim::saveState(stateFile, model.snapshot());
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string socketPath;
+    std::string usbredirPath;
+    uint16_t silentSubCommand = 0;
     std::string stateFile;
     camsim::CameraState state;
     for (int i = 1; i < argc; ++i) {
@@ -58,6 +91,10 @@ int main(int argc, char** argv) {
         };
         if (arg == "--socket") {
             socketPath = value("--socket");
+        } else if (arg == "--usbredir") {
+            usbredirPath = value("--usbredir");
+        } else if (arg == "--usb-silent") {
+            silentSubCommand = uint16_t(std::strtoul(value("--usb-silent"), nullptr, 0));
         } else if (arg == "--model") {
             state.modelCode = uint8_t(std::atoi(value("--model")));
         } else if (arg == "--serial") {
@@ -107,7 +144,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (socketPath.empty()) {
+    if (socketPath.empty() == usbredirPath.empty()) {
         usage();
         return 2;
     }
@@ -117,15 +154,18 @@ int main(int argc, char** argv) {
     }
 
     camsim::CameraModel model(state);
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    if (!usbredirPath.empty())
+        return serveUsb(model, usbredirPath, stateFile, silentSubCommand);
+
     camsim::DriveServer server(model, socketPath);
     if (!server.start()) {
         std::fprintf(stderr, "camsim: cannot listen on %s\n", socketPath.c_str());
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     std::fprintf(stderr, "camsim: camera %s (model %u) on %s\n", state.serial.c_str(),
                  unsigned(state.modelCode), socketPath.c_str());
 

@@ -88,9 +88,21 @@ bool interpretSgIo(int ioctlResult, int ioctlErrno, const sg_io_hdr_t& hdr,
 bool runSgIo(int fd, PassThroughRequest& request) {
     sg_io_hdr_t hdr;
     buildSgIo(request, hdr);
+    // The sg driver copies its whole bounce buffer back to the caller, the part the device did
+    // not send included (as zeros). Reading into a block of our own and copying only the bytes
+    // that moved keeps the rest of the caller's block as it was, also after a refused read.
+    std::vector<uint8_t> incoming;
+    if (hdr.dxfer_direction == SG_DXFER_FROM_DEV) {
+        incoming.assign(hdr.dxfer_len, 0);
+        hdr.dxferp = incoming.data();
+    }
     int result = g_ioctl(fd, SG_IO, &hdr);
     int savedErrno = errno;
-    return interpretSgIo(result, savedErrno, hdr, request);
+    const bool ok = interpretSgIo(result, savedErrno, hdr, request);
+    if (ok && !incoming.empty() && request.dataTransferLength > 0) {
+        std::memcpy(request.dataBuffer, incoming.data(), request.dataTransferLength);
+    }
+    return ok;
 }
 
 std::vector<std::string> usbDisks(const std::string& sysBlock) {

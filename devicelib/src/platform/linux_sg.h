@@ -26,7 +26,8 @@ void buildSgIo(PassThroughRequest& request, sg_io_hdr_t& hdr);
 bool interpretSgIo(int ioctlResult, int ioctlErrno, const sg_io_hdr_t& hdr,
                    PassThroughRequest& request);
 
-// Runs one request on an open sg (or sd) node.
+// Runs one request on an open sg (or sd) node. A read moves into the caller's block only the
+// bytes the device sent (the transfer length less the residue); the rest keeps its contents.
 bool runSgIo(int fd, PassThroughRequest& request);
 
 // The USB mass-storage disks under a sysfs block folder ("/sys/block"), in letter order: by the

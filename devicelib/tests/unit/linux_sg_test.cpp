@@ -36,6 +36,10 @@ struct FakeIoctl {
             errno = error;
             return -1;
         }
+        // Like the sg driver, hand back the whole buffer: what the device did not send is zero.
+        if (hdr->dxfer_direction == SG_DXFER_FROM_DEV && hdr->dxfer_len > 0) {
+            std::memset(hdr->dxferp, 0, hdr->dxfer_len);
+        }
         if (hdr->dxfer_direction == SG_DXFER_FROM_DEV && !dataIn.empty()) {
             std::memcpy(hdr->dxferp, dataIn.data(),
                         std::min<size_t>(dataIn.size(), hdr->dxfer_len));
@@ -84,7 +88,7 @@ TEST_F(LinuxSgTest, BuildsTheRequest) {
     EXPECT_EQ(FakeIoctl::seen.cmd_len, 16);
     EXPECT_EQ(FakeIoctl::seen.dxfer_direction, SG_DXFER_FROM_DEV);
     EXPECT_EQ(FakeIoctl::seen.dxfer_len, 32u);
-    EXPECT_EQ(FakeIoctl::seen.dxferp, block);
+    EXPECT_NE(FakeIoctl::seen.dxferp, nullptr);  // a block of the backend's own (see below)
     EXPECT_EQ(FakeIoctl::seen.mx_sb_len, 24);
     EXPECT_EQ(FakeIoctl::seen.timeout, 1000u);
     const uint8_t cdb[16] = {0xB8, 0x00, 0x03, 0xF1};
@@ -96,6 +100,7 @@ TEST_F(LinuxSgTest, BuildsTheRequest) {
     write.dataIn = 0;
     ASSERT_TRUE(linux_sg::runSgIo(-1, write));
     EXPECT_EQ(FakeIoctl::seen.dxfer_direction, SG_DXFER_TO_DEV);
+    EXPECT_EQ(FakeIoctl::seen.dxferp, payload);
 
     PassThroughRequest none = vendorRead(nullptr, 0);
     ASSERT_TRUE(linux_sg::runSgIo(-1, none));
@@ -141,6 +146,43 @@ TEST_F(LinuxSgTest, ReadsTheOutcome) {
         if (c.ok) {
             EXPECT_EQ(r.scsiStatus, c.scsiStatus);
             EXPECT_EQ(r.dataTransferLength, c.moved);
+        }
+    }
+}
+
+// The sg driver writes the whole data block back, zeros where the device sent nothing; the
+// caller's block must still hold its old bytes there, and all of them after a refused read.
+TEST_F(LinuxSgTest, OnlyTheBytesThatMovedReachTheCallersBlock) {
+    struct Case {
+        const char* name;
+        int result;
+        uint8_t status;
+        uint16_t driver;
+        int resid;
+        size_t changed;  // leading bytes that take the device's data
+    } cases[] = {
+        {"whole answer", 0, 0, 0, 0, 32},
+        {"short answer", 0, 0, 0, 28, 4},
+        {"refused, nothing sent", 0, 2, 0x08, 32, 0},
+        {"ioctl failed", -1, 0, 0, 0, 0},
+        {"host time-out", 0, 0, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeIoctl::reset();
+        FakeIoctl::result = c.result;
+        FakeIoctl::error = EIO;
+        FakeIoctl::status = c.status;
+        FakeIoctl::driverStatus = c.driver;
+        FakeIoctl::hostStatus = std::string(c.name) == "host time-out" ? 0x03 : 0;
+        FakeIoctl::resid = c.resid;
+        FakeIoctl::dataIn.assign(32 - size_t(c.resid), 'T');
+        uint8_t block[32];
+        std::memset(block, 0x5A, sizeof block);
+        PassThroughRequest r = vendorRead(block, 32);
+        linux_sg::runSgIo(-1, r);
+        for (size_t i = 0; i < sizeof block; ++i) {
+            ASSERT_EQ(block[i], i < c.changed ? 'T' : 0x5A) << "byte " << i;
         }
     }
 }

@@ -1,0 +1,307 @@
+// Runs inside a virtual machine whose only USB disk is an emulated camera (camsim --usbredir):
+// the library's Linux backend with automatic drive detection, against the kernel's own
+// usb-storage, sd and sg drivers. Prints one line per check and a closing line that the host
+// script judges:
+//
+//   usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB
+//
+// Two cameras are attached (same password and card size, serials SERIAL_1 and SERIAL_2); which
+// of them the kernel names first is up to enumeration, and the checks find out from sysfs.
+//   ...
+//   USBTEST RESULT: N passed, N failed
+#include <errno.h>
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "dalvex.h"
+#include "platform/linux_sg.h"
+#include "platform/platform.h"
+#include "transport.h"
+
+namespace {
+
+int g_passed = 0;
+int g_failed = 0;
+
+void check(const char* what, bool ok, const std::string& detail = {}) {
+    ++(ok ? g_passed : g_failed);
+    std::printf("%s - %s%s%s\n", ok ? "ok" : "not ok", what, detail.empty() ? "" : ": ",
+                detail.c_str());
+    std::fflush(stdout);
+}
+
+// One vendor command straight through the backend, to see what the transport above it hides:
+// the sense data and the moved byte count.
+struct Raw {
+    bool passed = false;
+    dalvex::platform::PassThroughRequest request;
+    uint8_t data[64] = {};
+};
+
+Raw rawRead(char letter, uint16_t subCommand, uint32_t length) {
+    Raw raw;
+    auto drive = dalvex::platform::openDrive(letter);
+    if (!drive)
+        return raw;
+    raw.request.dataIn = 1;
+    raw.request.dataTransferLength = length;
+    raw.request.dataBuffer = raw.data;
+    dalvex::buildVendorCdb(subCommand, raw.request.cdb);
+    raw.passed = drive->pass(raw.request);
+    return raw;
+}
+
+// SG_IO on the sg node without the backend: what the kernel does to the part of a read buffer
+// that the device did not fill. Printed for the record, not judged.
+void noteRawKernelCopy() {
+    using namespace dalvex::platform;
+    const auto disks = linux_sg::usbDisks("/sys/block");
+    if (disks.empty())
+        return;
+    const std::string node = linux_sg::commandNodeOfDisk("/sys/block", disks[0]);
+    const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    PassThroughRequest request;
+    uint8_t block[16];
+    std::memset(block, 0x5A, sizeof block);
+    request.dataIn = 1;
+    request.dataTransferLength = sizeof block;
+    request.dataBuffer = block;
+    dalvex::buildVendorCdb(0xF2FE, request.cdb);
+    sg_io_hdr_t hdr;
+    linux_sg::buildSgIo(request, hdr);
+    const int result = ::ioctl(fd, SG_IO, &hdr);
+    ::close(fd);
+    int kept = 0;
+    for (uint8_t b : block)
+        kept += b == 0x5A;
+    std::printf(
+        "note - plain SG_IO, refused read of 16 bytes into 0x5A: ioctl %d, status %u, "
+        "resid %d, %d of 16 bytes kept\n",
+        result, unsigned(hdr.status), hdr.resid, kept);
+}
+
+// The USB serial number of a disk's device, from sysfs: the first folder above the SCSI device
+// that has an idVendor file is the USB device.
+std::string usbSerialOfDisk(const std::string& disk) {
+    std::error_code ec;
+    auto dir = std::filesystem::canonical("/sys/block/" + disk + "/device", ec);
+    for (; !ec && dir.has_relative_path(); dir = dir.parent_path()) {
+        if (std::filesystem::exists(dir / "idVendor")) {
+            std::ifstream in(dir / "serial");
+            std::string serial;
+            std::getline(in, serial);
+            return serial;
+        }
+    }
+    return {};
+}
+
+// The serial the camera on a letter reports (0xF20F), or empty.
+std::string serialOn(char letter) {
+    char path[dalvex::kDrivePathSize];
+    dalvex::formatDriveRoot(letter, path);
+    char block[32] = {};
+    if (dalvex::readCommandFrom(0xF20F, block, sizeof block, path) != 1)
+        return {};
+    return std::string(block, strnlen(block, sizeof block));
+}
+
+// Polls every 200 ms until done() holds; the milliseconds it took, or -1 after timeoutMs.
+template <typename Done>
+int waitFor(Done done, int timeoutMs) {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+        if (done())
+            return int(elapsed);
+        if (elapsed > timeoutMs)
+            return -1;
+        usleep(200 * 1000);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB\n");
+        return 2;
+    }
+    const std::set<std::string> serials = {argv[1], argv[2]};
+    const std::string password = argv[3];
+    const uint32_t cardMiB = uint32_t(std::strtoul(argv[4], nullptr, 10));
+    if (std::getenv("DALVEX_DRIVES"))
+        unsetenv("DALVEX_DRIVES");  // the point is the automatic detection
+    using namespace dalvex;
+
+    // Discovery and letters: the USB disks in kernel-name order get D: and E:; C: stands for the
+    // system disk. The camera on D: is the one whose USB device holds the first disk.
+    const int letter = TKUSB_IsDevice();
+    check("TKUSB_IsDevice finds the first camera on D:", letter == 'D',
+          "letter " + std::to_string(letter));
+    const auto disks = platform::linux_sg::usbDisks("/sys/block");
+    std::string disksText;
+    for (const auto& d : disks)
+        disksText += d + "=" + usbSerialOfDisk(d) + " ";
+    const std::string serial = serialOn('D');  // the camera the rest of the checks use
+    const std::string other = serialOn('E');
+    check("D: and E: are the two cameras, in the order of their disks' kernel names",
+          disks.size() == 2 && std::set<std::string>{serial, other} == serials &&
+              usbSerialOfDisk(disks[0]) == serial && usbSerialOfDisk(disks[1]) == other,
+          disksText + "D=" + serial + " E=" + other);
+    check("C: and F: are no drives", platform::driveType('C') != platform::kDriveRemovable &&
+                                         platform::driveType('F') != platform::kDriveRemovable);
+    char serialText[33] = {};
+    check("TKUSB_GetDevSerial reads the serial of D:'s camera",
+          TKUSB_GetDevSerial(serialText) == 1 && serialText == serial, serialText);
+
+    // The command disk is small for both size sources the scan uses.
+    uint32_t mib = 99;
+    int ok = readCapacityMiB("D:\\", &mib);
+    check("READ CAPACITY of the command disk gives 0 MiB", ok == 1 && mib == 0,
+          std::to_string(mib) + " MiB");
+    uint64_t bytes = 0;
+    ok = platform::totalSize('D', bytes);
+    check("the kernel's size of the command disk is 64 blocks", ok && bytes == 64 * 512,
+          std::to_string(bytes) + " bytes");
+
+    // What the kernel hands back besides the status: the moved byte count and the sense data.
+    Raw raw;
+    auto drive = platform::openDrive('D');
+    if (drive) {
+        raw.request.dataIn = 1;
+        raw.request.dataTransferLength = 64;
+        raw.request.dataBuffer = raw.data;
+        raw.request.cdbLength = 6;
+        raw.request.cdb[0] = 0x12;  // INQUIRY of 36 bytes into a block of 64
+        raw.request.cdb[4] = 36;
+        raw.passed = drive->pass(raw.request);
+        drive.reset();
+    }
+    check("a read of 64 bytes of a 36-byte answer moves 36 (residue)",
+          raw.passed && raw.request.scsiStatus == 0 && raw.request.dataTransferLength == 36 &&
+              (raw.data[1] & 0x80) != 0,
+          "status " + std::to_string(raw.request.scsiStatus) + ", moved " +
+              std::to_string(raw.request.dataTransferLength));
+    raw = rawRead('D', 0xF2FE, 16);
+    check("a refused command comes back as CHECK CONDITION with ILLEGAL REQUEST sense",
+          raw.passed && raw.request.scsiStatus == 2 && (raw.request.sense[2] & 0x0F) == 0x05 &&
+              raw.request.sense[12] == 0x24 && raw.request.dataTransferLength == 0,
+          "passed " + std::to_string(raw.passed) + ", status " +
+              std::to_string(raw.request.scsiStatus) + ", sense key " +
+              std::to_string(raw.request.sense[2] & 0x0F) + ", moved " +
+              std::to_string(raw.request.dataTransferLength));
+    noteRawKernelCopy();
+
+    // The result rules of a refused command.
+    uint8_t block[16];
+    std::memset(block, 0x5A, sizeof block);
+    bool untouched = true;
+    const int readResult = readCommandFrom(0xF2FE, block, sizeof block, "D:\\");
+    for (uint8_t b : block)
+        untouched = untouched && b == 0x5A;
+    check("a refused read succeeds and leaves the buffer", readResult == 1 && untouched,
+          "result " + std::to_string(readResult) + ", first byte " + std::to_string(block[0]));
+    const uint8_t one = 0x61;
+    check("a refused write fails", writeCommandTo(0xF2FE, &one, 1, "D:\\") == 0);
+
+    // Login and a settings record, as the manager does them.
+    check("the login check accepts the right password", TKUSB_CheckLoginPwd(password.c_str()) == 1);
+    const std::string wrong = password == "999999" ? "111111" : "999999";
+    check("the login check refuses a wrong password", TKUSB_CheckLoginPwd(wrong.c_str()) == 0);
+    DeviceSettingRecord setting;
+    std::memset(&setting, 0xEE, sizeof setting);
+    const int written = TKUSB_SetDeviceSetting(2, 1, 3);
+    const int read = TKUSB_GetDeviceSettingEx(&setting);
+    check("a settings record is written and read back",
+          written == 1 && read == 1 && setting.photoResolution == 2 &&
+              setting.videoResolution == 1 && setting.videoLength == 3,
+          "write " + std::to_string(written) + ", read " + std::to_string(read));
+
+    // Timing of a plain command through the whole stack, for the record.
+    const auto start = std::chrono::steady_clock::now();
+    constexpr int kRounds = 20;
+    int answered = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        char desc[32] = {};
+        answered += readCommandFrom(0xF103, desc, sizeof desc, "D:\\");
+    }
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+    check("20 description reads in a row", answered == kRounds,
+          std::to_string(us / kRounds) + " us per command");
+
+    // A camera that takes a command and never answers: the call gives up after its time-out,
+    // and the kernel's recovery (abort, bulk-only reset) brings the camera back.
+    auto began = std::chrono::steady_clock::now();
+    raw = rawRead('D', 0xF2FD, 4);
+    const uint32_t hungError = platform::lastError();
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - began)
+                            .count();
+    check("a command the camera does not answer fails with a time-out",
+          !raw.passed && hungError == ETIMEDOUT && waited >= 900,
+          "passed " + std::to_string(raw.passed) + ", error " + std::to_string(hungError) +
+              ", after " + std::to_string(waited) + " ms");
+    began = std::chrono::steady_clock::now();
+    std::memset(serialText, 0, sizeof serialText);
+    ok = TKUSB_GetDevSerial(serialText);
+    check("the camera answers the next command", ok == 1 && serialText == serial,
+          "after " +
+              std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - began)
+                                 .count()) +
+              " ms");
+
+    // A restart of D:'s camera: it leaves the bus, so the other camera's disk is the first one
+    // and takes D: (letters are positions, not cameras); then it comes back.
+    check("the reboot command is accepted", TKUSB_Reboot() == 1);
+    const auto rebooted = std::chrono::steady_clock::now();
+    const int moved = waitFor(
+        [&] {
+            return TKUSB_IsDevice() == 'D' && serialOn('D') == other &&
+                   platform::driveType('E') != platform::kDriveRemovable;
+        },
+        10000);
+    check("while it restarts, the other camera is on D: and E: is no drive", moved >= 0,
+          "after " + std::to_string(moved) + " ms");
+    const int back = waitFor(
+        [&] {
+            return TKUSB_IsDevice() == 'D' &&
+                   std::set<std::string>{serialOn('D'), serialOn('E')} == serials;
+        },
+        30000);
+    const auto absent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - rebooted)
+                            .count();
+    check("after the restart both cameras answer on D: and E: again", back >= 0,
+          "after " + std::to_string(absent) + " ms, D=" + serialOn('D') + " E=" + serialOn('E'));
+
+    // With the right password the camera exposes its card: READ CAPACITY now reports it.
+    check("the scan leaves D: current", TKUSB_IsDevice() == 'D');
+    check("the switch to mass storage is accepted", TKUSB_SwitchToMSC(password.c_str(), 1) == 1);
+    mib = 0;
+    ok = readCapacityMiB("D:\\", &mib);
+    check("READ CAPACITY after the switch reports the card", ok == 1 && mib == cardMiB,
+          std::to_string(mib) + " MiB");
+
+    std::printf("USBTEST RESULT: %d passed, %d failed\n", g_passed, g_failed);
+    std::fflush(stdout);
+    return g_failed == 0 ? 0 : 1;
+}
