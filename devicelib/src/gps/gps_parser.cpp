@@ -140,20 +140,23 @@ void GpsParser::walkSamples(ByteReader& in) {
 
 // Returns false when the walk must end.
 bool GpsParser::readSample(ByteReader& in, uint64_t offset, uint32_t index, Walk& walk) {
-    uint8_t lengthField[2];
+    // The length field and the longest payload come in one read: a sample costs one system call.
+    uint8_t sample[2 + kRecordSize];
     in.seek(offset);
-    if (in.read(lengthField, 2) != 2) {
+    const size_t got = in.read(sample, sizeof sample);
+    if (got < 2) {
         return false;
     }
-    size_t length = size_t(lengthField[0]) << 8 | lengthField[1];
+    size_t length = size_t(sample[0]) << 8 | sample[1];
     if (length > kRecordSize) {
         length = kRecordSize;
     }
     if (length == 0) {
         return true;
     }
+    // Bytes beyond the end of the file stay zero.
     uint8_t payload[kRecordSize] = {};
-    in.read(payload, length);
+    std::memcpy(payload, sample + 2, std::min(length, got - 2));
     takePayload(payload, length, index, walk);
     return true;
 }

@@ -4,7 +4,6 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
 namespace dalvex::gps {
 
@@ -63,17 +62,34 @@ void setDefaults(GpsPoint& point) {
     point.north_angle = 0.0;
 }
 
-// Fields keep their places: "a,,b" is three fields, the second one empty.
-std::vector<std::string_view> splitFields(std::string_view sentence) {
-    std::vector<std::string_view> fields;
+// Fields keep their places: "a,,b" is three fields, the second one empty. Only the first
+// kKeptFields are kept; count tells how many there are in all.
+constexpr size_t kKeptFields = 12;
+
+struct Fields {
+    std::string_view field[kKeptFields];
+    size_t count = 0;
+
+    // Field n counted from 1; empty when missing.
+    std::string_view operator()(size_t n) const {
+        return n <= count && n <= kKeptFields ? field[n - 1] : std::string_view();
+    }
+};
+
+Fields splitFields(std::string_view sentence) {
+    Fields fields;
     size_t start = 0;
     for (;;) {
         const size_t comma = sentence.find(',', start);
+        const std::string_view next = sentence.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        if (fields.count < kKeptFields) {
+            fields.field[fields.count] = next;
+        }
+        ++fields.count;
         if (comma == std::string_view::npos) {
-            fields.push_back(sentence.substr(start));
             return fields;
         }
-        fields.push_back(sentence.substr(start, comma - start));
         start = comma + 1;
     }
 }
@@ -111,12 +127,9 @@ std::string convertCoordinate(std::string_view field, char hemisphere) {
 //        time   st latitude  h longitude   h knots course date
 bool decodeRmc(std::string_view sentence, GpsPoint& point) {
     setDefaults(point);
-    const std::vector<std::string_view> fields = splitFields(sentence);
-    const auto field = [&fields](size_t n) {
-        return n <= fields.size() ? fields[n - 1] : std::string_view();
-    };
-    const auto present = [&fields, &field](size_t n) {
-        return n <= fields.size() && !field(n).empty() && field(n).size() <= kMaxFieldLength;
+    const Fields field = splitFields(sentence);
+    const auto present = [&field](size_t n) {
+        return !field(n).empty() && field(n).size() <= kMaxFieldLength;
     };
     if (field(1) != "$GPRMC" || !present(2) || !present(3) || !present(4) || !present(6) ||
         !present(8)) {
@@ -124,7 +137,7 @@ bool decodeRmc(std::string_view sentence, GpsPoint& point) {
     }
     // A receiver that stands still leaves the course empty; only a missing or over-long course
     // field makes the sentence unusable.
-    if (fields.size() < 9 || field(9).size() > kMaxFieldLength) {
+    if (field.count < 9 || field(9).size() > kMaxFieldLength) {
         return false;
     }
     const auto hemisphere = [&field](size_t n) { return field(n).empty() ? '\0' : field(n)[0]; };

@@ -331,8 +331,9 @@ inline void writeLayout(const std::string& path, const Layout& layout) {
     }
     bool ok = true;
     for (const auto& [offset, bytes] : layout.pieces) {
-        ok = ok && fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-             std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        ok = ok &&
+             (bytes.empty() || (fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
+                                std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size()));
     }
     if (ok && layout.size > 0) {
         // The last byte fixes the file size when the layout ends in a hole.

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -61,6 +65,72 @@ TEST(PointLine, LongLineIsWrittenWhole) {
     EXPECT_GT(line.size(), 300U);
     EXPECT_EQ(line.substr(0, 58), "0.000000 0.000000 0.000000 -113.9353908 +22.535390 1 10000");
     EXPECT_EQ(line.substr(line.size() - 12), "0.000000 0\r\n");
+}
+
+// The line formats as printf would write them, for comparison with the faster writer.
+std::string printfLine(const gps::GpsPoint& p, int head) {
+    const bool texts = p.lon_text[0] != '\0' && p.lat_text[0] != '\0';
+    const double x = p.gsensor_x;
+    const double y = p.gsensor_y;
+    const double z = p.gsensor_z;
+    std::vector<char> line(1024);
+    if (head < 0 && texts) {
+        std::snprintf(line.data(), line.size(), "%f %f %f %s %s %d %f %d\r\n", x, y, z, p.lon_text,
+                      p.lat_text, p.speed, p.north_angle, p.mark);
+    } else if (head < 0) {
+        std::snprintf(line.data(), line.size(), "%f %f %f 0 0 %d %f %d\r\n", x, y, z, p.speed,
+                      p.north_angle, p.mark);
+    } else if (texts) {
+        std::snprintf(line.data(), line.size(), "head:%f %f %f %s %s %d %f %d %d\r\n", x, y, z,
+                      p.lon_text, p.lat_text, p.speed, p.north_angle, p.mark, head);
+    } else {
+        std::snprintf(line.data(), line.size(), "head:%f %f %f 0 0 %d %f %d %d\r\n", x, y, z,
+                      p.speed, p.north_angle, p.mark, head);
+    }
+    return line.data();
+}
+
+TEST(PointLine, MatchesPrintfForAnyValues) {
+    std::mt19937_64 random(20261207);
+    const std::vector<double> specials = {0.0,
+                                          -0.0,
+                                          0.5e-6,
+                                          1.5e-6,
+                                          2.5e-6,
+                                          -0.0000005,
+                                          84.4,
+                                          359.9999995,
+                                          1e300,
+                                          -1.7976931348623157e308,
+                                          4.9e-324,
+                                          std::numeric_limits<double>::infinity(),
+                                          -std::numeric_limits<double>::infinity(),
+                                          std::numeric_limits<double>::quiet_NaN(),
+                                          -std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i < 20000; ++i) {
+        gps::GpsPoint p;
+        const auto thousandths = static_cast<int32_t>(random());
+        p.gsensor_x = gps::gsensorValue(thousandths);
+        p.gsensor_y = gps::gsensorValue(static_cast<int32_t>(random() % 4001) - 2000);
+        p.gsensor_z = gps::gsensorValue(i % 2 == 0 ? INT32_MIN : INT32_MAX);
+        p.speed = static_cast<int32_t>(random());
+        p.mark = static_cast<int32_t>(random() % 256);
+        if (i < static_cast<int>(specials.size())) {
+            p.north_angle = specials[static_cast<size_t>(i)];
+        } else {
+            std::uint64_t bits = random();
+            std::memcpy(&p.north_angle, &bits, sizeof bits);
+            if (i % 3 == 0) {
+                p.north_angle = static_cast<double>(random() % 3600000) / 10000.0;
+            }
+        }
+        if (i % 5 != 0) {
+            gps::setPointText(p.lon_text, "-113.9353908");
+            gps::setPointText(p.lat_text, "+22.535390");
+        }
+        const int head = i % 4 == 0 ? static_cast<int>(random() % 256) : gps::kOrdinaryPoint;
+        ASSERT_EQ(gps::formatPointLine(p, head), printfLine(p, head)) << i;
+    }
 }
 
 TEST(Document, StyledLayoutByteForByte) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -14,7 +15,7 @@ namespace {
 
 void toRecord(const Bytes& bytes, uint8_t (&record)[gps::kRecordSize]) {
     std::memset(record, 0, sizeof record);
-    std::memcpy(record, bytes.data(), std::min(bytes.size(), sizeof record));
+    std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof record), record);
 }
 
 TEST(KeyRecord, WeighsTheFifthAndEighthDigitTwice) {

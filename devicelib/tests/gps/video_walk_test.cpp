@@ -306,7 +306,7 @@ TEST(VideoWalk, TableCutShortEndsAfterTheLastCompleteOffset) {
     spec.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc),
                     text(3, 0, 0, gpstest::kRmc), text(4, 0, 0, gpstest::kRmc)};
     Bytes file = gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
-    file.resize(file.size() - 6);  // entry 4 is gone, entry 3 keeps 2 of its bytes
+    file.erase(file.end() - 6, file.end());  // entry 4 is gone, entry 3 keeps 2 of its bytes
     const Parsed p = parseBytes(file);
     ASSERT_EQ(p.points.size(), 2U);
     EXPECT_FLOAT_EQ(p.points[1].gsensor_x, 0.002F);
