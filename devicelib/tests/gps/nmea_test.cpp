@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "gps/nmea.h"
@@ -18,6 +19,11 @@ struct CoordinateCase {
     char hemisphere;
     const char* expected;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const CoordinateCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CoordinateConversion : public testing::TestWithParam<CoordinateCase> {};
 
@@ -52,6 +58,11 @@ struct RmcCase {
     int speed;
     double angle;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RmcCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RmcDecoding : public testing::TestWithParam<RmcCase> {};
 

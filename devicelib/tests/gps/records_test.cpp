@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "gps/records.h"
@@ -42,6 +43,11 @@ struct TextCase {
     float x, y, z;
     const char* lon;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TextRecord : public testing::TestWithParam<TextCase> {};
 
@@ -119,6 +125,11 @@ struct PositionCase {
     std::string lat;  // for a trailer, empty when no point is made
     std::string lon;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const PositionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HeaderPosition : public testing::TestWithParam<PositionCase> {};
 
