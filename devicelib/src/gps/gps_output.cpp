@@ -60,6 +60,10 @@ std::string formatPointLine(const GpsPoint& p, int head) {
 }
 
 std::string formatDocument(const std::vector<GpsPoint>& points, int fileType) {
+    // Static keys are referenced rather than copied into each of the thousands of objects.
+    static const Json::StaticString kTime("time"), kGsensorX("gsensor_x"), kGsensorY("gsensor_y"),
+        kGsensorZ("gsensor_z"), kGpsLat("gps_lat"), kGpsLgt("gps_lgt"), kSpeed("speed"),
+        kMark("mark"), kNorthAngle("north_angle");
     Json::Value root(Json::objectValue);
     root["gps_number"] = static_cast<Json::LargestUInt>(points.size());
     root["file_type"] = fileType;
@@ -67,15 +71,15 @@ std::string formatDocument(const std::vector<GpsPoint>& points, int fileType) {
     int time = 0;
     for (const GpsPoint& p : points) {
         Json::Value item(Json::objectValue);
-        item["time"] = ++time;
-        item["gsensor_x"] = static_cast<double>(p.gsensor_x);
-        item["gsensor_y"] = static_cast<double>(p.gsensor_y);
-        item["gsensor_z"] = static_cast<double>(p.gsensor_z);
-        item["gps_lat"] = p.lon_text;
-        item["gps_lgt"] = p.lat_text;
-        item["speed"] = p.speed;
-        item["mark"] = p.mark;
-        item["north_angle"] = p.north_angle;
+        item[kTime] = ++time;
+        item[kGsensorX] = static_cast<double>(p.gsensor_x);
+        item[kGsensorY] = static_cast<double>(p.gsensor_y);
+        item[kGsensorZ] = static_cast<double>(p.gsensor_z);
+        item[kGpsLat] = p.lon_text;
+        item[kGpsLgt] = p.lat_text;
+        item[kSpeed] = p.speed;
+        item[kMark] = p.mark;
+        item[kNorthAngle] = p.north_angle;
         data.append(std::move(item));
     }
     // Readers parse the styled layout byte for byte, so the deprecated writer stays.
