@@ -60,23 +60,37 @@ double cpuMs() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-// Runs the body repeatedly; the bytes are those of the last run (every run reads the same).
-Figure measure(int runs, const std::function<uint64_t()>& body) {
-    std::vector<double> times;
+struct Variant {
+    const char* name;
+    std::function<uint64_t()> body;  // one parse; returns the bytes it read
+    std::vector<double> wall;
     std::vector<double> cpu;
     uint64_t bytes = 0;
-    body();  // warm the page cache and the allocator
-    for (int i = 0; i < runs; ++i) {
-        const double cpuStart = cpuMs();
-        const auto start = std::chrono::steady_clock::now();
-        bytes = body();
-        const auto end = std::chrono::steady_clock::now();
-        cpu.push_back(cpuMs() - cpuStart);
-        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+};
+
+// Runs every variant once per round, so that load from other processes, which comes and goes
+// on a shared machine, falls on all of them alike. The bytes are those of the last run.
+std::vector<Figure> measure(int runs, std::vector<Variant>& variants) {
+    for (Variant& v : variants) {
+        v.body();  // warm the page cache and the allocator
     }
-    std::sort(times.begin(), times.end());
-    std::sort(cpu.begin(), cpu.end());
-    return {times[times.size() / 2], cpu[cpu.size() / 2], bytes};
+    for (int i = 0; i < runs; ++i) {
+        for (Variant& v : variants) {
+            const double cpuStart = cpuMs();
+            const auto start = std::chrono::steady_clock::now();
+            v.bytes = v.body();
+            const auto end = std::chrono::steady_clock::now();
+            v.cpu.push_back(cpuMs() - cpuStart);
+            v.wall.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        }
+    }
+    std::vector<Figure> figures;
+    for (Variant& v : variants) {
+        std::sort(v.wall.begin(), v.wall.end());
+        std::sort(v.cpu.begin(), v.cpu.end());
+        figures.push_back({v.wall[v.wall.size() / 2], v.cpu[v.cpu.size() / 2], v.bytes});
+    }
+    return figures;
 }
 
 void print(const char* name, const Figure& f, const Figure& floor) {
@@ -127,7 +141,7 @@ int main(int argc, char** argv) {
     std::printf("video: %s, %llu bytes, %zu samples of 128 bytes, %d runs per figure\n",
                 video.c_str(), static_cast<unsigned long long>(layout.size), offsets.size(), runs);
 
-    const Figure floor = measure(runs, [&] {
+    const auto floorRun = [&] {
         const int fd = open(video.c_str(), O_RDONLY);
         uint8_t buffer[130];
         uint64_t bytes = 0;
@@ -144,7 +158,7 @@ int main(int argc, char** argv) {
         }
         close(fd);
         return bytes;
-    });
+    };
 
     dalvex::gps::GpsParser parser;
     size_t points = 0;
@@ -158,23 +172,30 @@ int main(int argc, char** argv) {
             return in.bytesRead();
         };
     };
-    const Figure noOutput = measure(runs, parseWith(nullptr, false));
-    const Figure lines = measure(runs, parseWith(out.c_str(), false));
-    const Figure json = measure(runs, parseWith(out.c_str(), true));
-    const Figure exported = measure(runs, [&] {
-        const uint64_t before = readCounter();
-        TKUSB_ParseVideoFile(video.c_str(), out.c_str());
-        return readSince(before);
-    });
+    const std::string jsonOut = (dir / "track.json").string();
+    std::vector<Variant> variants = {
+        {"floor (pread of the sample bytes)", floorRun, {}, {}, 0},
+        {"parse, no output", parseWith(nullptr, false), {}, {}, 0},
+        {"parse, text lines to a file", parseWith(out.c_str(), false), {}, {}, 0},
+        {"parse, JSON document to a file", parseWith(jsonOut.c_str(), true), {}, {}, 0},
+        {"TKUSB_ParseVideoFile, text lines",
+         [&] {
+             const uint64_t before = readCounter();
+             TKUSB_ParseVideoFile(video.c_str(), out.c_str());
+             return readSince(before);
+         },
+         {},
+         {},
+         0},
+    };
+    const std::vector<Figure> figures = measure(runs, variants);
 
     std::printf("points per parse: %zu\n", points);
     std::printf("%-38s %11s %11s %11s   %s\n", "median per parse", "wall", "cpu", "read",
                 "x floor: wall cpu bytes");
-    print("floor (pread of the sample bytes)", floor, floor);
-    print("parse, no output", noOutput, floor);
-    print("parse, text lines to a file", lines, floor);
-    print("parse, JSON document to a file", json, floor);
-    print("TKUSB_ParseVideoFile, text lines", exported, floor);
+    for (size_t i = 0; i < variants.size(); ++i) {
+        print(variants[i].name, figures[i], figures[0]);
+    }
 
     std::filesystem::remove_all(dir);
     return 0;

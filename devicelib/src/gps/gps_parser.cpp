@@ -17,6 +17,7 @@ constexpr uint32_t kHoldSlots = 60;
 constexpr uint32_t kOffsetBlock = 512;
 // The udat scan reads its records in blocks of this many.
 constexpr size_t kUdatBlockRecords = 256;
+constexpr size_t kOutputBuffer = 64 * 1024;
 // A path this short cannot name a video; the fallback scan leaves it alone.
 constexpr size_t kUdatMinPathLength = 4;
 
@@ -37,6 +38,10 @@ void GpsParser::openOutput(const char* path, bool jsonMode) {
     closeOutput();
     jsonMode_ = jsonMode;
     output_ = path != nullptr ? std::fopen(path, "w") : nullptr;
+    if (output_ != nullptr) {
+        // A track is written a line at a time; a larger buffer saves most of the system calls.
+        std::setvbuf(output_, nullptr, _IOFBF, kOutputBuffer);
+    }
 }
 
 void GpsParser::closeOutput() {
