@@ -1,7 +1,9 @@
 #include "gps/gps_parser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 #include "gps/gps_output.h"
 #include "gps/mp4_walk.h"
@@ -18,7 +20,7 @@ constexpr uint32_t kOffsetBlock = 512;
 // The udat scan reads its records in blocks of this many.
 constexpr size_t kUdatBlockRecords = 256;
 constexpr size_t kOutputBuffer = 64 * 1024;
-// A path this short cannot name a video; the fallback scan leaves it alone.
+// The fallback scan refuses paths shorter than this.
 constexpr size_t kUdatMinPathLength = 4;
 
 }  // namespace
