@@ -618,9 +618,25 @@ DALVEX_API int TKUSB_TEST_Json(void);
 /* ------------------------------------------------------------------------------------------
  * GPS track of videos and pictures
  * ------------------------------------------------------------------------------------------ */
+/* The four GPS exports share one parser and one output file: call them from one thread at a
+ * time. A path ending in "jpg" in any case is a picture (128-byte trailer); any other is an MP4
+ * video (third track, or a top-level udat box). */
+
+/* Opens out (created or truncated; nothing is written when it cannot be) for one text line per
+ * point, parses media and closes out. Returns the file type code of the header the library holds
+ * afterwards (0..255; a video without header record keeps the one of an earlier parse), or 0 for
+ * a null media. A media file that cannot be opened leaves out open until the next call. */
 DALVEX_API int TKUSB_ParseVideoFile(const char* media, const char* out);
+
+/* As TKUSB_ParseVideoFile, but writes one JSON document (gps_number, file_type, gps_data) to out
+ * when the parse ends. */
 DALVEX_API int TKUSB_ParseVideoFileToJson(const char* media, const char* out);
+
+/* Opens out for text lines without parsing; the next parse export closes it. Returns 0. */
 DALVEX_API int TKUSB_SetOutGpSFile(const char* out);
+
+/* Copies the server number of the held header into number and returns its length. A number of 8
+ * characters is copied without terminator: pass a zeroed buffer of at least 9 bytes. */
 DALVEX_API int TKUSB_GetServerNumber(char* number);
 
 #ifdef __cplusplus

@@ -1,0 +1,44 @@
+// The GPS exports share one parser for the whole process, as callers of the library expect one
+// track and one output at a time; programs that parse on several threads use GpsParser directly.
+#include "dalvex.h"
+#include "gps/gps_parser.h"
+
+namespace {
+
+dalvex::gps::GpsParser& processParser() {
+    static dalvex::gps::GpsParser parser;
+    return parser;
+}
+
+int parseTo(const char* media, const char* out, bool jsonMode) {
+    try {
+        dalvex::gps::GpsParser& parser = processParser();
+        parser.openOutput(out, jsonMode);
+        return parser.parse(media);
+    } catch (...) {
+        return 0;  // out of memory while growing the track
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+DALVEX_API int TKUSB_ParseVideoFile(const char* media, const char* out) {
+    return parseTo(media, out, false);
+}
+
+DALVEX_API int TKUSB_ParseVideoFileToJson(const char* media, const char* out) {
+    return parseTo(media, out, true);
+}
+
+DALVEX_API int TKUSB_SetOutGpSFile(const char* out) {
+    processParser().openOutput(out, false);
+    return 0;
+}
+
+DALVEX_API int TKUSB_GetServerNumber(char* number) {
+    return processParser().serverNumber(number);
+}
+
+}  // extern "C"

@@ -1,0 +1,146 @@
+#include "gps/mp4_walk.h"
+
+#include <cstring>
+#include <initializer_list>
+
+namespace dalvex::gps {
+
+namespace {
+
+uint64_t readBe(const uint8_t* p, int bytes) {
+    uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        value = value << 8 | p[i];
+    }
+    return value;
+}
+
+uint64_t addSaturated(uint64_t a, uint64_t b) {
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+void skipBox(ByteReader& in, const BoxHeader& box) {
+    in.seek(box.end());
+}
+
+// Reads child headers until one of the wanted types. Every header read here lies below the third
+// track, where the only bound is the running total of the sizes met above it.
+bool descend(ByteReader& in, uint64_t limit, std::initializer_list<const char*> wanted,
+             BoxHeader& box) {
+    for (;;) {
+        if (in.tell() > limit || !readBoxHeader(in, box)) {
+            return false;
+        }
+        for (const char* type : wanted) {
+            if (std::memcmp(box.type, type, 4) == 0) {
+                return true;
+            }
+        }
+        skipBox(in, box);
+    }
+}
+
+}  // namespace
+
+bool BoxHeader::is(const char (&name)[5]) const {
+    return std::memcmp(type, name, 4) == 0;
+}
+
+uint64_t BoxHeader::end() const {
+    return addSaturated(start, size);
+}
+
+bool readBoxHeader(ByteReader& in, BoxHeader& box) {
+    uint8_t bytes[8];
+    box.start = in.tell();
+    if (in.read(bytes, 8) != 8) {
+        return false;
+    }
+    std::memcpy(box.type, bytes + 4, 4);
+    box.size = readBe(bytes, 4);
+    box.headerSize = 8;
+    if (box.size == 1) {
+        uint8_t large[8];
+        if (in.read(large, 8) != 8) {
+            return false;
+        }
+        box.size = readBe(large, 8);
+        box.headerSize = 16;
+    } else if (box.size == 0) {
+        box.size = in.size() - box.start;
+    }
+    return box.size >= box.headerSize;
+}
+
+std::optional<ChunkTable> findGpsChunkTable(ByteReader& in) {
+    // The running total of box sizes is the only bound below the third track; it counts the
+    // top-level boxes up to moov and the moov children up to the third trak.
+    uint64_t total = 0;
+    BoxHeader box;
+    in.seek(0);
+    for (;;) {
+        if (!readBoxHeader(in, box)) {
+            return std::nullopt;
+        }
+        total = addSaturated(total, box.size);
+        if (box.is("moov")) {
+            break;
+        }
+        skipBox(in, box);
+        if (in.atEnd()) {
+            return std::nullopt;
+        }
+    }
+    // The children are read on past the end of moov, up to the end of the file.
+    int tracks = 0;
+    for (;;) {
+        if (in.atEnd() || !readBoxHeader(in, box)) {
+            return std::nullopt;
+        }
+        total = addSaturated(total, box.size);
+        if (box.is("trak") && ++tracks == 3) {
+            break;
+        }
+        skipBox(in, box);
+    }
+    for (const char* type : {"mdia", "minf", "stbl"}) {
+        if (!descend(in, total, {type}, box)) {
+            return std::nullopt;
+        }
+    }
+    // Videos over 4 GiB carry 64-bit chunk offsets in co64 instead of stco.
+    if (!descend(in, total, {"stco", "co64"}, box)) {
+        return std::nullopt;
+    }
+    uint8_t head[8];
+    if (in.read(head, 8) != 8) {
+        return std::nullopt;
+    }
+    ChunkTable table;
+    table.count = static_cast<uint32_t>(readBe(head + 4, 4));
+    table.entrySize = box.is("co64") ? 8 : 4;
+    table.firstEntry = in.tell();
+    if (table.count == 0) {
+        return std::nullopt;
+    }
+    return table;
+}
+
+bool findUdatBox(ByteReader& in) {
+    BoxHeader box;
+    in.seek(0);
+    for (;;) {
+        if (!readBoxHeader(in, box)) {
+            return false;
+        }
+        if (box.is("udat")) {
+            return true;
+        }
+        skipBox(in, box);
+        if (in.atEnd()) {
+            return false;
+        }
+    }
+}
+
+}  // namespace dalvex::gps

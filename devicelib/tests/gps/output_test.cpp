@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gps/byte_reader.h"
+#include "gps/gps_output.h"
+#include "gps/gps_parser.h"
+#include "gps/nmea.h"
+#include "mp4_fixture.h"
+#include "test_files.h"
+
+namespace gps = dalvex::gps;
+
+namespace {
+
+gps::GpsPoint rmcPoint(float x, float y, float z, int mark = 0) {
+    gps::GpsPoint p;
+    p.gsensor_x = x;
+    p.gsensor_y = y;
+    p.gsensor_z = z;
+    p.mark = mark;
+    gps::decodeSentence(gpstest::kRmc, p);
+    return p;
+}
+
+TEST(PointLine, OrdinaryAndHeaderForms) {
+    const gps::GpsPoint p = rmcPoint(0.1F, -0.2F, 1.0F, 7);
+    EXPECT_EQ(gps::formatPointLine(p, gps::kOrdinaryPoint),
+              "0.100000 -0.200000 1.000000 -113.9353908 +22.535390 41 84.400000 7\r\n");
+    EXPECT_EQ(gps::formatPointLine(p, 0),
+              "head:0.100000 -0.200000 1.000000 -113.9353908 +22.535390 41 84.400000 7 0\r\n");
+    EXPECT_EQ(gps::formatPointLine(p, 255),
+              "head:0.100000 -0.200000 1.000000 -113.9353908 +22.535390 41 84.400000 7 255\r\n");
+}
+
+TEST(PointLine, ThreeDecimalSentenceTakesTheZeroForm) {
+    gps::GpsPoint p;
+    gps::decodeSentence("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A", p);
+    EXPECT_STREQ(p.lon_text, "");
+    EXPECT_STREQ(p.lat_text, "");
+    EXPECT_EQ(gps::formatPointLine(p, gps::kOrdinaryPoint),
+              "0.000000 0.000000 0.000000 0 0 41 84.400000 0\r\n");
+    EXPECT_EQ(gps::formatPointLine(p, 2),
+              "head:0.000000 0.000000 0.000000 0 0 41 84.400000 0 2\r\n");
+}
+
+TEST(PointLine, OneEmptyTextIsEnoughForTheZeroForm) {
+    gps::GpsPoint p;
+    gps::setPointText(p.lon_text, "+1.000000");
+    EXPECT_EQ(gps::formatPointLine(p, gps::kOrdinaryPoint),
+              "0.000000 0.000000 0.000000 0 0 0 0.000000 0\r\n");
+}
+
+// A course of 1e300 prints 301 digits; the line is written whole.
+TEST(PointLine, LongLineIsWrittenWhole) {
+    gps::GpsPoint p;
+    gps::decodeSentence("$GPRMC,1,A,2232.1234,N,11356.12345,W,1,1e300", p);
+    const std::string line = gps::formatPointLine(p, gps::kOrdinaryPoint);
+    EXPECT_GT(line.size(), 300U);
+    EXPECT_EQ(line.substr(0, 58), "0.000000 0.000000 0.000000 -113.9353908 +22.535390 1 10000");
+    EXPECT_EQ(line.substr(line.size() - 12), "0.000000 0\r\n");
+}
+
+// The line formats as printf would write them, for comparison with the faster writer.
+std::string printfLine(const gps::GpsPoint& p, int head) {
+    const bool texts = p.lon_text[0] != '\0' && p.lat_text[0] != '\0';
+    const double x = p.gsensor_x;
+    const double y = p.gsensor_y;
+    const double z = p.gsensor_z;
+    std::vector<char> line(1024);
+    if (head < 0 && texts) {
+        std::snprintf(line.data(), line.size(), "%f %f %f %s %s %d %f %d\r\n", x, y, z, p.lon_text,
+                      p.lat_text, p.speed, p.north_angle, p.mark);
+    } else if (head < 0) {
+        std::snprintf(line.data(), line.size(), "%f %f %f 0 0 %d %f %d\r\n", x, y, z, p.speed,
+                      p.north_angle, p.mark);
+    } else if (texts) {
+        std::snprintf(line.data(), line.size(), "head:%f %f %f %s %s %d %f %d %d\r\n", x, y, z,
+                      p.lon_text, p.lat_text, p.speed, p.north_angle, p.mark, head);
+    } else {
+        std::snprintf(line.data(), line.size(), "head:%f %f %f 0 0 %d %f %d %d\r\n", x, y, z,
+                      p.speed, p.north_angle, p.mark, head);
+    }
+    return line.data();
+}
+
+TEST(PointLine, MatchesPrintfForAnyValues) {
+    std::mt19937_64 random(20261207);
+    const std::vector<double> specials = {0.0,
+                                          -0.0,
+                                          0.5e-6,
+                                          1.5e-6,
+                                          2.5e-6,
+                                          -0.0000005,
+                                          84.4,
+                                          359.9999995,
+                                          1e300,
+                                          -1.7976931348623157e308,
+                                          4.9e-324,
+                                          std::numeric_limits<double>::infinity(),
+                                          -std::numeric_limits<double>::infinity(),
+                                          std::numeric_limits<double>::quiet_NaN(),
+                                          -std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i < 20000; ++i) {
+        gps::GpsPoint p;
+        const auto thousandths = static_cast<int32_t>(random());
+        p.gsensor_x = gps::gsensorValue(thousandths);
+        p.gsensor_y = gps::gsensorValue(static_cast<int32_t>(random() % 4001) - 2000);
+        p.gsensor_z = gps::gsensorValue(i % 2 == 0 ? INT32_MIN : INT32_MAX);
+        p.speed = static_cast<int32_t>(random());
+        p.mark = static_cast<int32_t>(random() % 256);
+        if (i < static_cast<int>(specials.size())) {
+            p.north_angle = specials[static_cast<size_t>(i)];
+        } else {
+            std::uint64_t bits = random();
+            std::memcpy(&p.north_angle, &bits, sizeof bits);
+            if (i % 3 == 0) {
+                p.north_angle = static_cast<double>(random() % 3600000) / 10000.0;
+            }
+        }
+        if (i % 5 != 0) {
+            gps::setPointText(p.lon_text, "-113.9353908");
+            gps::setPointText(p.lat_text, "+22.535390");
+        }
+        const int head = i % 4 == 0 ? static_cast<int>(random() % 256) : gps::kOrdinaryPoint;
+        ASSERT_EQ(gps::formatPointLine(p, head), printfLine(p, head)) << i;
+    }
+}
+
+TEST(Document, StyledLayoutByteForByte) {
+    std::vector<gps::GpsPoint> points = {rmcPoint(0.1F, -0.2F, 1.0F, 7), gps::GpsPoint{}};
+    gps::decodeSentence("", points[1]);
+    EXPECT_EQ(gps::formatDocument(points, 3), R"({
+   "file_type" : 3,
+   "gps_data" : [
+      {
+         "gps_lat" : "-113.9353908",
+         "gps_lgt" : "+22.535390",
+         "gsensor_x" : 0.10000000149011612,
+         "gsensor_y" : -0.20000000298023224,
+         "gsensor_z" : 1.0,
+         "mark" : 7,
+         "north_angle" : 84.400000000000006,
+         "speed" : 41,
+         "time" : 1
+      },
+      {
+         "gps_lat" : "00.000000",
+         "gps_lgt" : "00.000000",
+         "gsensor_x" : 0.0,
+         "gsensor_y" : 0.0,
+         "gsensor_z" : 0.0,
+         "mark" : 0,
+         "north_angle" : 0.0,
+         "speed" : 0,
+         "time" : 2
+      }
+   ],
+   "gps_number" : 2
+}
+)");
+}
+
+TEST(Document, EmptyTrackHasNullData) {
+    EXPECT_EQ(gps::formatDocument({}, 0), R"({
+   "file_type" : 0,
+   "gps_data" : null,
+   "gps_number" : 0
+}
+)");
+}
+
+// ---- the output file as the parser drives it ----
+
+gpsfixture::Bytes udatVideo(int records) {
+    gpsfixture::VideoSpec spec;
+    spec.trackCount = 1;
+    for (int i = 0; i < records; ++i) {
+        gpsfixture::append(spec.udatBody, gpsfixture::binaryRecord(static_cast<uint8_t>(i), i, 0, 0,
+                                                                   gpstest::kRmc));
+    }
+    return gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+}
+
+TEST(OutputFile, JsonModeWritesOnlyTheDocument) {
+    gpstest::TempDir dir;
+    const std::string out = dir.file("track.json");
+    const gpsfixture::Bytes video = udatVideo(2);
+    gps::GpsParser parser;
+    parser.openOutput(out.c_str(), true);
+    gps::MemoryReader in(video.data(), video.size());
+    parser.parseVideo(in);
+    EXPECT_EQ(gpstest::readFile(out), gps::formatDocument(parser.points(), 0));
+    EXPECT_EQ(parser.points().size(), 2U);
+}
+
+TEST(OutputFile, EmptyTrackInJsonModeStillGetsADocument) {
+    gpstest::TempDir dir;
+    const std::string out = dir.file("track.json");
+    gps::GpsParser parser;
+    parser.openOutput(out.c_str(), true);
+    gps::MemoryReader in("", 0);
+    parser.parseVideo(in);
+    EXPECT_EQ(gpstest::readFile(out), gps::formatDocument({}, 0));
+}
+
+// 10,000 points make a document of several MiB; it is written whole and parses back.
+TEST(OutputFile, LargeDocumentIsWrittenWhole) {
+    gpstest::TempDir dir;
+    const std::string out = dir.file("track.json");
+    const gpsfixture::Bytes video = udatVideo(10000);
+    gps::GpsParser parser;
+    parser.openOutput(out.c_str(), true);
+    gps::MemoryReader in(video.data(), video.size());
+    parser.parseVideo(in);
+    const std::string text = gpstest::readFile(out);
+    EXPECT_GT(text.size(), size_t(1) << 21);
+    Json::Value root;
+    Json::Reader reader;
+    ASSERT_TRUE(reader.parse(text, root));
+    EXPECT_EQ(root["gps_number"].asInt(), 10000);
+    EXPECT_EQ(root["gps_data"].size(), 10000U);
+    EXPECT_EQ(root["gps_data"][9999]["time"].asInt(), 10000);
+    EXPECT_EQ(root["gps_data"][9999]["mark"].asInt(), 9999 % 256);
+}
+
+TEST(OutputFile, OutputIsClosedAfterTheParseAndWritesNothingMore) {
+    gpstest::TempDir dir;
+    const std::string out = dir.file("track.txt");
+    const gpsfixture::Bytes video = udatVideo(1);
+    gps::GpsParser parser;
+    parser.openOutput(out.c_str(), false);
+    gps::MemoryReader first(video.data(), video.size());
+    parser.parseVideo(first);
+    const std::string written = gpstest::readFile(out);
+    EXPECT_EQ(written, gps::formatPointLine(parser.points()[0], gps::kOrdinaryPoint));
+    gps::MemoryReader second(video.data(), video.size());
+    parser.parseVideo(second);
+    EXPECT_EQ(gpstest::readFile(out), written);
+}
+
+TEST(OutputFile, UncreatableOutputStillFillsTheTrack) {
+    gpstest::TempDir dir;
+    const gpsfixture::Bytes video = udatVideo(3);
+    gps::GpsParser parser;
+    parser.openOutput(dir.file("missing/dir/track.txt").c_str(), false);
+    gps::MemoryReader in(video.data(), video.size());
+    parser.parseVideo(in);
+    EXPECT_EQ(parser.points().size(), 3U);
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+// Any bytes as a video: the box walk, the sample loop with its key and hold slots, the udat
+// fallback, and both writers over whatever points come out.
+#include <cstddef>
+#include <cstdint>
+
+#include "gps/byte_reader.h"
+#include "gps/gps_output.h"
+#include "gps/gps_parser.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    dalvex::gps::GpsParser parser;
+    parser.openOutput(nullptr, false);
+    dalvex::gps::MemoryReader in(data, size);
+    parser.parseVideo(in);
+    for (const dalvex::gps::GpsPoint& point : parser.points()) {
+        (void)dalvex::gps::formatPointLine(point, dalvex::gps::kOrdinaryPoint);
+    }
+    (void)dalvex::gps::formatDocument(parser.points(), parser.fileType());
+    char number[9] = {};
+    parser.serverNumber(number);
+    return 0;
+}

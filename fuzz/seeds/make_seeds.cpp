@@ -1,0 +1,107 @@
+// Writes small seed corpora for the fuzz targets: make_seeds DIR creates DIR/<target>/ folders
+// holding recordings built like the tests build them.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "mp4_fixture.h"
+
+namespace fs = std::filesystem;
+using gpsfixture::Bytes;
+
+namespace {
+
+const char* const kRmc = "$GPRMC,123519,A,2232.1234,N,11356.12345,W,022.4,084.4,230394,003.1,W*6A";
+const char* const kGga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+
+void put(const fs::path& dir, const std::string& name, const Bytes& bytes) {
+    fs::create_directories(dir);
+    gpsfixture::writeBytes((dir / name).string(), bytes);
+}
+
+Bytes video(const gpsfixture::VideoSpec& spec) {
+    return gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+}
+
+gpsfixture::HeaderFields header() {
+    gpsfixture::HeaderFields f;
+    f.keyDigits = "12345678";
+    f.serverNumber = "SRV01";
+    f.fileType = 3;
+    f.position = "N22.535390,:E113.208699";
+    f.gsensor[0] = 12;
+    return f;
+}
+
+void videoSeeds(const fs::path& dir) {
+    const int key = gpsfixture::keyOf("12345678");
+    gpsfixture::VideoSpec text;
+    text.samples = {{gpsfixture::scramble(gpsfixture::textRecord(1, 2, 3, kRmc), key)},
+                    {gpsfixture::keyRecord("12345678")},
+                    {gpsfixture::scramble(gpsfixture::textRecord(4, 5, 6, kRmc), key)},
+                    {{}},
+                    {gpsfixture::scramble(gpsfixture::textRecord(7, 8, 9, kGga), key)}};
+    put(dir, "text_records.mp4", video(text));
+
+    gpsfixture::VideoSpec binary;
+    binary.samples = {
+        {gpsfixture::headerRecord(header())},
+        {gpsfixture::scramble(gpsfixture::binaryRecord(5, 100, -200, 300, kRmc), key)}};
+    put(dir, "header_binary.mp4", video(binary));
+
+    gpsfixture::VideoSpec wide = text;
+    wide.co64 = true;
+    wide.moovFirst = false;
+    wide.largeMdat = true;
+    wide.beforeMoov = gpsfixture::largeBox("free", Bytes(8, 0));
+    put(dir, "co64_large_sizes.mp4", video(wide));
+
+    gpsfixture::VideoSpec udat;
+    udat.trackCount = 2;
+    udat.udatBody = gpsfixture::binaryRecord(1, 1, 2, 3, kRmc);
+    put(dir, "udat.mp4", video(udat));
+}
+
+void pictureSeeds(const fs::path& dir) {
+    gpsfixture::HeaderFields f = header();
+    f.marker = false;
+    f.position = "N22.535390,;,E113.208699";
+    put(dir, "trailer.jpg", gpsfixture::picture(gpsfixture::headerRecord(f), 16));
+    f.position = "N22.535390 E113.208699";
+    put(dir, "no_separator.jpg", gpsfixture::picture(gpsfixture::headerRecord(f), 16));
+}
+
+void sentenceSeeds(const fs::path& dir) {
+    const std::vector<std::string> sentences = {
+        kRmc,
+        kGga,
+        "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A",
+        "$GPRMC,123519,A,2232.1234,N,11356.1234,E,000.0,,230394,,*6A",
+        "$GPRMC,123519,V,,,,,,,230394,,*6A",
+        "A100\t-200\t1000\t$GPRMC,123519,A,2232.1234,N,11356.12345,W,022.4,084.4,230394,,",
+    };
+    for (size_t i = 0; i < sentences.size(); ++i) {
+        put(dir, "sentence" + std::to_string(i), Bytes(sentences[i].begin(), sentences[i].end()));
+    }
+    put(dir, "binary_record", gpsfixture::binaryRecord(9, 1, 2, 3, kRmc));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seeds DIR\n");
+        return 2;
+    }
+    try {
+        const fs::path root = argv[1];
+        videoSeeds(root / "fuzz_video_walk");
+        pictureSeeds(root / "fuzz_jpeg_trailer");
+        sentenceSeeds(root / "fuzz_sentence");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make_seeds: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
