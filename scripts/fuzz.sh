@@ -51,6 +51,9 @@ if ! "$build/make_seeds" "$seeds"; then
   echo "fuzz.sh: FAILED to write the seed corpora"
   exit 1
 fi
+# The language-table parser starts from the shipped tables.
+mkdir -p "$seeds/fuzz_langtable"
+cp manager/res/lang/*.ini "$seeds/fuzz_langtable/"
 
 targets=${FUZZ_TARGETS:-}
 if [ -z "$targets" ]; then
