@@ -1,0 +1,277 @@
+// Identity, actions, status and time exports, and the helpers every export shares.
+#include "commands.h"
+
+#include <cstring>
+
+#include "discovery.h"
+#include "log.h"
+#include "passwords.h"
+#include "platform/platform.h"
+
+namespace dalvex {
+
+Drive Drive::ofLetter(int letter) {
+    Drive drive;
+    drive.named_ = true;
+    formatDriveRoot(letter, drive.root_);
+    return drive;
+}
+
+int Drive::write(uint16_t subCommand, const void* data, uint32_t length) const {
+    return named_ ? writeCommandTo(subCommand, data, length, root_)
+                  : writeCommand(subCommand, data, length);
+}
+
+int Drive::read(uint16_t subCommand, void* data, uint32_t length) const {
+    return named_ ? readCommandFrom(subCommand, data, length, root_)
+                  : readCommand(subCommand, data, length);
+}
+
+bool storageExposed() {
+    return massStorageFlag() != 0;
+}
+
+void copyBounded(char* out, const char* text, size_t bound) {
+    const size_t length = strnlen(text, bound);
+    std::memcpy(out, text, length);
+    if (length < bound) {
+        out[length] = '\0';
+    }
+}
+
+void substituteFirmware(unsigned char* spec52) {
+    static constexpr char kRetired[] = "TKV71MRD.140918.WF";
+    static constexpr char kSuccessor[] = "TKV71MRD.150530.WR";
+    unsigned char* firmware = spec52 + offsetof(DeviceSpecRecord, firmwareVersion);
+    if (std::memcmp(firmware, kRetired, sizeof kRetired - 1) == 0) {
+        std::memset(firmware, 0, sizeof(DeviceSpecRecord::firmwareVersion));
+        std::memcpy(firmware, kSuccessor, sizeof kSuccessor);
+    }
+}
+
+TimeRecord encodeTime(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
+                      unsigned second) {
+    TimeRecord record{};
+    record.date = uint32_t(year * 10000 + month * 100 + day);
+    record.time = uint32_t(hour * 10000 + minute * 100 + second);
+    return record;
+}
+
+namespace {
+
+int readVersion(const Drive& drive) {
+    int version = 0;  // the camera sends a u16; the upper bytes stay clear
+    if (!drive.read(kSubVersion, &version, 2)) {
+        return 0;
+    }
+    return version;
+}
+
+int readDiscarded(const Drive& drive, uint16_t subCommand) {
+    uint8_t ignored[4] = {};
+    return drive.read(subCommand, ignored, sizeof ignored);
+}
+
+int formatStatus(const Drive& drive) {
+    if (storageExposed()) {
+        return 0;
+    }
+    uint32_t status = 0;
+    drive.read(kSubFormatStatus, &status, sizeof status);
+    return status == kFormatFinished ? 1 : 0;
+}
+
+int sendTime(const TimeRecord& record) {
+    return Drive::current().write(kSubSetTime, &record, sizeof record);
+}
+
+}  // namespace
+
+}  // namespace dalvex
+
+using namespace dalvex;
+
+extern "C" {
+
+DALVEX_API int TKUSB_GetVersion(void) {
+    return readVersion(Drive::current());
+}
+
+DALVEX_API int TKUSB_GetVersion_Ex(int letter) {
+    return readVersion(Drive::ofLetter(letter));
+}
+
+DALVEX_API int TKUSB_GetBuildVersion(char* block32) {
+    if (block32 == nullptr) {
+        return 0;
+    }
+    return Drive::current().read(kSubBuildVersion, block32, 32);
+}
+
+DALVEX_API int TKUSB_GetDevSerial(char* text33) {
+    char block[32] = {};
+    if (text33 == nullptr || !Drive::current().read(kSubDeviceSerial, block, sizeof block)) {
+        return 0;
+    }
+    const size_t length = strnlen(block, sizeof block);
+    std::memcpy(text33, block, length);
+    text33[length] = '\0';
+    return 1;
+}
+
+DALVEX_API int TKUSB_GetDeviceSpec(DeviceSpecRecord* spec) {
+    if (spec == nullptr) {
+        return 0;
+    }
+    const int ok = Drive::current().read(kSubDeviceSpec, spec, sizeof *spec);
+    substituteFirmware(reinterpret_cast<unsigned char*>(spec));
+    return ok;
+}
+
+DALVEX_API int TKUSB_GetFWVer(char* text49) {
+    if (text49 == nullptr) {
+        return 0;
+    }
+    unsigned char block[sizeof(DeviceSpecRecord)] = {};
+    const int ok = Drive::current().read(kSubDeviceSpec, block, sizeof block);
+    substituteFirmware(block);
+    // The text may run on past its field, up to the end of the record: 48 bytes from offset 4.
+    constexpr size_t kStart = offsetof(DeviceSpecRecord, firmwareVersion);
+    const char* text = reinterpret_cast<const char*>(block + kStart);
+    const size_t length = strnlen(text, sizeof block - kStart);
+    std::memcpy(text49, text, length);
+    text49[length] = '\0';
+    return ok;
+}
+
+DALVEX_API int TKUSB_GetDeviceTime(char* block32) {
+    if (block32 == nullptr) {
+        return 0;
+    }
+    return Drive::current().read(kSubDeviceTime, block32, 32);
+}
+
+DALVEX_API int TKUSB_Reboot(void) {
+    return Drive::current().writeByte(kSubReboot, kActionByte);
+}
+
+DALVEX_API int TKUSB_Reboot_Ex(int letter) {
+    return Drive::ofLetter(letter).writeByte(kSubReboot, kActionByte);
+}
+
+DALVEX_API int TKUSB_Shutdown(void) {
+    return readDiscarded(Drive::current(), kSubShutdown);
+}
+
+DALVEX_API int TKUSB_Shutdown_Ex(int letter) {
+    return readDiscarded(Drive::ofLetter(letter), kSubShutdown);
+}
+
+DALVEX_API int TKUSB_DeleteLog(void) {
+    return Drive::current().writeByte(kSubDeleteLog, kActionByte);
+}
+
+DALVEX_API int TKUSB_DeleteLog_Ex(int letter) {
+    return Drive::ofLetter(letter).writeByte(kSubDeleteLog, kActionByte);
+}
+
+DALVEX_API int TKUSB_Format(void) {
+    if (storageExposed()) {
+        return 0;
+    }
+    return Drive::current().writeByte(kSubFormat, kFormatByte);
+}
+
+DALVEX_API int TKUSB_Format_Ex(int letter) {
+    if (storageExposed()) {
+        return 0;
+    }
+    return Drive::ofLetter(letter).writeByte(kSubFormat, kFormatByte);
+}
+
+DALVEX_API int TKUSB_Get_FormatStatus(void) {
+    return formatStatus(Drive::current());
+}
+
+DALVEX_API int TKUSB_Get_FormatStatus_Ex(int letter) {
+    return formatStatus(Drive::ofLetter(letter));
+}
+
+DALVEX_API int TKUSB_FactoryFocus(void) {
+    if (storageExposed()) {
+        return 0;
+    }
+    return readDiscarded(Drive::current(), kSubFactoryFocus);
+}
+
+DALVEX_API int TKUSB_RK20UseDefault(void) {
+    if (storageExposed()) {
+        return 0;
+    }
+    return Drive::current().writeByte(kSubRestoreDefaults, kActionByte);
+}
+
+DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) {
+    // The password stays out of the log: logs end up in bug reports.
+    dalvexLog("drive:%c, pwd:%s \n", static_cast<char>(letter & 0xFF), "******");
+    char found = static_cast<char>(letter & 0xFF);
+    if (!findCameraDrive(&found, ScanMode::kMassStorage)) {
+        return 0;
+    }
+    dalvexLog("1");
+    // The scan has just set the mass-storage flag, so the check goes out without the refusal.
+    if (!sendLoginCheck(Drive::current(), password)) {
+        return 0;
+    }
+    dalvexLog("2");
+    formatDriveRoot(found, currentDrivePath());
+    return Drive::current().writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+}
+
+DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter) {
+    return Drive::ofLetter(letter).writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+}
+
+DALVEX_API int TKUSB_GetBattle(int* value) {
+    if (value == nullptr || storageExposed()) {
+        return 0;
+    }
+    return Drive::current().read(kSubBattery, value, 4);
+}
+
+DALVEX_API int TKUSB_GetBattle_Ex(int* value, int letter) {
+    if (value == nullptr) {
+        return 0;
+    }
+    return Drive::ofLetter(letter).read(kSubBattery, value, 4);
+}
+
+DALVEX_API int TKUSB_GetGsensorData(unsigned char* block8) {
+    if (block8 == nullptr || storageExposed()) {
+        return 0;
+    }
+    return Drive::current().read(kSubGsensor, block8, 8);
+}
+
+DALVEX_API int TKUSB_CheckLastOperateSuc(unsigned char* block8) {
+    if (block8 == nullptr) {
+        return 0;
+    }
+    return Drive::current().read(kSubLastOperation, block8, 8);
+}
+
+DALVEX_API int TKUSB_SetTime(void) {
+    if (storageExposed()) {
+        return 0;
+    }
+    const platform::LocalTime now = platform::localTime();
+    return sendTime(encodeTime(uint16_t(now.year), uint8_t(now.month), uint8_t(now.day),
+                               uint8_t(now.hour), uint8_t(now.minute), uint8_t(now.second)));
+}
+
+DALVEX_API int TKUSB_SetDeviceTime(int year, int month, int day, int hour, int minute, int second) {
+    return sendTime(encodeTime(uint16_t(year), uint8_t(month), uint8_t(day), uint8_t(hour),
+                               uint8_t(minute), uint8_t(second)));
+}
+
+}  // extern "C"

@@ -1,0 +1,290 @@
+#include "records.h"
+
+#include <cstring>
+
+#include "commands.h"
+
+namespace dalvex {
+
+const UserInfoField kUserInfoFields[5] = {
+    {offsetof(UserInfoRecord, deviceId), 11, 11},
+    {offsetof(UserInfoRecord, departmentName), 32, 32},
+    {offsetof(UserInfoRecord, departmentNumber), 12, 12},
+    {offsetof(UserInfoRecord, userName), 32, 32},
+    // The camera keeps 11 characters of the user id, but callers get 6 of them.
+    {offsetof(UserInfoRecord, userId), 11, 6},
+};
+
+namespace {
+
+// Plain record transfers: straight into or out of the caller's record, refused while the
+// storage is exposed.
+template <typename Record>
+int getRecord(const Drive& drive, uint16_t subCommand, Record* record) {
+    if (record == nullptr || storageExposed()) {
+        return 0;
+    }
+    return drive.read(subCommand, record, sizeof *record);
+}
+
+template <typename Record>
+int setRecord(const Drive& drive, uint16_t subCommand, const Record* record) {
+    if (record == nullptr || storageExposed()) {
+        return 0;
+    }
+    return drive.write(subCommand, record, sizeof *record);
+}
+
+// The getters that clear the caller's record first, before the refusal.
+template <typename Record>
+int getClearedRecord(uint16_t subCommand, Record* record, bool refuses) {
+    if (record == nullptr) {
+        return 0;
+    }
+    std::memset(record, 0, sizeof *record);
+    if (refuses && storageExposed()) {
+        return 0;
+    }
+    return Drive::current().read(subCommand, record, sizeof *record);
+}
+
+int readSetting(const Drive& drive, DeviceSettingRecord& setting) {
+    setting = DeviceSettingRecord{};
+    return drive.read(kSubGetDeviceSetting, &setting, sizeof setting);
+}
+
+int copySetting(const Drive& drive, DeviceSettingRecord* out) {
+    if (out == nullptr) {
+        return 0;
+    }
+    DeviceSettingRecord setting;
+    if (!readSetting(drive, setting)) {
+        return 0;
+    }
+    std::memcpy(out, &setting, sizeof setting);
+    return 1;
+}
+
+int writeSetting(const Drive& drive, int photoResolution, int videoResolution, int videoLength) {
+    if (storageExposed()) {
+        return 0;
+    }
+    DeviceSettingRecord setting{};
+    setting.videoResolution = uint8_t(videoResolution);
+    setting.photoResolution = uint8_t(photoResolution);
+    setting.videoLength = uint8_t(videoLength);
+    return drive.write(kSubSetDeviceSetting, &setting, sizeof setting);
+}
+
+int readPointBlank(const Drive& drive) {
+    int32_t value = 0;
+    drive.read(kSubGetPointBlank, &value, sizeof value);
+    return value;
+}
+
+}  // namespace
+
+}  // namespace dalvex
+
+using namespace dalvex;
+
+extern "C" {
+
+DALVEX_API int TKUSB_GetUserInfo(char* deviceId, char* departmentName, char* departmentNumber,
+                                 char* userName, char* userId) {
+    UserInfoRecord record{};
+    const int ok = Drive::current().read(kSubGetUserInfo, &record, sizeof record);
+    char* outputs[5] = {deviceId, departmentName, departmentNumber, userName, userId};
+    const char* bytes = reinterpret_cast<const char*>(&record);
+    for (int i = 0; i < 5; ++i) {
+        if (outputs[i] != nullptr) {
+            copyBounded(outputs[i], bytes + kUserInfoFields[i].offset, kUserInfoFields[i].returned);
+        }
+    }
+    // A failed read is a failure even though the outputs were filled (with empty texts).
+    return ok;
+}
+
+DALVEX_API int TKUSB_SetUserInfo(const char* deviceId, const char* departmentName,
+                                 const char* departmentNumber, const char* userName,
+                                 const char* userId) {
+    if (storageExposed()) {
+        return 0;
+    }
+    UserInfoRecord record{};
+    const char* texts[5] = {deviceId, departmentName, departmentNumber, userName, userId};
+    char* bytes = reinterpret_cast<char*>(&record);
+    for (int i = 0; i < 5; ++i) {
+        if (texts[i] != nullptr) {
+            copyBounded(bytes + kUserInfoFields[i].offset, texts[i], kUserInfoFields[i].written);
+        }
+    }
+    return Drive::current().write(kSubSetUserInfo, &record, sizeof record);
+}
+
+DALVEX_API int TKUSB_GetDeviceSetting(int* photoResolution, int* videoResolution, int* videoLength,
+                                      int* cardCapacity) {
+    if (storageExposed()) {
+        return 0;
+    }
+    DeviceSettingRecord setting;
+    if (!readSetting(Drive::current(), setting)) {
+        return 0;
+    }
+    if (photoResolution != nullptr) {
+        *photoResolution = setting.photoResolution;
+    }
+    if (videoResolution != nullptr) {
+        *videoResolution = setting.videoResolution;
+    }
+    if (videoLength != nullptr) {
+        *videoLength = setting.videoLength;
+    }
+    if (cardCapacity != nullptr) {
+        *cardCapacity = setting.cardCapacity;
+    }
+    return 1;
+}
+
+DALVEX_API int TKUSB_GetDeviceSettingEx(DeviceSettingRecord* setting) {
+    if (storageExposed()) {
+        return 0;
+    }
+    return copySetting(Drive::current(), setting);
+}
+
+DALVEX_API int TKUSB_GetDeviceSettingEx_Ex(DeviceSettingRecord* setting, int letter) {
+    return copySetting(Drive::ofLetter(letter), setting);
+}
+
+DALVEX_API int TKUSB_SetDeviceSetting(int photoResolution, int videoResolution, int videoLength) {
+    return writeSetting(Drive::current(), photoResolution, videoResolution, videoLength);
+}
+
+DALVEX_API int TKUSB_SetDeviceSetting_Ex(int photoResolution, int videoResolution, int videoLength,
+                                         int letter) {
+    return writeSetting(Drive::ofLetter(letter), photoResolution, videoResolution, videoLength);
+}
+
+DALVEX_API int TKUSB_SetDeviceSettingEx(int photoResolution, int videoResolution, int videoLength) {
+    if (photoResolution < 0 || photoResolution > 4 || videoResolution < 0 || videoResolution > 3 ||
+        videoLength < 0 || videoLength > 5) {
+        return 0;
+    }
+    return writeSetting(Drive::current(), photoResolution, videoResolution, videoLength);
+}
+
+DALVEX_API int TKUSB_GetGprsParam(GprsRecord* record) {
+    return getRecord(Drive::current(), kSubGetGprs, record);
+}
+
+DALVEX_API int TKUSB_SetGprsParam(const GprsRecord* record) {
+    return setRecord(Drive::current(), kSubSetGprs, record);
+}
+
+DALVEX_API int TKUSB_GetWifiParam(WifiRecord* record) {
+    return getRecord(Drive::current(), kSubGetWifi, record);
+}
+
+DALVEX_API int TKUSB_SetWifiParam(const WifiRecord* record) {
+    return setRecord(Drive::current(), kSubSetWifi, record);
+}
+
+DALVEX_API int TKUSB_GetWifiAPParam(WifiApRecord* record) {
+    return getRecord(Drive::current(), kSubGetWifiAp, record);
+}
+
+DALVEX_API int TKUSB_SetWifiAPParam(const WifiApRecord* record) {
+    return setRecord(Drive::current(), kSubSetWifiAp, record);
+}
+
+DALVEX_API int TKUSB_GetMobileLinkParam(MobileLinkRecord* record) {
+    return getRecord(Drive::current(), kSubGetMobileLink, record);
+}
+
+DALVEX_API int TKUSB_SetMobileLinkParam(const MobileLinkRecord* record) {
+    return setRecord(Drive::current(), kSubSetMobileLink, record);
+}
+
+DALVEX_API int TKUSB_GetGpsUploadParam(GpsUploadRecord* record) {
+    return getRecord(Drive::current(), kSubGetGpsUpload, record);
+}
+
+DALVEX_API int TKUSB_SetGpsUploadParam(const GpsUploadRecord* record) {
+    return setRecord(Drive::current(), kSubSetGpsUpload, record);
+}
+
+DALVEX_API int TKUSB_GetConfigInfo(ConfigInfoRecord* record) {
+    return getRecord(Drive::current(), kSubGetConfigInfo, record);
+}
+
+DALVEX_API int TKUSB_SetConfigInfo(const ConfigInfoRecord* record) {
+    return setRecord(Drive::current(), kSubSetConfigInfo, record);
+}
+
+DALVEX_API int TKUSB_GetConfigInfo_Ex(ConfigInfoRecord* record, int letter) {
+    return getRecord(Drive::ofLetter(letter), kSubGetConfigInfo, record);
+}
+
+DALVEX_API int TKUSB_SetConfigInfo_Ex(const ConfigInfoRecord* record, int letter) {
+    return setRecord(Drive::ofLetter(letter), kSubSetConfigInfo, record);
+}
+
+DALVEX_API int TKUSB_CMSV6GetSeting(Cmsv6Record* record) {
+    return getClearedRecord(kSubGetCmsv6, record, true);
+}
+
+DALVEX_API int TKUSB_CMSV6Setting(Cmsv6Record record) {
+    return setRecord(Drive::current(), kSubSetCmsv6, &record);
+}
+
+DALVEX_API int TKUSB_RK20GetSeting(Rk20SettingRecord* record) {
+    return getClearedRecord(kSubGetRk20Setting, record, true);
+}
+
+DALVEX_API int TKUSB_RK20Setting(Rk20SettingRecord record) {
+    return setRecord(Drive::current(), kSubSetRk20Setting, &record);
+}
+
+DALVEX_API int TKUSB_RK20GetStringInfo(Rk20StringInfo* record) {
+    return getClearedRecord(kSubRk20StringInfo, record, false);
+}
+
+DALVEX_API int TKUSB_GetPointBlankSet(int* value) {
+    return getRecord(Drive::current(), kSubGetPointBlank, value);
+}
+
+DALVEX_API int TKUSB_GetPointBlankSet_Ex(int letter) {
+    return readPointBlank(Drive::ofLetter(letter));
+}
+
+DALVEX_API int TKUSB_SetPointBlankSet(int value) {
+    const int32_t record = value;
+    return setRecord(Drive::current(), kSubSetPointBlank, &record);
+}
+
+DALVEX_API int TKUSB_SetPointBlankSet_Ex(int value, int letter) {
+    const Drive drive = Drive::ofLetter(letter);
+    if (storageExposed()) {
+        return 0;
+    }
+    const int32_t written = value;
+    // The write's own result says little; what counts is what the camera kept.
+    drive.write(kSubSetPointBlank, &written, sizeof written);
+    return readPointBlank(drive) == value ? 1 : 0;
+}
+
+DALVEX_API int TKUSB_RFIDSetting(int value) {
+    const uint8_t record[2] = {uint8_t(value & 0xFF), uint8_t((value >> 8) & 0xFF)};
+    return Drive::current().write(kSubRfid, record, sizeof record);
+}
+
+}  // extern "C"
+
+// The second form of the point-blank getter is a C++ function, exported under its C++ name.
+DALVEX_API int TKUSB_GetPointBlankSet() {
+    if (storageExposed()) {
+        return 0;
+    }
+    return readPointBlank(Drive::current());
+}
