@@ -38,7 +38,9 @@ void installIdentityHandlers(std::map<uint16_t, CameraModel::Handler>& handlers)
 
 CameraModel::CameraModel() : CameraModel(CameraState{}) {}
 
-CameraModel::CameraModel(CameraState initial) : state_(std::move(initial)) { installHandlers(); }
+CameraModel::CameraModel(CameraState initial) : state_(std::move(initial)) {
+    installHandlers();
+}
 
 void CameraModel::installHandlers() {
     installIdentityHandlers(handlers_);
@@ -74,8 +76,9 @@ Reply CameraModel::standardCommand(const Command& command) {
         case kTestUnitReady:
             return reply;
         case kReadCapacity10: {
-            const uint64_t blocks = state_.massStorage ? (state_.cardCapacityMiB << 20) / kBlockLength
-                                                       : state_.commandDiskBlocks;
+            const uint64_t blocks = state_.massStorage
+                                        ? (state_.cardCapacityMiB << 20) / kBlockLength
+                                        : state_.commandDiskBlocks;
             reply.data.assign(8, 0);
             const uint64_t lastLba = blocks == 0 ? 0 : blocks - 1;
             putBigEndian32(reply.data.data(), uint32_t(std::min<uint64_t>(lastLba, 0xFFFFFFFFu)));
@@ -88,7 +91,27 @@ Reply CameraModel::standardCommand(const Command& command) {
     }
 }
 
+void CameraModel::setPowerHandler(std::function<void(int)> handler) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    powerHandler_ = std::move(handler);
+}
+
 Reply CameraModel::execute(const Command& command) {
+    Reply reply = executeLocked(command);
+    if (reply.disappearMilliseconds > 0) {
+        std::function<void(int)> handler;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            handler = powerHandler_;
+        }
+        if (handler) {
+            handler(reply.disappearMilliseconds);
+        }
+    }
+    return reply;
+}
+
+Reply CameraModel::executeLocked(const Command& command) {
     std::lock_guard<std::mutex> guard(mutex_);
     Reply reply;
     if (command.cdb[0] != kVendorOpcode) {
@@ -105,6 +128,10 @@ Reply CameraModel::execute(const Command& command) {
             reply.status = kStatusCheckCondition;
         } else {
             reply = it->second(state_, command);
+        }
+        if (!command.dataIn && sub != 0xF222) {
+            state_.lastWrite = sub;
+            state_.lastWriteAccepted = reply.status == kStatusGood;
         }
     }
     if (!command.dataIn) {

@@ -1,7 +1,12 @@
 // camsim: a camera emulator on a Unix socket, for the demo, the tests and anyone without a camera.
 //
 //   camsim --socket PATH [--model N] [--serial TEXT] [--description TEXT] [--firmware TEXT]
-//          [--wifi 0|1] [--no-cms 0|1] [--card-mib N] [--mass-storage] [--state FILE]
+//          [--build TEXT] [--version N] [--wifi 0|1] [--no-cms 0|1] [--card-mib N]
+//          [--free-mib N] [--battery N] [--login-password TEXT] [--browse-password TEXT]
+//          [--user-password TEXT] [--admin-password TEXT] [--format-polls N] [--reboot-ms N]
+//          [--shutdown-ms N] [--mass-storage] [--state FILE]
+//
+// A state file, when it exists, overrides the options: it is the camera's memory.
 //
 // Point the library at it with DALVEX_DRIVES="E=unix:PATH". Serves until SIGINT or SIGTERM and
 // removes its socket on the way out.
@@ -21,12 +26,18 @@ namespace {
 
 volatile sig_atomic_t g_stop = 0;
 
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+    g_stop = 1;
+}
 
 void usage() {
     std::fprintf(stderr,
                  "usage: camsim --socket PATH [--model N] [--serial TEXT] [--description TEXT]\n"
-                 "              [--firmware TEXT] [--wifi 0|1] [--no-cms 0|1] [--card-mib N]\n"
+                 "              [--firmware TEXT] [--build TEXT] [--version N] [--wifi 0|1]\n"
+                 "              [--no-cms 0|1] [--card-mib N] [--free-mib N] [--battery N]\n"
+                 "              [--login-password TEXT] [--browse-password TEXT]\n"
+                 "              [--user-password TEXT] [--admin-password TEXT]\n"
+                 "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
                  "              [--mass-storage] [--state FILE]\n");
 }
 
@@ -61,6 +72,28 @@ int main(int argc, char** argv) {
             state.noCmsFlag = uint8_t(std::atoi(value("--no-cms")));
         } else if (arg == "--card-mib") {
             state.cardCapacityMiB = std::strtoull(value("--card-mib"), nullptr, 10);
+        } else if (arg == "--build") {
+            state.buildVersion = value("--build");
+        } else if (arg == "--version") {
+            state.version = uint16_t(std::strtoul(value("--version"), nullptr, 0));
+        } else if (arg == "--free-mib") {
+            state.freeSpaceMiB = std::strtoull(value("--free-mib"), nullptr, 10);
+        } else if (arg == "--battery") {
+            state.battery = std::atoi(value("--battery"));
+        } else if (arg == "--login-password") {
+            state.loginPassword = value("--login-password");
+        } else if (arg == "--browse-password") {
+            state.browsePassword = value("--browse-password");
+        } else if (arg == "--user-password") {
+            state.userPassword = value("--user-password");
+        } else if (arg == "--admin-password") {
+            state.adminPassword = value("--admin-password");
+        } else if (arg == "--format-polls") {
+            state.formatPolls = std::atoi(value("--format-polls"));
+        } else if (arg == "--reboot-ms") {
+            state.rebootMilliseconds = std::atoi(value("--reboot-ms"));
+        } else if (arg == "--shutdown-ms") {
+            state.shutdownMilliseconds = std::atoi(value("--shutdown-ms"));
         } else if (arg == "--mass-storage") {
             state.massStorage = true;
         } else if (arg == "--state") {
@@ -89,7 +122,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "camsim: cannot listen on %s\n", socketPath.c_str());
         return 1;
     }
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -105,6 +138,7 @@ int main(int argc, char** argv) {
         }
     }
     server.stop();
-    if (!stateFile.empty()) camsim::saveState(stateFile, model.snapshot());
+    if (!stateFile.empty())
+        camsim::saveState(stateFile, model.snapshot());
     return 0;
 }

@@ -21,8 +21,10 @@ using namespace dalvex::emulated;
 bool readAll(int fd, uint8_t* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::recv(fd, data, size, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         data += n;
         size -= size_t(n);
     }
@@ -32,8 +34,10 @@ bool readAll(int fd, uint8_t* data, size_t size) {
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         data += n;
         size -= size_t(n);
     }
@@ -49,15 +53,26 @@ bool sendReply(int fd, const ReplyHeader& header, const uint8_t* data) {
 }  // namespace
 
 DriveServer::DriveServer(CameraModel& model, std::string socketPath)
-    : model_(model), path_(std::move(socketPath)) {}
+    : model_(model), path_(std::move(socketPath)) {
+    // A reboot or shutdown makes the drive vanish for a while, as a real camera's does.
+    model_.setPowerHandler([this](int milliseconds) {
+        if (running_)
+            disappearFor(milliseconds);
+    });
+}
 
-DriveServer::~DriveServer() { stop(); }
+DriveServer::~DriveServer() {
+    model_.setPowerHandler(nullptr);
+    stop();
+}
 
 bool DriveServer::bindSocket() {
     sockaddr_un addr{};
-    if (path_.size() >= sizeof(addr.sun_path)) return false;
+    if (path_.size() >= sizeof(addr.sun_path))
+        return false;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path_.c_str(), path_.size() + 1);
     ::unlink(path_.c_str());
@@ -71,25 +86,39 @@ bool DriveServer::bindSocket() {
 }
 
 bool DriveServer::start() {
-    if (running_) return true;
-    if (!bindSocket()) return false;
+    if (running_)
+        return true;
+    if (!bindSocket())
+        return false;
     running_ = true;
     acceptThread_ = std::thread([this] { acceptLoop(); });
     return true;
 }
 
 void DriveServer::stop() {
-    if (replugThread_.joinable()) replugThread_.join();
-    if (!running_.exchange(false)) return;
-    if (acceptThread_.joinable()) acceptThread_.join();
+    joinReplug();
+    if (!running_.exchange(false))
+        return;
+    if (acceptThread_.joinable())
+        acceptThread_.join();
     std::unique_lock<std::mutex> guard(mutex_);
     if (listenFd_ >= 0) {
         ::close(listenFd_);
         listenFd_ = -1;
         ::unlink(path_.c_str());
     }
-    for (int fd : connections_) ::shutdown(fd, SHUT_RDWR);
+    for (int fd : connections_)
+        ::shutdown(fd, SHUT_RDWR);
     connectionsDone_.wait(guard, [this] { return activeConnections_ == 0; });
+    guard.unlock();
+    // A connection may have asked for a disappearance while we were stopping.
+    joinReplug();
+}
+
+void DriveServer::joinReplug() {
+    std::lock_guard<std::mutex> guard(replugMutex_);
+    if (replugThread_.joinable())
+        replugThread_.join();
 }
 
 void DriveServer::unplug() {
@@ -104,17 +133,21 @@ void DriveServer::unplug() {
 void DriveServer::plug() {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (listenFd_ >= 0) return;
+        if (listenFd_ >= 0)
+            return;
     }
     bindSocket();
 }
 
 void DriveServer::disappearFor(int milliseconds) {
+    std::lock_guard<std::mutex> guard(replugMutex_);
     unplug();
-    if (replugThread_.joinable()) replugThread_.join();
+    if (replugThread_.joinable())
+        replugThread_.join();
     replugThread_ = std::thread([this, milliseconds] {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-        if (running_) plug();
+        if (running_)
+            plug();
     });
 }
 
@@ -126,7 +159,8 @@ void DriveServer::injectFault(Fault fault, int count) {
 
 Fault DriveServer::takeFault() {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (faultCount_ <= 0) return Fault::kNone;
+    if (faultCount_ <= 0)
+        return Fault::kNone;
     --faultCount_;
     return fault_;
 }
@@ -143,9 +177,11 @@ void DriveServer::acceptLoop() {
             continue;
         }
         pollfd p{listenFd, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
+        if (::poll(&p, 1, 20) <= 0)
+            continue;
         int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         std::lock_guard<std::mutex> guard(mutex_);
         connections_.push_back(fd);
         ++activeConnections_;
@@ -158,23 +194,27 @@ void DriveServer::serveConnection(int fd) {
     for (;;) {
         uint8_t head[kRequestHeaderSize];
         RequestHeader request;
-        if (!readAll(fd, head, sizeof head) || !request.decode(head)) break;
+        if (!readAll(fd, head, sizeof head) || !request.decode(head))
+            break;
         data.assign(request.dataLength, 0);
         const bool toCamera = request.op == kOpScsi && request.direction == kDataOut;
-        if (toCamera && !readAll(fd, data.data(), data.size())) break;
+        if (toCamera && !readAll(fd, data.data(), data.size()))
+            break;
 
         ReplyHeader reply;
         if (request.op == kOpTotalSize) {
             uint8_t size[8];
             putU64(size, model_.totalSizeBytes());
             reply.dataLength = std::min<uint32_t>(8, request.dataLength);
-            if (!sendReply(fd, reply, size)) break;
+            if (!sendReply(fd, reply, size))
+                break;
             continue;
         }
         if (request.op != kOpScsi) {
             reply.ok = 0;
             reply.errorCode = 0x57;  // invalid parameter
-            if (!sendReply(fd, reply, nullptr)) break;
+            if (!sendReply(fd, reply, nullptr))
+                break;
             continue;
         }
 
@@ -187,7 +227,8 @@ void DriveServer::serveConnection(int fd) {
             }
             break;
         }
-        if (fault == Fault::kDrop) break;
+        if (fault == Fault::kDrop)
+            break;
         if (fault == Fault::kShortFrame) {
             uint8_t partial[kReplyHeaderSize];
             reply.encode(partial);
@@ -205,7 +246,8 @@ void DriveServer::serveConnection(int fd) {
             reply.ok = 0;
             reply.scsiStatus = 0;
             reply.errorCode = 0x1F;
-            if (!sendReply(fd, reply, nullptr)) break;
+            if (!sendReply(fd, reply, nullptr))
+                break;
             continue;
         }
 
@@ -225,10 +267,12 @@ void DriveServer::serveConnection(int fd) {
         }
         reply.scsiStatus = answer.status;
         reply.dataLength = command.dataIn ? uint32_t(answer.data.size()) : 0;
-        if (!sendReply(fd, reply, answer.data.data())) break;
+        if (!sendReply(fd, reply, answer.data.data()))
+            break;
     }
     std::lock_guard<std::mutex> guard(mutex_);
-    connections_.erase(std::remove(connections_.begin(), connections_.end(), fd), connections_.end());
+    connections_.erase(std::remove(connections_.begin(), connections_.end(), fd),
+                       connections_.end());
     ::close(fd);
     --activeConnections_;
     connectionsDone_.notify_all();

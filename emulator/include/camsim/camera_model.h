@@ -5,6 +5,7 @@
 // both in-process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,15 +21,25 @@ constexpr uint8_t kStatusCheckCondition = 0x02;
 // The answer to one command.
 struct Reply {
     uint8_t status = kStatusGood;
-    std::vector<uint8_t> data;  // data in: bytes for the host (cut to the requested length)
+    std::vector<uint8_t> data;      // data in: bytes for the host (cut to the requested length)
+    int disappearMilliseconds = 0;  // > 0: the camera restarts or switches off after answering
 };
+
+// One row of the vendor command set: the direction and length a camera expects.
+struct CatalogueEntry {
+    uint16_t subCommand;
+    bool dataIn;
+    uint32_t length;
+};
+// Every vendor sub-command a camera answers.
+const std::vector<CatalogueEntry>& vendorCatalogue();
 
 // One command as the camera receives it.
 struct Command {
     uint8_t cdb[16] = {};
     bool dataIn = true;
-    uint32_t length = 0;                // requested transfer length
-    const uint8_t* dataOut = nullptr;   // host-to-camera bytes (length of them)
+    uint32_t length = 0;               // requested transfer length
+    const uint8_t* dataOut = nullptr;  // host-to-camera bytes (length of them)
     uint16_t subCommand() const { return uint16_t(cdb[2] | (cdb[3] << 8)); }
 };
 
@@ -47,12 +58,44 @@ struct CameraState {
     uint8_t noCmsFlag = 0;
     uint16_t version = 0x0105;
     // Storage
-    uint32_t commandDiskBlocks = 64;     // the command disk: 64 blocks of 512 bytes
-    uint64_t cardCapacityMiB = 32768;    // the card behind it (32 GiB)
-    bool massStorage = false;            // the card is exposed instead of the command disk
+    uint32_t commandDiskBlocks = 64;   // the command disk: 64 blocks of 512 bytes
+    uint64_t cardCapacityMiB = 32768;  // the card behind it (32 GiB)
+    bool massStorage = false;          // the card is exposed instead of the command disk
 
-    // Every record a setter stores, by the sub-command that reads it back.
+    // Every record a setter stores, by the sub-command that reads it back (write-only records
+    // by their own sub-command). A record not stored yet reads as the camera's default.
     std::map<uint16_t, std::vector<uint8_t>> records;
+
+    // Passwords the camera judges (texts of at most 8 characters; the host sends 6, or 5 for
+    // the user password).
+    std::string loginPassword = "000000";
+    std::string browsePassword = "111111";
+    std::string userPassword = "22222";
+    std::string adminPassword = "888888";
+    bool adminUnlocked = false;  // a right 0xF107 since power-on allows 0xF217
+    uint8_t noLoginCheck = 0;    // nonzero: any login password is accepted
+    uint8_t noWifiPassword = 0;
+
+    // Status and actions
+    int32_t battery = 87;
+    uint64_t freeSpaceMiB = 30720;
+    uint8_t gsensor[8] = {0, 0, 0, 0, 0x00, 0x04, 0, 0};  // x, y, z as i16: lying flat
+    int formatPolls = 3;  // status polls answered with 0x0FF0 after a format starts
+    int formatPollsLeft = 0;
+    int rebootMilliseconds = 500;     // how long the drive is gone after a reboot
+    int shutdownMilliseconds = 2000;  // and after a shutdown
+    int logDeletions = 0;
+    int formats = 0;
+    int focusRuns = 0;
+    bool clockSet = false;           // until set, the clock follows the host's local time
+    int64_t clockOffsetSeconds = 0;  // once set: camera time minus the host's UTC time
+    uint16_t lastWrite = 0;          // sub-command and outcome of the last write, for 0xF222
+    bool lastWriteAccepted = false;
+
+    // Free-form texts
+    std::string menuList = "Record;Photo;Audio;Playback;Settings";
+    std::string jsonConfig = "{}";  // the camera's JSON settings, as JSON text
+    std::string jsonAnswer = "{}";  // what 0xF238 returns: the answer to the last request
 
     // What the camera received, oldest first (for tests).
     struct Received {
@@ -65,7 +108,7 @@ struct CameraState {
 };
 
 class CameraModel {
-public:
+  public:
     using Handler = std::function<Reply(CameraState&, const Command&)>;
 
     CameraModel();
@@ -80,6 +123,10 @@ public:
     // Adds or replaces the handler of a vendor sub-command.
     void setHandler(uint16_t subCommand, Handler handler);
 
+    // Called (outside the model's lock) when the camera restarts or switches off: the drive
+    // should vanish for the given time. The drive server installs one.
+    void setPowerHandler(std::function<void(int milliseconds)> handler);
+
     std::mutex& lock() { return mutex_; }
     CameraState& state() { return state_; }  // take lock() while a server runs
 
@@ -87,13 +134,15 @@ public:
     CameraState snapshot();
     void clearReceived();
 
-private:
+  private:
     void installHandlers();
     Reply standardCommand(const Command& command);
+    Reply executeLocked(const Command& command);
 
     std::mutex mutex_;
     CameraState state_;
     std::map<uint16_t, Handler> handlers_;
+    std::function<void(int)> powerHandler_;
 };
 
 // The vendor handlers of the identity commands (description, serial); the catalogue of settings

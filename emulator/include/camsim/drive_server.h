@@ -26,7 +26,7 @@ enum class Fault {
 };
 
 class DriveServer {
-public:
+  public:
     DriveServer(CameraModel& model, std::string socketPath);
     ~DriveServer();
     DriveServer(const DriveServer&) = delete;
@@ -48,11 +48,12 @@ public:
     const std::string& socketPath() const { return path_; }
     uint64_t commandsServed() const { return served_.load(); }
 
-private:
+  private:
     void acceptLoop();
     void serveConnection(int fd);
     bool bindSocket();
     Fault takeFault();
+    void joinReplug();
 
     CameraModel& model_;
     std::string path_;
@@ -66,6 +67,7 @@ private:
     Fault fault_ = Fault::kNone;
     int faultCount_ = 0;
     std::atomic<uint64_t> served_{0};
+    std::mutex replugMutex_;  // guards replugThread_: a reboot arrives on a connection thread
     std::thread replugThread_;
 };
 
