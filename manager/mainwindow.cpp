@@ -4,6 +4,7 @@
 #include <string>
 
 #include "dalvex.h"
+#include "devicestate.h"
 #include "langtable.h"
 #include "text.h"
 
@@ -193,7 +194,7 @@ void CMainDlg::WatchDevice() {
         TKUSB_GetDevSerial(serial);
         if (g_device.connected == 0) {
             if (serial[0] != '\0')
-                SetDlgItemText(kSerial, AnsiToWide(serial));
+                SetDlgItemText(kSerial, text::FromAnsiField(serial));
             EnableControl(kPasswordBox, true);
             EnableControl(kLoginButton, true);
             EnableControl(kModifyButton, true);
@@ -239,9 +240,7 @@ void CMainDlg::Login() {
     KillTimer(kWatchTimer);
     const std::wstring password = typed.substr(0, kLoginPasswordChars);
     char buffer[32];
-    std::memset(buffer, 0, sizeof buffer);
-    const std::string ansi = WideToAnsi(password);
-    std::memcpy(buffer, ansi.data(), std::min(ansi.size(), sizeof buffer - 1));
+    text::ToAnsiBuffer(password, buffer);
 
     if (TKUSB_IsDevice() == 0) {
         SetTimer(kWatchTimer, kWatchPeriodMs);
