@@ -130,6 +130,8 @@ struct ScriptedRunSteps {
     }
 };
 
+ScriptedRun::ScriptedRun(ScriptedRunOptions options) : options_(std::move(options)) {}
+
 ScriptedRun::~ScriptedRun() = default;
 
 void ScriptedRun::Stop() {

@@ -21,7 +21,7 @@ struct ScriptedRunSteps;
 
 class ScriptedRun {
 public:
-    explicit ScriptedRun(ScriptedRunOptions options) : options_(std::move(options)) {}
+    explicit ScriptedRun(ScriptedRunOptions options);
     ~ScriptedRun();
 
     // Takes over the backend's modal hook and message boxes.

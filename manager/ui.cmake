@@ -11,6 +11,8 @@ add_library(orvane_ui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/dialog.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/headless.cpp)
 target_include_directories(orvane_ui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+# Dialogs are built from the program's templates (ui::FindDialogTemplate).
+target_link_libraries(orvane_ui PUBLIC orvane_res)
 
 add_library(orvane_ui_wx STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_backend.cpp)
 target_include_directories(orvane_ui_wx PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

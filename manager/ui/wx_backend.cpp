@@ -66,7 +66,7 @@ public:
                                       wxTAB_TRAVERSAL | wxNO_BORDER);
             panel->Hide();
             window_ = panel;
-            host->hostedPages_.push_back(panel);
+            host->hostedPages_.push_back(this);
         } else {
             auto* dlg = new wxDialog(nullptr, wxID_ANY, ToWx(tmpl.title ? tmpl.title : L""),
                                      wxDefaultPosition, wxDefaultSize,
@@ -91,7 +91,7 @@ public:
         timers_.clear();
         if (host_) {
             auto& pages = host_->hostedPages_;
-            pages.erase(std::remove(pages.begin(), pages.end(), window_), pages.end());
+            pages.erase(std::remove(pages.begin(), pages.end(), this), pages.end());
         }
         window_->Destroy();
     }
@@ -111,14 +111,23 @@ public:
     void Enable(bool enable) override { window_->Enable(enable); }
     bool IsEnabled() const override { return window_->IsThisEnabled(); }
     void Move(const Rect& rect) override {
+        requested_ = rect;
+        moved_ = true;
+        Place();
+    }
+    // Puts a hosted page where its owner asked, below the tab strip as the toolkit draws it.
+    void Place() {
+        if (!moved_)
+            return;
+        const Rect& rect = requested_;
         if (host_ && hostIndex_ >= 0) {
             const Control& tab = host_->ControlAt(hostIndex_);
             const wxPoint origin = tab.window->GetPosition();
-            int y = origin.y + rect.y;
+            int extra = 0;
             if (tab.kind == ControlKind::kTab)
-                y += std::max(0, host_->TabStripHeight(hostIndex_) - kAssumedTabStrip);
-            window_->SetSize(origin.x + rect.x, y, rect.width,
-                             rect.height - (y - origin.y - rect.y));
+                extra = std::max(0, host_->TabStripHeight(hostIndex_) - kAssumedTabStrip);
+            window_->SetSize(origin.x + rect.x, origin.y + rect.y + extra, rect.width,
+                             std::max(0, rect.height - extra));
         } else {
             window_->SetSize(rect.x, rect.y, rect.width, rect.height);
         }
@@ -238,6 +247,13 @@ public:
         } else if (c.kind == ControlKind::kTab) {
             auto* book = static_cast<wxNotebook*>(c.window);
             auto* placeholder = new wxPanel(book);
+            // Once the toolkit places its page, the hosted pages follow below the real strip.
+            placeholder->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+                event.Skip();
+                for (WxPeer* page : hostedPages_)
+                    page->Place();
+                RaiseHostedPages();
+            });
             ++programmatic_;
             book->InsertPage(size_t(position), placeholder, ToWx(text), false);
             --programmatic_;
@@ -428,15 +444,17 @@ public:
             dlg->EndModal(result);
     }
 
+    // The height of the tab strip as drawn: where the toolkit puts the pages of its notebook.
     int TabStripHeight(int i) const {
         const Control& c = controls_[size_t(i)];
-        GtkWidget* widget = GTK_WIDGET(c.window->GetHandle());
-        if (!widget || !GTK_IS_NOTEBOOK(widget))
-            return kAssumedTabStrip;
-        // An empty notebook asks for its tab strip and frame only.
-        int minimum = 0, natural = 0;
-        gtk_widget_get_preferred_height(widget, &minimum, &natural);
-        return std::max(kAssumedTabStrip, minimum);
+        for (wxWindow* placeholder : c.tabPlaceholders) {
+            if (!placeholder->IsShown())
+                continue;
+            const int top = placeholder->GetScreenPosition().y - c.window->GetScreenPosition().y;
+            if (top > 0)
+                return top;
+        }
+        return kAssumedTabStrip;
     }
 
 private:
@@ -610,9 +628,9 @@ private:
     }
 
     void RaiseHostedPages() {
-        for (wxWindow* page : hostedPages_) {
-            if (page->IsShown())
-                page->Raise();
+        for (WxPeer* page : hostedPages_) {
+            if (page->window_->IsShown())
+                page->window_->Raise();
         }
     }
 
@@ -652,13 +670,32 @@ private:
     wxWindow* window_ = nullptr;
     std::wstring title_;
     std::vector<Control> controls_;
-    std::vector<wxWindow*> hostedPages_;
+    std::vector<WxPeer*> hostedPages_;
+    Rect requested_;
+    bool moved_ = false;
     std::vector<std::pair<int, std::wstring>> menu_;
     std::map<int, std::unique_ptr<wxTimer>> timers_;
     bool ended_ = false;
     int result_ = kIdCancel;
     int programmatic_ = 0;  // > 0 while the program itself changes a tab control
 };
+
+// Tabs as compact as the dialogs were drawn for, so that a full tab row fits the window.
+void ApplyStyleOnce() {
+    static bool applied = false;
+    if (applied)
+        return;
+    applied = true;
+    GdkScreen* screen = gdk_screen_get_default();
+    if (!screen)
+        return;
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, "notebook tab { padding: 2px 5px; min-height: 0; }", -1,
+                                    nullptr);
+    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+}
 
 WxPeer* PeerOf(Dialog& dialog) {
     return dynamic_cast<WxPeer*>(dialog.Peer());
@@ -681,6 +718,7 @@ private:
 
 std::unique_ptr<DialogPeer> WxBackend::CreatePeer(Dialog& dialog, const DialogTemplate& tmpl,
                                                   Dialog* host, int hostIndex) {
+    ApplyStyleOnce();
     WxPeer* hostPeer = host ? PeerOf(*host) : nullptr;
     if (host && !hostPeer)
         return nullptr;
