@@ -6,7 +6,10 @@
 
 #include <strings.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <utility>
 
 namespace text {
 namespace {
@@ -16,20 +19,45 @@ constexpr const char* kWide = "WCHAR_T";
 constexpr const char* kCp936 = "CP936";
 constexpr wchar_t kReplacement = 0xFFFD;
 
-class Converter {
+// iconv descriptors are costly to open; each thread keeps the ones it used, reset before each use.
+class ConverterCache {
   public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) {
-            iconv_close(cd_);
+    ~ConverterCache() {
+        for (auto& [names, cd] : open_) {
+            if (cd != kInvalid) {
+                iconv_close(cd);
+            }
         }
     }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
+    iconv_t Get(const char* to, const char* from) {
+        auto [it, inserted] = open_.try_emplace({to, from}, kInvalid);
+        if (inserted) {
+            it->second = iconv_open(to, from);
+        }
+        return it->second;
+    }
 
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
+
+  private:
+    std::map<std::pair<std::string, std::string>, iconv_t> open_;
+};
+
+class Converter {
+  public:
+    Converter(const char* to, const char* from) {
+        thread_local ConverterCache cache;
+        cd_ = cache.Get(to, from);
+        reset();
+    }
+
+    bool ok() const { return cd_ != ConverterCache::kInvalid; }
     iconv_t get() const { return cd_; }
-    void reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+    void reset() {
+        if (ok()) {
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
 
   private:
     iconv_t cd_;
@@ -83,6 +111,19 @@ std::string EncodeLimited(std::wstring_view textIn, const char* codeSet, size_t 
 }  // namespace
 
 std::string AnsiCodeSet() {
+    // Asking the C library is slow; the answer changes only with the variables it reads.
+    std::string signature;
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        signature += value != nullptr ? "=" + std::string(value) : "-";
+        signature += '\0';
+    }
+    thread_local std::string cachedSignature;
+    thread_local std::string cachedName;
+    if (!cachedName.empty() && signature == cachedSignature) {
+        return cachedName;
+    }
+
     // The user's locale as the environment names it, without touching the process locale.
     std::string name;
     locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
@@ -94,8 +135,10 @@ std::string AnsiCodeSet() {
         freelocale(loc);
     }
     if (IsAsciiOnly(name.c_str())) {
-        return "UTF-8";
+        name = "UTF-8";
     }
+    cachedSignature = std::move(signature);
+    cachedName = name;
     return name;
 }
 

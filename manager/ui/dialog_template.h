@@ -34,6 +34,8 @@ enum ControlFlags : uint32_t {
     kReadOnly = 1u << 5,       // edit
     kMultiline = 1u << 6,      // edit
     kGroupStart = 1u << 7,     // radio: first of a group
+    kCentered = 1u << 8,       // static: text centred in its rectangle
+    kUpDown = 1u << 9,         // date picker: up-down arrows instead of a drop-down calendar
 };
 
 struct ControlTemplate {
@@ -44,6 +46,7 @@ struct ControlTemplate {
     uint32_t flags = kNone;
     int textLimit = 0;   // edit: maximum characters, 0 for none
     int imageId = 0;     // image: bitmap resource number
+    int dropHeight = 0;  // drop-down list: height of the open list (cy is the closed height)
 };
 
 struct DialogTemplate {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "env_guard.h"
 
@@ -40,6 +45,36 @@ TEST(AnsiCodeSet, FollowsLocaleAndTakesAsciiAsUtf8) {
     EXPECT_EQ(text::AnsiCodeSet(), "UTF-8");
     EXPECT_EQ(text::FromAnsi(kChineseUtf8), L"\u4E2D\u6587");
     EXPECT_EQ(text::ToAnsi(L"\u4E2D\u6587"), kChineseUtf8);
+}
+
+// A double-byte locale code set, as on a Chinese system. The locale is built into a scratch
+// directory, so the test needs localedef and the zh_CN sources but changes nothing on the machine.
+TEST(AnsiCodeSet, DoubleByteLocale) {
+    std::string dir = (std::filesystem::temp_directory_path() / "orvane-locale-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string command = "localedef -i zh_CN -f GBK " + dir + "/zh_CN.GBK >/dev/null 2>&1";
+    bool built = std::system(command.c_str()) == 0;
+    {
+        EnvGuard env;
+        env.Set("LOCPATH", dir.c_str());
+        env.Set("LC_ALL", "zh_CN.GBK");
+        if (built && text::AnsiCodeSet() == "GBK") {
+            EXPECT_EQ(text::ToAnsi(L"\u4E2D\u6587"), kChineseCp936);
+            EXPECT_EQ(text::FromAnsi(kChineseCp936), L"\u4E2D\u6587");
+            char buffer[4];
+            EXPECT_EQ(text::ToAnsiBuffer(L"\u4E2D\u6587", buffer), 2u);
+            EXPECT_EQ(std::string(buffer), "\xD6\xD0");
+            // A change of locale is seen at once.
+            env.Set("LC_ALL", "C");
+            EXPECT_EQ(text::AnsiCodeSet(), "UTF-8");
+        } else {
+            built = false;
+        }
+    }
+    std::filesystem::remove_all(dir);
+    if (!built) {
+        GTEST_SKIP() << "no GBK locale could be built here";
+    }
 }
 
 struct BufferCase {
