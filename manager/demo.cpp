@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "mainwindow.h"
 #include "ui/wx_backend.h"
@@ -13,6 +15,17 @@ namespace {
 constexpr int kPasswordBox = 1000, kLoginButton = 1001, kTabs = 1002;
 constexpr int kPollMs = 100;
 constexpr int kSettleMs = 400;  // lets a page that was just shown paint before its picture
+
+// Resident set size of this process in KiB, from /proc.
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
 
 std::string FileSafe(const std::wstring& text) {
     std::string out;
@@ -42,6 +55,13 @@ struct ScriptedRunSteps {
     std::chrono::steady_clock::time_point stepStarted = started;
 
     ScriptedRunSteps(ScriptedRun& r, ui::Dialog& m) : run(r), main(m) {
+        if (run.options_.benchmark) {
+            const auto now = std::chrono::system_clock::now().time_since_epoch();
+            std::printf("shown_epoch_ms %lld\n",
+                        static_cast<long long>(
+                            std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+            std::fflush(stdout);
+        }
         timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Tick(); });
         timer.Start(kPollMs);
     }
@@ -57,6 +77,8 @@ struct ScriptedRunSteps {
     }
 
     bool Shoot(ui::Dialog& dialog, const std::string& name) {
+        if (run.options_.benchmark)
+            return true;
         const std::string path = run.options_.screenshotDir + "/" + name + ".png";
         if (!ui::wx::SaveScreenshot(dialog, path)) {
             std::fprintf(stderr, "orvane: could not write %s\n", path.c_str());
@@ -94,6 +116,12 @@ struct ScriptedRunSteps {
         case Step::kWaitLogin:
             // A login disables the password box; a refused one leaves it usable.
             if (!main.IsControlEnabled(kPasswordBox)) {
+                if (run.options_.benchmark) {
+                    ui::wx::ProcessPending();
+                    std::printf("resident_kib_after_login %ld\n", ResidentKiB());
+                    Finish(true);
+                    break;
+                }
                 Next(Step::kTabs);
             } else if (SinceStep() > 3000) {
                 std::fprintf(stderr, "orvane: login refused\n");

@@ -15,6 +15,9 @@ struct ScriptedRunOptions {
     std::string password;       // typed into the password box
     std::string screenshotDir;  // where the PNG files go
     int timeoutMs = 30000;      // the whole run, from the main window shown to its closing
+    // Benchmark: no pictures; prints when the main window was shown (wall clock, ms since the
+    // epoch) and the resident memory once logged in.
+    bool benchmark = false;
 };
 
 struct ScriptedRunSteps;

@@ -4,7 +4,11 @@
 //   orvane --scripted DIR --password PIN     a scripted run: waits for the camera, logs in with
 //                                            PIN, writes PNG pictures of every window into DIR
 //                                            and prints their paths (for the demo and the tests)
+//   orvane --benchmark --password PIN        prints when the window was shown and the resident
+//                                            memory after the login, then ends
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -31,7 +35,16 @@ private:
 
 }  // namespace
 
+namespace {
+long long EpochMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+    const long long entered = EpochMs();
     ScriptedRunOptions options;
     bool scripted = false;
     for (int i = 1; i < argc; ++i) {
@@ -40,11 +53,16 @@ int main(int argc, char** argv) {
             options.screenshotDir = argv[++i];
         } else if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc) {
             options.password = argv[++i];
+        } else if (std::strcmp(argv[i], "--benchmark") == 0) {
+            scripted = true;
+            options.benchmark = true;
         } else if (std::strcmp(argv[i], "--timeout-ms") == 0 && i + 1 < argc) {
             options.timeoutMs = std::atoi(argv[++i]);
         }
     }
 
+    if (options.benchmark)
+        std::printf("main_epoch_ms %lld\n", entered);
     ui::wx::WxBackend backend;
     ScriptedRun run(options);
     if (scripted)

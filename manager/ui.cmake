@@ -74,3 +74,10 @@ if(DALVEX_BUILD_TESTS)
       ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/lsan.supp")
   endif()
 endif()
+
+if(DALVEX_BUILD_BENCH)
+  # The watch tick on the headless backend; bench/orvane_bench.sh prints the other figures.
+  add_executable(orvane_watch_tick ${CMAKE_CURRENT_SOURCE_DIR}/bench/orvane_watch_tick.cpp)
+  target_include_directories(orvane_watch_tick PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
+  target_link_libraries(orvane_watch_tick PRIVATE orvane_shell camsim_model Threads::Threads)
+endif()
