@@ -17,7 +17,6 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/timectrl.h>
 #include <wx/timer.h>
 #include <wx/wx.h>
 
@@ -366,15 +365,22 @@ public:
         if (c.kind == ControlKind::kDatePicker)
             static_cast<wxDatePickerCtrl*>(c.window)->SetValue(dt);
         else if (c.kind == ControlKind::kTimePicker)
-            static_cast<wxTimePickerCtrl*>(c.window)->SetValue(dt);
+            static_cast<wxTextCtrl*>(c.window)->ChangeValue(dt.Format("%H:%M:%S"));
     }
     DateTime GetDateTime(int i) const override {
         const Control& c = controls_[size_t(i)];
         wxDateTime dt;
-        if (c.kind == ControlKind::kDatePicker)
+        if (c.kind == ControlKind::kDatePicker) {
             dt = static_cast<wxDatePickerCtrl*>(c.window)->GetValue();
-        else if (c.kind == ControlKind::kTimePicker)
-            dt = static_cast<wxTimePickerCtrl*>(c.window)->GetValue();
+        } else if (c.kind == ControlKind::kTimePicker) {
+            // Today's date with the typed time; an unreadable time reads as midnight.
+            dt = wxDateTime::Today();
+            wxString::const_iterator end;
+            wxDateTime time;
+            const wxString typed = static_cast<wxTextCtrl*>(c.window)->GetValue();
+            if (time.ParseFormat(typed, "%H:%M:%S", &end) && end == typed.end())
+                dt.SetHour(time.GetHour()).SetMinute(time.GetMinute()).SetSecond(time.GetSecond());
+        }
         if (!dt.IsValid())
             return DateTime{};
         return DateTime{dt.GetYear(),  int(dt.GetMonth()) + 1, dt.GetDay(),
@@ -535,9 +541,21 @@ private:
             c.window = new wxDatePickerCtrl(parent, wxID_ANY, wxDefaultDateTime, pos, size,
                                             wxDP_DROPDOWN | wxDP_SHOWCENTURY);
             break;
-        case ControlKind::kTimePicker:
-            c.window = new wxTimePickerCtrl(parent, wxID_ANY, wxDefaultDateTime, pos, size);
+        case ControlKind::kTimePicker: {
+            // The toolkit's generic time picker squeezes the time behind its buttons at dialog
+            // sizes; an edit holding HH:MM:SS keeps the time readable and typeable.
+            auto* edit = new wxTextCtrl(parent, wxID_ANY, wxDateTime::Now().Format("%H:%M:%S"),
+                                        pos, size);
+            edit->SetMaxLength(8);
+            edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
+                const int key = event.GetKeyCode();
+                if (key < WXK_SPACE || key == WXK_DELETE || key > WXK_START ||
+                    event.ControlDown() || (key >= '0' && key <= '9') || key == ':')
+                    event.Skip();
+            });
+            c.window = edit;
             break;
+        }
         case ControlKind::kIpAddress:
             c.window = CreateAddressControl(c, pos, size);
             break;
@@ -690,8 +708,8 @@ void ApplyStyleOnce() {
     if (!screen)
         return;
     GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css, "notebook tab { padding: 2px 5px; min-height: 0; }", -1,
-                                    nullptr);
+    const char* rules = "notebook tab { padding: 2px 5px; min-height: 0; }";
+    gtk_css_provider_load_from_data(css, rules, -1, nullptr);
     gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(css);

@@ -153,6 +153,11 @@ TEST_F(WxWindowTest, PasswordStyleSwitchesAtRunTimeAndListsKeepTheirEntries) {
     EXPECT_EQ(read.year, 2019);
     EXPECT_EQ(read.month, 7);
     EXPECT_EQ(read.day, 14);
+    window_->DevCtrlPage().SetDateTime(1162, ui::DateTime{2020, 1, 1, 13, 45, 30});
+    const ui::DateTime time = window_->DevCtrlPage().GetDateTime(1162);
+    EXPECT_EQ(time.hour, 13);
+    EXPECT_EQ(time.minute, 45);
+    EXPECT_EQ(time.second, 30);
 }
 
 // The program as a user starts it, with camsim as the camera: window title, login and pictures.
