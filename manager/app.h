@@ -5,7 +5,7 @@
 #include "ui/dialog.h"
 
 class CManagerApp : public ui::Application {
-public:
+  public:
     static constexpr const wchar_t* kAppName = L"Orvane";
     // The marker's name; one copy of the program runs per machine.
     static constexpr const char* kInstanceName = "Orvane_2015-06-04";

@@ -103,57 +103,56 @@ struct ScriptedRunSteps {
             return;
         }
         switch (step) {
-        case Step::kWaitCamera:
-            if (main.IsControlEnabled(kPasswordBox)) {
-                Shoot(main, "main-window-camera-found");
-                main.SetDlgItemText(kPasswordBox,
-                                    std::wstring(run.options_.password.begin(),
-                                                 run.options_.password.end()));
-                ui::wx::Click(main, kLoginButton);
-                Next(Step::kWaitLogin);
-            }
-            break;
-        case Step::kWaitLogin:
-            // A login disables the password box; a refused one leaves it usable.
-            if (!main.IsControlEnabled(kPasswordBox)) {
-                if (run.options_.benchmark) {
-                    ui::wx::ProcessPending();
-                    std::printf("resident_kib_after_login %ld\n", ResidentKiB());
-                    Finish(true);
+            case Step::kWaitCamera:
+                if (main.IsControlEnabled(kPasswordBox)) {
+                    Shoot(main, "main-window-camera-found");
+                    main.SetDlgItemText(kPasswordBox, std::wstring(run.options_.password.begin(),
+                                                                   run.options_.password.end()));
+                    ui::wx::Click(main, kLoginButton);
+                    Next(Step::kWaitLogin);
+                }
+                break;
+            case Step::kWaitLogin:
+                // A login disables the password box; a refused one leaves it usable.
+                if (!main.IsControlEnabled(kPasswordBox)) {
+                    if (run.options_.benchmark) {
+                        ui::wx::ProcessPending();
+                        std::printf("resident_kib_after_login %ld\n", ResidentKiB());
+                        Finish(true);
+                        break;
+                    }
+                    Next(Step::kTabs);
+                } else if (SinceStep() > 3000) {
+                    std::fprintf(stderr, "orvane: login refused\n");
+                    Finish(false);
+                }
+                break;
+            case Step::kTabs:
+                if (tab >= main.GetCount(kTabs)) {
+                    Next(Step::kAbout);
+                    ui::wx::SelectByUser(main, kTabs, 0);
+                    // The About box runs its own modal loop; the hook takes its picture.
+                    main.Dispatch(ui::EventKind::kSysCommand, CMainDlg::kAboutCommand);
                     break;
                 }
-                Next(Step::kTabs);
-            } else if (SinceStep() > 3000) {
-                std::fprintf(stderr, "orvane: login refused\n");
-                Finish(false);
-            }
-            break;
-        case Step::kTabs:
-            if (tab >= main.GetCount(kTabs)) {
-                Next(Step::kAbout);
-                ui::wx::SelectByUser(main, kTabs, 0);
-                // The About box runs its own modal loop; the hook takes its picture.
-                main.Dispatch(ui::EventKind::kSysCommand, CMainDlg::kAboutCommand);
+                if (!tabShot) {
+                    ui::wx::SelectByUser(main, kTabs, tab);
+                    tabShot = true;
+                    Next(Step::kTabs);
+                } else if (SinceStep() >= kSettleMs) {
+                    Shoot(main, "tab-" + std::to_string(tab) + "-" +
+                                    FileSafe(main.GetItemText(kTabs, tab)));
+                    if (tab == 0)
+                        Shoot(main, "main-window");
+                    ++tab;
+                    tabShot = false;
+                }
                 break;
-            }
-            if (!tabShot) {
-                ui::wx::SelectByUser(main, kTabs, tab);
-                tabShot = true;
-                Next(Step::kTabs);
-            } else if (SinceStep() >= kSettleMs) {
-                Shoot(main, "tab-" + std::to_string(tab) + "-" +
-                                FileSafe(main.GetItemText(kTabs, tab)));
-                if (tab == 0)
-                    Shoot(main, "main-window");
-                ++tab;
-                tabShot = false;
-            }
-            break;
-        case Step::kAbout:
-            Finish(true);
-            break;
-        case Step::kDone:
-            break;
+            case Step::kAbout:
+                Finish(true);
+                break;
+            case Step::kDone:
+                break;
         }
     }
 };

@@ -23,7 +23,7 @@ struct ScriptedRunOptions {
 struct ScriptedRunSteps;
 
 class ScriptedRun {
-public:
+  public:
     explicit ScriptedRun(ScriptedRunOptions options);
     ~ScriptedRun();
 
@@ -35,7 +35,7 @@ public:
     bool Succeeded() const { return succeeded_; }
     const std::vector<std::string>& Screenshots() const { return screenshots_; }
 
-private:
+  private:
     friend struct ScriptedRunSteps;
     ScriptedRunOptions options_;
     bool succeeded_ = false;

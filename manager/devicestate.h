@@ -5,8 +5,8 @@
 #include "dalvex.h"
 
 struct DeviceState {
-    int connected = 0;  // 1 while the device watch considers a camera present
-    int misses = 0;     // consecutive watch ticks without a camera
+    int connected = 0;        // 1 while the device watch considers a camera present
+    int misses = 0;           // consecutive watch ticks without a camera
     DeviceSpecRecord spec{};  // all zero until the first successful login
 };
 

@@ -8,9 +8,9 @@
 #include <string>
 
 enum class InstanceMarker {
-    kCreated,         // this process now holds the marker
-    kAlreadyExists,   // another process holds it
-    kFailed,          // it could not be created for another reason
+    kCreated,        // this process now holds the marker
+    kAlreadyExists,  // another process holds it
+    kFailed,         // it could not be created for another reason
 };
 
 // Binds the marker called name. On kCreated the descriptor (close-on-exec) is stored in *fd and

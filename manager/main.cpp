@@ -20,7 +20,7 @@ namespace {
 
 // The application with a scripted run around it.
 class ScriptedApp : public CManagerApp {
-public:
+  public:
     explicit ScriptedApp(ScriptedRun* run) : run_(run) {}
     bool InitInstance() override {
         const bool result = CManagerApp::InitInstance();
@@ -29,7 +29,7 @@ public:
         return result;
     }
 
-private:
+  private:
     ScriptedRun* run_;
 };
 

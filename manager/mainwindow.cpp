@@ -64,8 +64,8 @@ CMainDlg::~CMainDlg() {
 
 void CMainDlg::OnDestroy() {
     // The pages live inside the tab control; their windows go before the window that hosts them.
-    ui::Dialog* pages[] = {m_pageCms.get(),  m_pageMobileLink.get(), m_pageWifi.get(),
-                           m_pageGprs.get(), m_pageDevCtrl.get(),    m_pageParam.get(),
+    ui::Dialog* pages[] = {m_pageCms.get(),       m_pageMobileLink.get(), m_pageWifi.get(),
+                           m_pageGprs.get(),      m_pageDevCtrl.get(),    m_pageParam.get(),
                            m_pageDeviceInfo.get()};
     for (ui::Dialog* page : pages) {
         if (page)

@@ -15,7 +15,7 @@
 #include "ui/dialog.h"
 
 class CMainDlg : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplateId = 102;
     static constexpr int kWatchTimer = 1;
     static constexpr int kWatchPeriodMs = 1000;
@@ -36,14 +36,14 @@ public:
     // The page that the selected tab shows, chosen by the tab's title.
     void SwitchPage();
 
-protected:
+  protected:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnTimer(int id) override;
     void OnSysCommand(int command) override;
     void OnDestroy() override;
 
-private:
+  private:
     void LayOut();
     void CreatePages();
     void WatchDevice();
@@ -64,7 +64,7 @@ private:
 
 // The About box (template 100): program icon, version text and a button; no language texts.
 class CAboutDlg : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplateId = 100;
     CAboutDlg() : ui::Dialog(kTemplateId) {}
 };

@@ -4,16 +4,16 @@
 #include "ui/dialog.h"
 
 class CDlgCMsv6Setting : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplateId = 139;
     explicit CDlgCMsv6Setting(ui::Dialog* owner);
 
     void Refresh();
     void EnableControls(bool enable);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     ui::Dialog* m_owner;
 };

@@ -6,7 +6,7 @@
 #include "ui/dialog.h"
 
 class CDlgDevCtrl : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplateId = 108;
     explicit CDlgDevCtrl(ui::Dialog* owner);
 
@@ -15,10 +15,10 @@ public:
     void EnableControls(bool enable);
     void ShowDeleteLog();
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     ui::Dialog* m_owner;
     std::wstring m_password;  // sent with the switch to mass storage
 };

@@ -7,7 +7,7 @@
 #include "ui/dialog.h"
 
 class CDlgDeviceInfo : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplateId = 106;
     explicit CDlgDeviceInfo(ui::Dialog* owner);
 
@@ -16,10 +16,10 @@ public:
     void Refresh();
     void EnableControls(bool enable);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     ui::Dialog* m_owner;
     std::wstring m_password;  // handed over at login; this page does not use it
 };

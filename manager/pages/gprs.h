@@ -4,16 +4,16 @@
 #include "ui/dialog.h"
 
 class CDlgGPRSParam : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplateId = 110;
     explicit CDlgGPRSParam(ui::Dialog* owner);
 
     void Refresh();
     void EnableControls(bool enable);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     ui::Dialog* m_owner;
 };

@@ -7,7 +7,7 @@
 #include "ui/dialog.h"
 
 class CDlgParam : public ui::Dialog {
-public:
+  public:
     static constexpr int kTemplateId = 107;
     explicit CDlgParam(ui::Dialog* owner);
 
@@ -16,10 +16,10 @@ public:
     void Refresh();
     void EnableControls(bool enable);
 
-protected:
+  protected:
     bool OnInitDialog() override;
 
-private:
+  private:
     void ApplyRk20Labels();
 
     ui::Dialog* m_owner;

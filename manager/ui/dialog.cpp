@@ -166,9 +166,9 @@ ControlKind Dialog::KindOf(int id) const {
 }
 
 // Every by-id operation: nothing happens for an id the dialog does not have.
-#define UI_WITH_INDEX(id, fallback)   \
-    const int index = IndexOf(id);    \
-    if (!peer_ || index < 0)          \
+#define UI_WITH_INDEX(id, fallback) \
+    const int index = IndexOf(id);  \
+    if (!peer_ || index < 0)        \
         return fallback;
 
 void Dialog::SetDlgItemText(int id, const std::wstring& text) {
@@ -357,39 +357,39 @@ bool Dialog::AppendWindowMenuItem(int command, const std::wstring& text) {
 
 void Dialog::Dispatch(EventKind kind, int id) {
     switch (kind) {
-    case EventKind::kCommand: {
-        auto it = commandHandlers_.find(id);
-        if (it != commandHandlers_.end()) {
-            // A handler may replace itself; run a copy.
-            auto handler = it->second;
-            handler();
-        } else if (id == kIdOk) {
+        case EventKind::kCommand: {
+            auto it = commandHandlers_.find(id);
+            if (it != commandHandlers_.end()) {
+                // A handler may replace itself; run a copy.
+                auto handler = it->second;
+                handler();
+            } else if (id == kIdOk) {
+                OnOK();
+            } else if (id == kIdCancel) {
+                OnCancel();
+            }
+            break;
+        }
+        case EventKind::kSelChange: {
+            auto it = selChangeHandlers_.find(id);
+            if (it != selChangeHandlers_.end()) {
+                auto handler = it->second;
+                handler();
+            }
+            break;
+        }
+        case EventKind::kTimer:
+            OnTimer(id);
+            break;
+        case EventKind::kOk:
             OnOK();
-        } else if (id == kIdCancel) {
+            break;
+        case EventKind::kCancel:
             OnCancel();
-        }
-        break;
-    }
-    case EventKind::kSelChange: {
-        auto it = selChangeHandlers_.find(id);
-        if (it != selChangeHandlers_.end()) {
-            auto handler = it->second;
-            handler();
-        }
-        break;
-    }
-    case EventKind::kTimer:
-        OnTimer(id);
-        break;
-    case EventKind::kOk:
-        OnOK();
-        break;
-    case EventKind::kCancel:
-        OnCancel();
-        break;
-    case EventKind::kSysCommand:
-        OnSysCommand(id);
-        break;
+            break;
+        case EventKind::kSysCommand:
+            OnSysCommand(id);
+            break;
     }
 }
 

@@ -56,11 +56,11 @@ struct DateTime {
 };
 
 enum class EventKind {
-    kCommand,    // button clicked, check box or radio button toggled
-    kSelChange,  // the user changed the selection of a list or a tab control
-    kTimer,      // a window timer fired (id = timer id)
-    kOk,         // Enter: the dialog's OK command
-    kCancel,     // Escape or the close box: the dialog's cancel command
+    kCommand,     // button clicked, check box or radio button toggled
+    kSelChange,   // the user changed the selection of a list or a tab control
+    kTimer,       // a window timer fired (id = timer id)
+    kOk,          // Enter: the dialog's OK command
+    kCancel,      // Escape or the close box: the dialog's cancel command
     kSysCommand,  // a command of the window menu (id = command)
 };
 
@@ -69,7 +69,7 @@ class Dialog;
 // One dialog window of a backend. Controls are addressed by their index in the template, which
 // is also the order of the dialog's direct children.
 class DialogPeer {
-public:
+  public:
     virtual ~DialogPeer() = default;
 
     virtual void SetTitle(const std::wstring& text) = 0;
@@ -124,7 +124,7 @@ public:
 
 // Creates the windows. One backend serves the whole process.
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     // host: the dialog whose control hostIndex hosts the new page, or null for a top-level window.
     virtual std::unique_ptr<DialogPeer> CreatePeer(Dialog& dialog, const DialogTemplate& tmpl,
@@ -141,7 +141,7 @@ Backend& CurrentBackend();
 int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned style);
 
 class Dialog : public LabelledWindow {
-public:
+  public:
     explicit Dialog(int templateId);
     ~Dialog() override;
     Dialog(const Dialog&) = delete;
@@ -230,7 +230,7 @@ public:
     const DialogTemplate* Template() const { return template_; }
     int IndexOf(int id) const;  // -1 when the template has no such control
 
-protected:
+  protected:
     // Runs once the window and its controls exist. The return value follows the platform's
     // convention (true: the default focus rule applies) and is not used by the layer.
     virtual bool OnInitDialog() { return true; }
@@ -244,7 +244,7 @@ protected:
     // windows are shown by their modal run.
     void SetVisibleOnCreate(bool visible) { visibleOnCreate_ = visible; }
 
-private:
+  private:
     void UpdateAccessibleNames();
 
     int templateId_;
@@ -259,7 +259,7 @@ private:
 // The framework's application object: the program puts its start-up in InitInstance, which the
 // backend calls once; returning false ends the process without a message loop of its own.
 class Application {
-public:
+  public:
     virtual ~Application() = default;
     virtual bool InitInstance() = 0;
 };

@@ -39,7 +39,7 @@ DateTime Now() {
 }
 
 class HeadlessPeer : public DialogPeer {
-public:
+  public:
     HeadlessPeer(HeadlessBackend& backend, Dialog& dialog, const DialogTemplate& tmpl, bool page)
         : backend_(backend), dialog_(dialog), page_(page) {
         title_ = tmpl.title ? tmpl.title : L"";
@@ -103,9 +103,7 @@ public:
     void MoveControl(int i, const Rect& rect) override { controls_[size_t(i)].rect = rect; }
     void SetFocus(int i) override { focus_ = i; }
     int FocusIndex() const override { return focus_; }
-    void SetTextLimit(int i, int limit) override {
-        controls_[size_t(i)].limit = limit;
-    }
+    void SetTextLimit(int i, int limit) override { controls_[size_t(i)].limit = limit; }
     int TextLimit(int i) const override { return controls_[size_t(i)].limit; }
     void SetPasswordStyle(int i, bool on) override { controls_[size_t(i)].password = on; }
     bool IsPasswordStyle(int i) const override { return controls_[size_t(i)].password; }
@@ -185,7 +183,7 @@ public:
     const ControlState& State(int i) const { return controls_[size_t(i)]; }
     const std::map<int, int>& Timers() const { return timers_; }
 
-private:
+  private:
     HeadlessBackend& backend_;
     Dialog& dialog_;
     bool page_;
@@ -232,8 +230,8 @@ int HeadlessBackend::MessageBox(Dialog* owner, const std::wstring& text,
     } else {
         answer = (style & kMbButtonMask) == kMbYesNo ? kIdYes : kIdOk;
     }
-    messages_.push_back(RecordedMessage{owner ? owner->TemplateId() : 0, text, caption, style,
-                                        answer});
+    messages_.push_back(
+        RecordedMessage{owner ? owner->TemplateId() : 0, text, caption, style, answer});
     if (onMessage)
         onMessage(messages_.back());
     return answer;

@@ -26,7 +26,7 @@ struct RecordedMessage {
 };
 
 class HeadlessBackend : public Backend {
-public:
+  public:
     std::unique_ptr<DialogPeer> CreatePeer(Dialog& dialog, const DialogTemplate& tmpl, Dialog* host,
                                            int hostIndex) override;
     int MessageBox(Dialog* owner, const std::wstring& text, const std::wstring& caption,
@@ -45,20 +45,20 @@ public:
     // with kIdCancel.
     std::function<int(Dialog&)> onModal;
 
-private:
+  private:
     std::deque<int> answers_;
     std::vector<RecordedMessage> messages_;
 };
 
 // Installs a fresh headless backend for the life of the object.
 class ScopedBackend {
-public:
+  public:
     ScopedBackend() { SetBackend(&backend_); }
     ~ScopedBackend() { SetBackend(nullptr); }
     HeadlessBackend& operator*() { return backend_; }
     HeadlessBackend* operator->() { return &backend_; }
 
-private:
+  private:
     HeadlessBackend backend_;
 };
 
@@ -66,7 +66,7 @@ private:
 // disabled, dialog or host disabled).
 bool Click(Dialog& dialog, int id);
 bool Type(Dialog& dialog, int id, const std::wstring& text);  // replaces the text
-bool SelectByUser(Dialog& dialog, int id, int position);       // list or tab control
+bool SelectByUser(Dialog& dialog, int id, int position);      // list or tab control
 bool PressEnter(Dialog& dialog);
 bool PressEscape(Dialog& dialog);
 // The items appended to the window menu, and choosing one of them.

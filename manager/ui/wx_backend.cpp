@@ -56,7 +56,7 @@ class WxPeer;
 constexpr int kAssumedTabStrip = 26;
 
 class WxPeer : public DialogPeer {
-public:
+  public:
     WxPeer(WxBackend& backend, Dialog& dialog, const DialogTemplate& tmpl, WxPeer* host,
            int hostIndex)
         : backend_(backend), dialog_(dialog), host_(host), hostIndex_(hostIndex) {
@@ -139,55 +139,53 @@ public:
         const wxSize s = window_->GetClientSize();
         return Rect{0, 0, s.x, s.y};
     }
-    void SetClientSize(int width, int height) override {
-        window_->SetClientSize(width, height);
-    }
+    void SetClientSize(int width, int height) override { window_->SetClientSize(width, height); }
     void Raise() override { window_->Raise(); }
 
     void SetText(int i, const std::wstring& text) override {
         Control& c = controls_[size_t(i)];
         switch (c.kind) {
-        case ControlKind::kEdit:
-            static_cast<wxTextCtrl*>(c.window)->ChangeValue(ToWx(text));
-            break;
-        case ControlKind::kIpAddress:
-            SetAddress(c, text);
-            break;
-        case ControlKind::kDropList:
-        case ControlKind::kTab:
-        case ControlKind::kDatePicker:
-        case ControlKind::kTimePicker:
-        case ControlKind::kImage:
-            break;  // these show no text of their own
-        case ControlKind::kStatic:
-            static_cast<wxStaticText*>(c.window)->SetLabel(ToWx(text));
-            break;
-        default:
-            c.window->SetLabel(ToWx(text));
-            break;
+            case ControlKind::kEdit:
+                static_cast<wxTextCtrl*>(c.window)->ChangeValue(ToWx(text));
+                break;
+            case ControlKind::kIpAddress:
+                SetAddress(c, text);
+                break;
+            case ControlKind::kDropList:
+            case ControlKind::kTab:
+            case ControlKind::kDatePicker:
+            case ControlKind::kTimePicker:
+            case ControlKind::kImage:
+                break;  // these show no text of their own
+            case ControlKind::kStatic:
+                static_cast<wxStaticText*>(c.window)->SetLabel(ToWx(text));
+                break;
+            default:
+                c.window->SetLabel(ToWx(text));
+                break;
         }
     }
     std::wstring GetText(int i) const override {
         const Control& c = controls_[size_t(i)];
         switch (c.kind) {
-        case ControlKind::kEdit:
-            return FromWx(static_cast<wxTextCtrl*>(c.window)->GetValue());
-        case ControlKind::kIpAddress: {
-            std::wstring text;
-            for (size_t f = 0; f < c.fields.size(); ++f) {
-                std::wstring part = FromWx(c.fields[f]->GetValue());
-                text += (part.empty() ? L"0" : part) + (f + 1 < c.fields.size() ? L"." : L"");
+            case ControlKind::kEdit:
+                return FromWx(static_cast<wxTextCtrl*>(c.window)->GetValue());
+            case ControlKind::kIpAddress: {
+                std::wstring text;
+                for (size_t f = 0; f < c.fields.size(); ++f) {
+                    std::wstring part = FromWx(c.fields[f]->GetValue());
+                    text += (part.empty() ? L"0" : part) + (f + 1 < c.fields.size() ? L"." : L"");
+                }
+                return text;
             }
-            return text;
-        }
-        case ControlKind::kDropList:
-            return FromWx(static_cast<wxChoice*>(c.window)->GetStringSelection());
-        case ControlKind::kTab:
-            return c.tabSelection >= 0 ? ItemText(i, c.tabSelection) : std::wstring();
-        case ControlKind::kStatic:
-            return FromWx(static_cast<wxStaticText*>(c.window)->GetLabel());
-        default:
-            return FromWx(c.window->GetLabel());
+            case ControlKind::kDropList:
+                return FromWx(static_cast<wxChoice*>(c.window)->GetStringSelection());
+            case ControlKind::kTab:
+                return c.tabSelection >= 0 ? ItemText(i, c.tabSelection) : std::wstring();
+            case ControlKind::kStatic:
+                return FromWx(static_cast<wxStaticText*>(c.window)->GetLabel());
+            default:
+                return FromWx(c.window->GetLabel());
         }
     }
     void EnableControl(int i, bool enable) override { controls_[size_t(i)].window->Enable(enable); }
@@ -383,8 +381,8 @@ public:
         }
         if (!dt.IsValid())
             return DateTime{};
-        return DateTime{dt.GetYear(),  int(dt.GetMonth()) + 1, dt.GetDay(),
-                        dt.GetHour(),  dt.GetMinute(),         dt.GetSecond()};
+        return DateTime{dt.GetYear(), int(dt.GetMonth()) + 1, dt.GetDay(),
+                        dt.GetHour(), dt.GetMinute(),         dt.GetSecond()};
     }
     void SetAccessibleName(int i, const std::wstring& name, int id) override {
         Control& c = controls_[size_t(i)];
@@ -417,9 +415,8 @@ public:
         auto& timer = timers_[id];
         if (!timer) {
             timer = std::make_unique<wxTimer>();
-            timer->Bind(wxEVT_TIMER, [this, id](wxTimerEvent&) {
-                dialog_.Dispatch(EventKind::kTimer, id);
-            });
+            timer->Bind(wxEVT_TIMER,
+                        [this, id](wxTimerEvent&) { dialog_.Dispatch(EventKind::kTimer, id); });
         }
         timer->Start(milliseconds);
     }
@@ -463,7 +460,7 @@ public:
         return kAssumedTabStrip;
     }
 
-private:
+  private:
     Control CreateControl(const ControlTemplate& t) {
         Control c;
         c.kind = t.kind;
@@ -476,109 +473,110 @@ private:
         const wxString label = ToWx(t.label ? t.label : L"");
         wxWindow* parent = window_;
         switch (t.kind) {
-        case ControlKind::kStatic:
-            c.window = new wxStaticText(parent, wxID_ANY, label, pos, size, wxST_NO_AUTORESIZE);
-            break;
-        case ControlKind::kGroupBox:
-            c.window = new wxStaticBox(parent, wxID_ANY, label, pos, size);
-            break;
-        case ControlKind::kButton: {
-            auto* button = new wxButton(parent, wxID_ANY, label, pos, size);
-            if (t.flags & kDefaultButton)
-                button->SetDefault();
-            const int id = t.id;
-            button->Bind(wxEVT_BUTTON,
-                         [this, id](wxCommandEvent&) { dialog_.Dispatch(EventKind::kCommand, id); });
-            c.window = button;
-            break;
-        }
-        case ControlKind::kEdit: {
-            long style = 0;
-            if (t.flags & kPassword)
-                style |= wxTE_PASSWORD;
-            if (t.flags & kReadOnly)
-                style |= wxTE_READONLY;
-            if (t.flags & kMultiline)
-                style |= wxTE_MULTILINE;
-            auto* edit = new wxTextCtrl(parent, wxID_ANY, label, pos, size, style);
-            if (t.textLimit > 0)
-                edit->SetMaxLength(unsigned(t.textLimit));
-            if (t.flags & kDigitsOnly)
-                BindDigitsOnly(edit);
-            c.window = edit;
-            break;
-        }
-        case ControlKind::kDropList: {
-            auto* choice = new wxChoice(parent, wxID_ANY, pos, size);
-            const int id = t.id;
-            choice->Bind(wxEVT_CHOICE, [this, id](wxCommandEvent&) {
-                dialog_.Dispatch(EventKind::kSelChange, id);
-            });
-            c.window = choice;
-            break;
-        }
-        case ControlKind::kCheckBox:
-        case ControlKind::kRadio: {
-            wxWindow* w;
-            if (t.kind == ControlKind::kCheckBox) {
-                w = new wxCheckBox(parent, wxID_ANY, label, pos, size);
+            case ControlKind::kStatic:
+                c.window = new wxStaticText(parent, wxID_ANY, label, pos, size, wxST_NO_AUTORESIZE);
+                break;
+            case ControlKind::kGroupBox:
+                c.window = new wxStaticBox(parent, wxID_ANY, label, pos, size);
+                break;
+            case ControlKind::kButton: {
+                auto* button = new wxButton(parent, wxID_ANY, label, pos, size);
+                if (t.flags & kDefaultButton)
+                    button->SetDefault();
                 const int id = t.id;
-                w->Bind(wxEVT_CHECKBOX, [this, id](wxCommandEvent&) {
+                button->Bind(wxEVT_BUTTON, [this, id](wxCommandEvent&) {
                     dialog_.Dispatch(EventKind::kCommand, id);
                 });
-            } else {
-                w = new wxRadioButton(parent, wxID_ANY, label, pos, size,
-                                      (t.flags & kGroupStart) ? wxRB_GROUP : 0);
-                const int id = t.id;
-                w->Bind(wxEVT_RADIOBUTTON, [this, id](wxCommandEvent&) {
-                    dialog_.Dispatch(EventKind::kCommand, id);
-                });
+                c.window = button;
+                break;
             }
-            c.window = w;
-            break;
-        }
-        case ControlKind::kDatePicker:
-            c.window = new wxDatePickerCtrl(parent, wxID_ANY, wxDefaultDateTime, pos, size,
-                                            wxDP_DROPDOWN | wxDP_SHOWCENTURY);
-            break;
-        case ControlKind::kTimePicker: {
-            // The toolkit's generic time picker squeezes the time behind its buttons at dialog
-            // sizes; an edit holding HH:MM:SS keeps the time readable and typeable.
-            auto* edit = new wxTextCtrl(parent, wxID_ANY, wxDateTime::Now().Format("%H:%M:%S"),
-                                        pos, size);
-            edit->SetMaxLength(8);
-            edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
-                const int key = event.GetKeyCode();
-                if (key < WXK_SPACE || key == WXK_DELETE || key > WXK_START ||
-                    event.ControlDown() || (key >= '0' && key <= '9') || key == ':')
-                    event.Skip();
-            });
-            c.window = edit;
-            break;
-        }
-        case ControlKind::kIpAddress:
-            c.window = CreateAddressControl(c, pos, size);
-            break;
-        case ControlKind::kTab: {
-            auto* book = new wxNotebook(parent, wxID_ANY, pos, size);
-            const int id = t.id;
-            book->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this, id, book](wxBookCtrlEvent& event) {
-                if (event.GetEventObject() != book || programmatic_ > 0)
-                    return;
-                Control* tab = FindById(id);
-                if (tab)
-                    tab->tabSelection = event.GetSelection();
-                RaiseHostedPages();
-                dialog_.Dispatch(EventKind::kSelChange, id);
-            });
-            c.window = book;
-            break;
-        }
-        case ControlKind::kImage: {
-            wxBitmap bitmap = wxArtProvider::GetBitmap(wxART_INFORMATION, wxART_MESSAGE_BOX);
-            c.window = new wxStaticBitmap(parent, wxID_ANY, bitmap, pos, size);
-            break;
-        }
+            case ControlKind::kEdit: {
+                long style = 0;
+                if (t.flags & kPassword)
+                    style |= wxTE_PASSWORD;
+                if (t.flags & kReadOnly)
+                    style |= wxTE_READONLY;
+                if (t.flags & kMultiline)
+                    style |= wxTE_MULTILINE;
+                auto* edit = new wxTextCtrl(parent, wxID_ANY, label, pos, size, style);
+                if (t.textLimit > 0)
+                    edit->SetMaxLength(unsigned(t.textLimit));
+                if (t.flags & kDigitsOnly)
+                    BindDigitsOnly(edit);
+                c.window = edit;
+                break;
+            }
+            case ControlKind::kDropList: {
+                auto* choice = new wxChoice(parent, wxID_ANY, pos, size);
+                const int id = t.id;
+                choice->Bind(wxEVT_CHOICE, [this, id](wxCommandEvent&) {
+                    dialog_.Dispatch(EventKind::kSelChange, id);
+                });
+                c.window = choice;
+                break;
+            }
+            case ControlKind::kCheckBox:
+            case ControlKind::kRadio: {
+                wxWindow* w;
+                if (t.kind == ControlKind::kCheckBox) {
+                    w = new wxCheckBox(parent, wxID_ANY, label, pos, size);
+                    const int id = t.id;
+                    w->Bind(wxEVT_CHECKBOX, [this, id](wxCommandEvent&) {
+                        dialog_.Dispatch(EventKind::kCommand, id);
+                    });
+                } else {
+                    w = new wxRadioButton(parent, wxID_ANY, label, pos, size,
+                                          (t.flags & kGroupStart) ? wxRB_GROUP : 0);
+                    const int id = t.id;
+                    w->Bind(wxEVT_RADIOBUTTON, [this, id](wxCommandEvent&) {
+                        dialog_.Dispatch(EventKind::kCommand, id);
+                    });
+                }
+                c.window = w;
+                break;
+            }
+            case ControlKind::kDatePicker:
+                c.window = new wxDatePickerCtrl(parent, wxID_ANY, wxDefaultDateTime, pos, size,
+                                                wxDP_DROPDOWN | wxDP_SHOWCENTURY);
+                break;
+            case ControlKind::kTimePicker: {
+                // The toolkit's generic time picker squeezes the time behind its buttons at dialog
+                // sizes; an edit holding HH:MM:SS keeps the time readable and typeable.
+                auto* edit = new wxTextCtrl(parent, wxID_ANY, wxDateTime::Now().Format("%H:%M:%S"),
+                                            pos, size);
+                edit->SetMaxLength(8);
+                edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
+                    const int key = event.GetKeyCode();
+                    if (key < WXK_SPACE || key == WXK_DELETE || key > WXK_START ||
+                        event.ControlDown() || (key >= '0' && key <= '9') || key == ':')
+                        event.Skip();
+                });
+                c.window = edit;
+                break;
+            }
+            case ControlKind::kIpAddress:
+                c.window = CreateAddressControl(c, pos, size);
+                break;
+            case ControlKind::kTab: {
+                auto* book = new wxNotebook(parent, wxID_ANY, pos, size);
+                const int id = t.id;
+                book->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this, id, book](wxBookCtrlEvent& event) {
+                    if (event.GetEventObject() != book || programmatic_ > 0)
+                        return;
+                    Control* tab = FindById(id);
+                    if (tab)
+                        tab->tabSelection = event.GetSelection();
+                    RaiseHostedPages();
+                    dialog_.Dispatch(EventKind::kSelChange, id);
+                });
+                c.window = book;
+                break;
+            }
+            case ControlKind::kImage: {
+                wxBitmap bitmap = wxArtProvider::GetBitmap(wxART_INFORMATION, wxART_MESSAGE_BOX);
+                c.window = new wxStaticBitmap(parent, wxID_ANY, bitmap, pos, size);
+                break;
+            }
         }
         if (t.flags & kHidden)
             c.window->Hide();
@@ -590,8 +588,8 @@ private:
     static void BindDigitsOnly(wxTextCtrl* edit) {
         edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
             const int key = event.GetKeyCode();
-            const bool control = key < WXK_SPACE || key == WXK_DELETE || key > WXK_START ||
-                                 event.ControlDown();
+            const bool control =
+                key < WXK_SPACE || key == WXK_DELETE || key > WXK_START || event.ControlDown();
             if (control || (key >= '0' && key <= '9'))
                 event.Skip();
         });
@@ -720,7 +718,7 @@ WxPeer* PeerOf(Dialog& dialog) {
 }
 
 class HostApp : public wxApp {
-public:
+  public:
     explicit HostApp(Application& app) : app_(app) {}
     bool OnInit() override {
         // The application's own start-up decides everything; it returns false so that no
@@ -728,7 +726,7 @@ public:
         return app_.InitInstance();
     }
 
-private:
+  private:
     Application& app_;
 };
 
@@ -755,21 +753,21 @@ int WxBackend::MessageBox(Dialog* owner, const std::wstring& text, const std::ws
                    : buttons == kMbYesNo  ? wxYES_NO
                                           : wxOK;
     switch (style & kMbIconMask) {
-    case kMbIconError:
-        wxStyle |= wxICON_ERROR;
-        break;
-    case kMbIconQuestion:
-        wxStyle |= wxICON_QUESTION;
-        break;
-    case kMbIconExclamation:
-        wxStyle |= wxICON_EXCLAMATION;
-        break;
-    case kMbIconInformation:
-        wxStyle |= wxICON_INFORMATION;
-        break;
-    default:
-        wxStyle |= wxICON_NONE;
-        break;
+        case kMbIconError:
+            wxStyle |= wxICON_ERROR;
+            break;
+        case kMbIconQuestion:
+            wxStyle |= wxICON_QUESTION;
+            break;
+        case kMbIconExclamation:
+            wxStyle |= wxICON_EXCLAMATION;
+            break;
+        case kMbIconInformation:
+            wxStyle |= wxICON_INFORMATION;
+            break;
+        default:
+            wxStyle |= wxICON_NONE;
+            break;
     }
     wxWindow* parent = nullptr;
     if (owner && PeerOf(*owner)) {
@@ -779,14 +777,14 @@ int WxBackend::MessageBox(Dialog* owner, const std::wstring& text, const std::ws
     }
     wxMessageDialog box(parent, ToWx(text), ToWx(caption), wxStyle);
     switch (box.ShowModal()) {
-    case wxID_CANCEL:
-        return kIdCancel;
-    case wxID_YES:
-        return kIdYes;
-    case wxID_NO:
-        return kIdNo;
-    default:
-        return kIdOk;
+        case wxID_CANCEL:
+            return kIdCancel;
+        case wxID_YES:
+            return kIdYes;
+        case wxID_NO:
+            return kIdNo;
+        default:
+            return kIdOk;
     }
 }
 
@@ -848,7 +846,8 @@ bool Click(Dialog& dialog, int id) {
     if (!c.window->IsEnabled() || !c.window->IsShown())
         return false;
     if (c.kind == ControlKind::kCheckBox)
-        static_cast<wxCheckBox*>(c.window)->SetValue(!static_cast<wxCheckBox*>(c.window)->GetValue());
+        static_cast<wxCheckBox*>(c.window)->SetValue(
+            !static_cast<wxCheckBox*>(c.window)->GetValue());
     wxEventType type = c.kind == ControlKind::kCheckBox ? wxEVT_CHECKBOX
                        : c.kind == ControlKind::kRadio  ? wxEVT_RADIOBUTTON
                                                         : wxEVT_BUTTON;

@@ -17,7 +17,7 @@
 namespace ui::wx {
 
 class WxBackend : public Backend {
-public:
+  public:
     std::unique_ptr<DialogPeer> CreatePeer(Dialog& dialog, const DialogTemplate& tmpl, Dialog* host,
                                            int hostIndex) override;
     int MessageBox(Dialog* owner, const std::wstring& text, const std::wstring& caption,

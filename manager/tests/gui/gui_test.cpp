@@ -38,7 +38,7 @@ std::string TempDir() {
 }
 
 class WxWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ui::SetBackend(&backend_);
         LangTable().SelectStartupLanguage(L"ENG");
@@ -166,9 +166,9 @@ TEST(Program, ScriptedRunLogsInAndPicturesEveryWindow) {
     const std::string socket = dir + "/camera.sock";
     const pid_t camsim = fork();
     if (camsim == 0) {
-        execl(CAMSIM_PROGRAM, CAMSIM_PROGRAM, "--socket", socket.c_str(), "--model", "33",
-              "--wifi", "1", "--no-cms", "0", "--serial", "SMOKE00001", "--login-password",
-              "123456", nullptr);
+        execl(CAMSIM_PROGRAM, CAMSIM_PROGRAM, "--socket", socket.c_str(), "--model", "33", "--wifi",
+              "1", "--no-cms", "0", "--serial", "SMOKE00001", "--login-password", "123456",
+              nullptr);
         _exit(127);
     }
     for (int i = 0; i < 100 && !fs::exists(socket); ++i)

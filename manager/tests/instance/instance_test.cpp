@@ -14,7 +14,7 @@ namespace {
 
 // A helper process with its standard input and output on pipes.
 class Helper {
-public:
+  public:
     Helper() {
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0)
@@ -70,7 +70,7 @@ public:
         return status;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int stdin_ = -1;
     FILE* stdout_ = nullptr;

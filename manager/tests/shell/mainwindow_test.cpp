@@ -37,7 +37,7 @@ camsim::CameraState Camera(uint8_t model, uint8_t wifi, uint8_t noCms,
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         LangTable().SelectStartupLanguage(L"ENG");
         window_ = std::make_unique<CMainDlg>();
@@ -58,8 +58,8 @@ protected:
     // The page windows that are visible, by template id.
     std::vector<int> VisiblePages() {
         std::vector<int> ids;
-        ui::Dialog* pages[] = {&W().DeviceInfoPage(), &W().ParamPage(),      &W().DevCtrlPage(),
-                               &W().GprsPage(),       &W().WifiPage(),       &W().MobileLinkPage(),
+        ui::Dialog* pages[] = {&W().DeviceInfoPage(), &W().ParamPage(), &W().DevCtrlPage(),
+                               &W().GprsPage(),       &W().WifiPage(),  &W().MobileLinkPage(),
                                &W().CmsPage()};
         for (ui::Dialog* page : pages) {
             if (page->IsWindowVisible())
