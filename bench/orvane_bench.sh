@@ -36,11 +36,12 @@ run() {
   fi
   shown=$(echo "$out" | awk '/^shown_epoch_ms/ {print $2}')
   entered=$(echo "$out" | awk '/^main_epoch_ms/ {print $2}')
-  echo "$((shown - start)) $((entered - start)) $(echo "$out" | awk '/^resident_kib_after_login/ {print $2}')"
+  echo "$((shown - start)) $((entered - start)) $(echo "$out" | awk '/^cpu_ms_at_shown/ {print $2}') $(echo "$out" | awk '/^resident_kib_after_login/ {print $2}')"
 }
 
+uptime
 for i in 1 2 3 4 5; do
-  read -r ms loading kib < <(run)
-  printf 'run %d: start to main window shown %5d ms (of which loading until main() %4d ms)   resident after login %6.1f MiB\n' \
-    "$i" "$ms" "$loading" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
+  read -r ms loading cpu kib < <(run)
+  printf 'run %d: start to main window shown %5d ms (loading until main() %4d ms; processor time %4d ms)   resident after login %6.1f MiB\n' \
+    "$i" "$ms" "$loading" "$cpu" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
 done
