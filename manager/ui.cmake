@@ -71,7 +71,7 @@ if(DALVEX_BUILD_TESTS)
       COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24"
               $<TARGET_FILE:orvane_gui_tests>)
     set_tests_properties(orvane_gui_tests PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvane_instance
-      ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/lsan.supp")
+      ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/lsan.supp")
   endif()
 endif()
 

@@ -450,6 +450,9 @@ class WxPeer : public DialogPeer {
     // The height of the tab strip as drawn: where the toolkit puts the pages of its notebook.
     int TabStripHeight(int i) const {
         const Control& c = controls_[size_t(i)];
+        const wxWindow* top = wxGetTopLevelParent(c.window);
+        if (!top || !top->IsShown())
+            return kAssumedTabStrip;  // placed again once the window is on screen
         for (wxWindow* placeholder : c.tabPlaceholders) {
             if (!placeholder->IsShown())
                 continue;

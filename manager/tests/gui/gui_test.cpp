@@ -208,6 +208,7 @@ TEST(Program, ScriptedRunLogsInAndPicturesEveryWindow) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    setenv("GDK_GL", "disable", 0);  // as the program does: no OpenGL driver stack
     wxApp::SetInstance(new wxApp());
     int toolkitArgc = 1;
     if (!wxEntryStart(toolkitArgc, argv)) {
