@@ -59,13 +59,14 @@ bool Dialog::Create(Dialog* host, int hostId) {
 }
 
 int Dialog::DoModal(Dialog* owner) {
-    (void)owner;  // the backend keeps modal windows above the active one
+    owner_ = owner;
     if (!Create(nullptr))
         return -1;
     modal_ = true;
     const int result = peer_->RunModal();
     modal_ = false;
     DestroyWindow();
+    owner_ = nullptr;
     return result;
 }
 
@@ -312,10 +313,10 @@ std::wstring Dialog::AccessibleName(int id) const {
     const ControlKind kind = template_->controls[size_t(index)].kind;
     if (HasOwnCaption(kind))
         return peer_->GetText(index);
-    for (int i = index - 1; i >= 0; --i) {
-        if (IsLabelKind(template_->controls[size_t(i)].kind))
-            return peer_->GetText(i);
-    }
+    // The label is the static that directly precedes the control; a control without one (the
+    // tab control, whose tabs carry their own titles) has no name of its own.
+    if (index > 0 && IsLabelKind(template_->controls[size_t(index) - 1].kind))
+        return peer_->GetText(index - 1);
     return std::wstring();
 }
 

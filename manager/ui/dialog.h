@@ -208,7 +208,7 @@ class Dialog : public LabelledWindow {
     DateTime GetDateTime(int id) const;
 
     // The name an accessibility client hears for a control: a button's or a check box's own
-    // caption; for an input control the text of the nearest label before it in the template.
+    // caption; for an input control the text of the label directly before it in the template.
     std::wstring AccessibleName(int id) const;
 
     // Handlers.
@@ -227,6 +227,8 @@ class Dialog : public LabelledWindow {
     void Dispatch(EventKind kind, int id);
 
     DialogPeer* Peer() const { return peer_.get(); }
+    // The window that owns a modal run (DoModal's argument), or null.
+    Dialog* ModalOwner() const { return owner_; }
     const DialogTemplate* Template() const { return template_; }
     int IndexOf(int id) const;  // -1 when the template has no such control
 
@@ -254,6 +256,7 @@ class Dialog : public LabelledWindow {
     std::map<int, std::function<void()>> selChangeHandlers_;
     bool modal_ = false;
     bool visibleOnCreate_ = false;
+    Dialog* owner_ = nullptr;
 };
 
 // The framework's application object: the program puts its start-up in InitInstance, which the

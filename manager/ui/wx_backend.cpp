@@ -67,7 +67,12 @@ class WxPeer : public DialogPeer {
             window_ = panel;
             host->hostedPages_.push_back(this);
         } else {
-            auto* dlg = new wxDialog(nullptr, wxID_ANY, ToWx(tmpl.title ? tmpl.title : L""),
+            // A modal run stays above the window that owns it.
+            wxWindow* owner = nullptr;
+            if (dialog.ModalOwner() && dialog.ModalOwner()->Peer())
+                owner =
+                    wxGetTopLevelParent(static_cast<WxPeer*>(dialog.ModalOwner()->Peer())->window_);
+            auto* dlg = new wxDialog(owner, wxID_ANY, ToWx(tmpl.title ? tmpl.title : L""),
                                      wxDefaultPosition, wxDefaultSize,
                                      wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
             window_ = dlg;
@@ -451,7 +456,7 @@ class WxPeer : public DialogPeer {
     int TabStripHeight(int i) const {
         const Control& c = controls_[size_t(i)];
         const wxWindow* top = wxGetTopLevelParent(c.window);
-        if (!top || !top->IsShown())
+        if (!top || !gtk_widget_get_mapped(GTK_WIDGET(top->GetHandle())))
             return kAssumedTabStrip;  // placed again once the window is on screen
         for (wxWindow* placeholder : c.tabPlaceholders) {
             if (!placeholder->IsShown())
@@ -708,6 +713,9 @@ void ApplyStyleOnce() {
     GdkScreen* screen = gdk_screen_get_default();
     if (!screen)
         return;
+    // State changes (enabled, disabled) show at once, not after a fade: what a picture or a test
+    // sees is what the program set.
+    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
     GtkCssProvider* css = gtk_css_provider_new();
     const char* rules = "notebook tab { padding: 2px 5px; min-height: 0; }";
     gtk_css_provider_load_from_data(css, rules, -1, nullptr);

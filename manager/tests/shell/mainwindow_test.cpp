@@ -396,6 +396,9 @@ TEST_F(MainWindowTest, ControlsAreNamedForAccessibility) {
     EXPECT_EQ(W().DeviceInfoPage().AccessibleName(1011), L"Depart name:");
     EXPECT_EQ(W().WifiPage().AccessibleName(1057), L"Show password");
     EXPECT_EQ(W().GprsPage().AccessibleName(1150), L"IP:");
+    EXPECT_EQ(W().DevCtrlPage().AccessibleName(1162), L"Time:");
+    // The tab control has no label of its own before it (its tabs carry their titles).
+    EXPECT_EQ(W().AccessibleName(kTabs), L"");
 }
 
 }  // namespace
