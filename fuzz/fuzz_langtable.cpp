@@ -1,13 +1,8 @@
 // libFuzzer target for the language-table parser: any bytes as a table, then the lookups and the
 // dialog labelling that read the resulting map.
 //
-// Sources: this file, manager/langtable.cpp, manager/text.cpp and the generated
-// <build>/manager/generated/english_table.cpp (or link the orvane_lang library built with
-// -fsanitize=fuzzer-no-link); include directory manager/. For example:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Imanager \
-//     fuzz/fuzz_langtable.cpp manager/langtable.cpp manager/text.cpp \
-//     build/manager/generated/english_table.cpp -o fuzz_langtable
-// Seeds: manager/res/lang/English.ini.
+// Sources are listed in fuzz_langtable.sources (the parser needs no generated table); tokens of
+// the format are in fuzz_langtable.dict. A good seed is manager/res/lang/English.ini.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

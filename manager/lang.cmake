@@ -16,6 +16,7 @@ add_custom_command(
 add_library(orvane_lang STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/text.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/langtable.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/langtable_resources.cpp
   ${ORVANE_LANG_GENERATED}/english_table.cpp)
 target_include_directories(orvane_lang PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 

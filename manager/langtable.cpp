@@ -238,27 +238,6 @@ std::wstring ConfiguredLanguage() {
 
 }  // namespace lang
 
-// The program's embedded tables; a source generated at build time defines the bytes of the
-// English one.
-namespace lang_res {
-extern const unsigned char kEnglishTable[];
-extern const std::size_t kEnglishTableSize;
-}  // namespace lang_res
-
-namespace lang {
-
-std::optional<std::span<const unsigned char>> FindEmbeddedTable(int id) {
-    if (id == kEnglishTableId) {
-        return std::span<const unsigned char>(::lang_res::kEnglishTable,
-                                              ::lang_res::kEnglishTableSize);
-    }
-    return std::nullopt;
-}
-
-}  // namespace lang
-
-CLangTable::CLangTable() : CLangTable(lang::FindEmbeddedTable) {}
-
 CLangTable::CLangTable(lang::ResourceFinder finder)
     : finder_(std::move(finder)), buffer_(lang::kLoadBufferSize) {}
 
@@ -322,9 +301,4 @@ bool CLangTable::SelectStartupLanguage(const std::wstring& code) {
     }
     LoadLanguage(chosen);
     return true;
-}
-
-CLangTable& LangTable() {
-    static CLangTable table;
-    return table;
 }
