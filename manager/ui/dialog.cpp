@@ -130,6 +130,10 @@ void Dialog::SetClientSize(int width, int height) {
         peer_->SetClientSize(width, height);
 }
 
+bool Dialog::SetIcon(int iconId) {
+    return peer_ && peer_->SetIcon(iconId);
+}
+
 int Dialog::ChildCount() const {
     return template_ ? int(template_->controls.size()) : 0;
 }

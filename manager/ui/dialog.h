@@ -83,6 +83,8 @@ class DialogPeer {
     virtual Rect ClientRect() const = 0;  // x = y = 0
     virtual void SetClientSize(int width, int height) = 0;
     virtual void Raise() = 0;
+    // The window's icon in both sizes, from an icon resource number. False when there is none.
+    virtual bool SetIcon(int iconId) = 0;
 
     virtual void SetText(int index, const std::wstring& text) = 0;
     virtual std::wstring GetText(int index) const = 0;
@@ -171,6 +173,8 @@ class Dialog : public LabelledWindow {
     Rect GetWindowRect() const;
     Rect GetClientRect() const;
     void SetClientSize(int width, int height);
+    // Title-bar icon (large and small) from an icon resource number.
+    bool SetIcon(int iconId);
 
     // LabelledWindow: the template's controls are the direct children.
     int ChildCount() const override;

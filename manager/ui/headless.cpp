@@ -78,6 +78,11 @@ class HeadlessPeer : public DialogPeer {
         rect_.height = height;
     }
     void Raise() override {}
+    bool SetIcon(int iconId) override {
+        icon_ = iconId;
+        return true;
+    }
+    int Icon() const { return icon_; }
 
     void SetText(int i, const std::wstring& text) override {
         ControlState& c = controls_[size_t(i)];
@@ -197,6 +202,7 @@ class HeadlessPeer : public DialogPeer {
     std::map<int, int> timers_;
     bool ended_ = false;
     int result_ = kIdCancel;
+    int icon_ = 0;
 };
 
 HeadlessPeer* PeerOf(const Dialog& dialog) {
@@ -320,6 +326,11 @@ bool PressEscape(Dialog& dialog) {
         return false;
     dialog.Dispatch(EventKind::kCancel, kIdCancel);
     return true;
+}
+
+int IconOf(const Dialog& dialog) {
+    HeadlessPeer* peer = PeerOf(dialog);
+    return peer ? peer->Icon() : 0;
 }
 
 bool IsTimerArmed(const Dialog& dialog, int id) {

@@ -73,6 +73,9 @@ bool PressEscape(Dialog& dialog);
 std::vector<std::pair<int, std::wstring>> WindowMenu(const Dialog& dialog);
 bool ChooseWindowMenuItem(Dialog& dialog, int command);
 
+// The icon resource a dialog set for itself (0: none).
+int IconOf(const Dialog& dialog);
+
 // Timers of a dialog.
 bool IsTimerArmed(const Dialog& dialog, int id);
 int TimerPeriod(const Dialog& dialog, int id);  // 0 when not armed

@@ -1,13 +1,14 @@
 #include "ui/wx_backend.h"
 
 #include <gtk/gtk.h>
-#include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/datectrl.h>
 #include <wx/dateevt.h>
+#include <wx/dcmemory.h>
 #include <wx/dialog.h>
+#include <wx/iconbndl.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/notebook.h>
@@ -51,6 +52,31 @@ struct Control {
 };
 
 class WxPeer;
+
+constexpr int kProgramIcon = 128;
+
+// The program icon, drawn rather than loaded: a camera body with its lens and record light.
+wxIcon ProgramIcon(int size) {
+    wxBitmap bitmap(size, size, 32);
+    bitmap.UseAlpha();
+    {
+        wxMemoryDC dc(bitmap);
+        dc.SetBackground(wxBrush(wxColour(0, 0, 0, 0)));
+        dc.Clear();
+        const double u = size / 16.0;
+        dc.SetPen(wxPen(wxColour(30, 40, 60), std::max(1, int(u))));
+        dc.SetBrush(wxBrush(wxColour(55, 75, 110)));
+        dc.DrawRoundedRectangle(int(2 * u), int(3 * u), int(12 * u), int(11 * u), 2 * u);
+        dc.SetBrush(wxBrush(wxColour(200, 215, 235)));
+        dc.DrawCircle(int(8 * u), int(9 * u), int(3.2 * u));
+        dc.SetBrush(wxBrush(wxColour(220, 40, 40)));
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.DrawCircle(int(11.5 * u), int(5 * u), std::max(1, int(u)));
+    }
+    wxIcon icon;
+    icon.CopyFromBitmap(bitmap);
+    return icon;
+}
 
 // Tab strip height the page rectangle assumes; taller strips push the page down.
 constexpr int kAssumedTabStrip = 26;
@@ -146,6 +172,16 @@ class WxPeer : public DialogPeer {
     }
     void SetClientSize(int width, int height) override { window_->SetClientSize(width, height); }
     void Raise() override { window_->Raise(); }
+    bool SetIcon(int iconId) override {
+        auto* top = wxDynamicCast(window_, wxTopLevelWindow);
+        if (!top || iconId != kProgramIcon)
+            return false;
+        wxIconBundle icons;
+        for (int size : {16, 32, 48})
+            icons.AddIcon(ProgramIcon(size));
+        top->SetIcons(icons);
+        return true;
+    }
 
     void SetText(int i, const std::wstring& text) override {
         Control& c = controls_[size_t(i)];
@@ -581,7 +617,10 @@ class WxPeer : public DialogPeer {
                 break;
             }
             case ControlKind::kImage: {
-                wxBitmap bitmap = wxArtProvider::GetBitmap(wxART_INFORMATION, wxART_MESSAGE_BOX);
+                // The program icon is drawn; other bitmaps (the banner, never shown) are blank.
+                wxBitmap bitmap = t.imageId == kProgramIcon
+                                      ? wxBitmap(ProgramIcon(std::min(size.x, size.y)))
+                                      : wxBitmap(std::max(1, size.x), std::max(1, size.y));
                 c.window = new wxStaticBitmap(parent, wxID_ANY, bitmap, pos, size);
                 break;
             }

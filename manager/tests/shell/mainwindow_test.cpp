@@ -90,6 +90,7 @@ TEST_F(MainWindowTest, InitialStateFollowsTheTemplateAndTheLanguageTable) {
     EXPECT_EQ(W().GetFocusId(), kPasswordBox);
     EXPECT_EQ(W().GetTextLimit(kPasswordBox), 6);
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
+    EXPECT_EQ(ui::headless::IconOf(W()), 128);
     // Hidden controls exist but are never shown; 1161 has no key and is emptied.
     for (int id : {1060, 1079, 1042, 1043, 1046, 1047}) {
         EXPECT_TRUE(W().HasControl(id)) << id;
