@@ -4,7 +4,7 @@
 DEB_PACKAGES=(
   cmake g++ make pkg-config
   libjsoncpp-dev libgtest-dev libgmock-dev libusbredirparser-dev
-  libwxgtk3.2-dev xvfb xauth fonts-wqy-microhei
+  libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev
 )
 

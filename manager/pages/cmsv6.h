@@ -1,0 +1,19 @@
+// CMS server page (template 139): CMSV6 server address and ports, and the WiFi station it joins.
+#pragma once
+
+#include "ui/dialog.h"
+
+class CDlgCMsv6Setting : public ui::Dialog {
+  public:
+    static constexpr int kTemplateId = 139;
+    explicit CDlgCMsv6Setting(ui::Dialog* owner);
+
+    void Refresh();
+    void EnableControls(bool enable);
+
+  protected:
+    bool OnInitDialog() override;
+
+  private:
+    ui::Dialog* m_owner;
+};

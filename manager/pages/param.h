@@ -1,0 +1,27 @@
+// Parameter page (template 107): video and photo resolution, video length, card and firmware
+// information, factory settings and the model's further settings.
+#pragma once
+
+#include <string>
+
+#include "ui/dialog.h"
+
+class CDlgParam : public ui::Dialog {
+  public:
+    static constexpr int kTemplateId = 107;
+    explicit CDlgParam(ui::Dialog* owner);
+
+    void SetPassword(const std::wstring& password) { m_password = password; }
+    const std::wstring& Password() const { return m_password; }
+    void Refresh();
+    void EnableControls(bool enable);
+
+  protected:
+    bool OnInitDialog() override;
+
+  private:
+    void ApplyRk20Labels();
+
+    ui::Dialog* m_owner;
+    std::wstring m_password;  // handed over at login; this page does not use it
+};

@@ -1,0 +1,317 @@
+// The dialog layer on its headless backend, and the operations the main window calls on the pages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "langtable.h"
+#include "mainwindow.h"
+#include "ui/headless.h"
+
+namespace {
+
+using ui::headless::Click;
+using ui::headless::Type;
+
+class DialogLayerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { LangTable().SelectStartupLanguage(L"ENG"); }
+    ui::headless::ScopedBackend backend_;
+};
+
+// A dialog that counts what reaches its virtual handlers.
+class Probe : public ui::Dialog {
+  public:
+    explicit Probe(int id) : ui::Dialog(id) {}
+    int oks = 0, cancels = 0;
+    std::vector<int> timers;
+
+  protected:
+    void OnOK() override {
+        ++oks;
+        ui::Dialog::OnOK();
+    }
+    void OnCancel() override {
+        ++cancels;
+        ui::Dialog::OnCancel();
+    }
+    void OnTimer(int id) override { timers.push_back(id); }
+};
+
+TEST_F(DialogLayerTest, ChildrenAreTheTemplateControlsInOrder) {
+    Probe dialog(106);
+    ASSERT_TRUE(dialog.Create());
+    const ui::DialogTemplate* tmpl = ui::FindDialogTemplate(106);
+    ASSERT_EQ(dialog.ChildCount(), int(tmpl->controls.size()));
+    for (int i = 0; i < dialog.ChildCount(); ++i)
+        EXPECT_EQ(dialog.ChildId(i), tmpl->controls[size_t(i)].id);
+    EXPECT_EQ(dialog.ChildId(-1), -1);
+    EXPECT_EQ(dialog.ChildId(dialog.ChildCount()), -1);
+    dialog.SetChildText(1, L"abc");
+    EXPECT_EQ(dialog.GetDlgItemText(tmpl->controls[1].id), L"abc");
+    // A second Create is refused; a missing template creates nothing.
+    EXPECT_FALSE(dialog.Create());
+    Probe missing(4242);
+    EXPECT_FALSE(missing.Create());
+    EXPECT_EQ(missing.DoModal(), -1);
+}
+
+TEST_F(DialogLayerTest, CallsOnMissingControlsAreIgnored) {
+    Probe dialog(106);
+    ASSERT_TRUE(dialog.Create());
+    dialog.SetDlgItemText(9999, L"x");
+    dialog.EnableControl(9999, true);
+    dialog.SetCurSel(9999, 0);
+    EXPECT_EQ(dialog.GetDlgItemText(9999), L"");
+    EXPECT_FALSE(dialog.IsControlEnabled(9999));
+    EXPECT_EQ(dialog.GetCurSel(9999), -1);
+    EXPECT_EQ(dialog.InsertString(9999, 0, L"x"), -1);
+    EXPECT_FALSE(dialog.HasControl(-1));
+}
+
+TEST_F(DialogLayerTest, ListsInsertAtPositionsAndKeepTheirSelectionSound) {
+    Probe dialog(107);
+    ASSERT_TRUE(dialog.Create());
+    const int list = 1016;
+    EXPECT_EQ(dialog.GetCurSel(list), -1);
+    EXPECT_EQ(dialog.InsertString(list, 0, L"b"), 0);
+    EXPECT_EQ(dialog.InsertString(list, 0, L"a"), 0);
+    EXPECT_EQ(dialog.InsertString(list, -1, L"d"), 2);
+    EXPECT_EQ(dialog.InsertString(list, 2, L"c"), 2);
+    EXPECT_EQ(dialog.GetCurSel(list), -1);  // inserting selects nothing
+    ASSERT_EQ(dialog.GetCount(list), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(dialog.GetItemText(list, i), std::wstring(1, wchar_t(L'a' + i)));
+    dialog.SetCurSel(list, 2);
+    EXPECT_EQ(dialog.GetDlgItemText(list), L"c");
+    dialog.InsertString(list, 0, L"z");  // the selection follows its entry
+    EXPECT_EQ(dialog.GetCurSel(list), 3);
+    EXPECT_TRUE(dialog.DeleteItem(list, 0));
+    EXPECT_EQ(dialog.GetCurSel(list), 2);
+    EXPECT_TRUE(dialog.DeleteItem(list, 2));
+    EXPECT_EQ(dialog.GetCurSel(list), -1);
+    EXPECT_FALSE(dialog.DeleteItem(list, 7));
+    dialog.SetCurSel(list, 10);  // past the end: no selection
+    EXPECT_EQ(dialog.GetCurSel(list), -1);
+    dialog.SetCurSel(list, 1);
+    dialog.ResetContent(list);
+    EXPECT_EQ(dialog.GetCount(list), 0);
+    EXPECT_EQ(dialog.GetCurSel(list), -1);
+    EXPECT_EQ(dialog.GetItemText(list, 0), L"");
+}
+
+TEST_F(DialogLayerTest, UsersCannotReachDisabledOrHiddenControls) {
+    Probe dialog(106);
+    ASSERT_TRUE(dialog.Create());
+    int clicks = 0;
+    dialog.OnCommand(1015, [&] { ++clicks; });
+    EXPECT_FALSE(Click(dialog, 1015));  // created disabled
+    EXPECT_FALSE(Type(dialog, 1011, L"x"));
+    dialog.EnableControl(1015, true);
+    EXPECT_TRUE(Click(dialog, 1015));
+    dialog.ShowControl(1015, false);
+    EXPECT_FALSE(Click(dialog, 1015));
+    dialog.ShowControl(1015, true);
+    dialog.EnableWindow(false);
+    EXPECT_FALSE(Click(dialog, 1015));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(Click(dialog, 4242));
+}
+
+TEST_F(DialogLayerTest, TypingFollowsTheEditsRules) {
+    Probe dialog(102);
+    ASSERT_TRUE(dialog.Create());
+    dialog.EnableControl(1000, true);
+    EXPECT_TRUE(dialog.IsPasswordStyle(1000));
+    EXPECT_TRUE(Type(dialog, 1000, L"9x8y7"));
+    EXPECT_EQ(dialog.GetDlgItemText(1000), L"987");
+    EXPECT_EQ(dialog.GetFocusId(), 1000);
+    dialog.LimitText(1000, 2);
+    EXPECT_TRUE(Type(dialog, 1000, L"12345"));
+    EXPECT_EQ(dialog.GetDlgItemText(1000), L"12");
+    // Password style can be switched at run time.
+    dialog.SetPasswordStyle(1000, false);
+    EXPECT_FALSE(dialog.IsPasswordStyle(1000));
+    dialog.SetPasswordStyle(1000, true);
+    EXPECT_TRUE(dialog.IsPasswordStyle(1000));
+    // Only edits take typing.
+    EXPECT_FALSE(Type(dialog, 1003, L"x"));
+}
+
+TEST_F(DialogLayerTest, MessageBoxesAreRecordedAndAnsweredFromTheScript) {
+    Probe dialog(106);
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_EQ(dialog.MessageBox(L"t1", L"Orvane", ui::kMbOk), ui::kIdOk);
+    EXPECT_EQ(dialog.MessageBox(L"t2", L"Orvane", ui::kMbYesNo), ui::kIdYes);
+    backend_->QueueAnswer(ui::kIdCancel);
+    backend_->QueueAnswer(ui::kIdNo);
+    EXPECT_EQ(dialog.MessageBox(L"t3", L"Orvane", ui::kMbOkCancel), ui::kIdCancel);
+    EXPECT_EQ(dialog.MessageBox(L"t4", L"Orvane", ui::kMbYesNo), ui::kIdNo);
+    EXPECT_EQ(ui::MessageBox(L"t5", L"Orvane", ui::kMbOk | ui::kMbIconExclamation), ui::kIdOk);
+    const auto& m = backend_->Messages();
+    ASSERT_EQ(m.size(), 5u);
+    EXPECT_EQ(m[0].ownerTemplate, 106);
+    EXPECT_EQ(m[3].answer, ui::kIdNo);
+    EXPECT_EQ(m[4].ownerTemplate, 0);
+    EXPECT_EQ(m[4].style, 0x30u);
+}
+
+TEST_F(DialogLayerTest, ModalRunsEndWithTheirResultAndDestroyTheWindow) {
+    Probe dialog(137);
+    EXPECT_EQ(dialog.DoModal(), ui::kIdCancel);  // nobody answers: cancelled
+    EXPECT_FALSE(dialog.IsCreated());
+
+    // Buttons 1 and 2 without handlers are the dialog's OK and cancel.
+    backend_->onModal = [](ui::Dialog& d) {
+        EXPECT_TRUE(Click(d, 1));
+        return 42;
+    };
+    EXPECT_EQ(dialog.DoModal(), ui::kIdOk);
+    EXPECT_EQ(dialog.oks, 1);
+    backend_->onModal = [](ui::Dialog& d) {
+        ui::headless::PressEscape(d);
+        return 42;
+    };
+    EXPECT_EQ(dialog.DoModal(), ui::kIdCancel);
+    EXPECT_EQ(dialog.cancels, 1);
+    backend_->onModal = [](ui::Dialog&) { return 42; };
+    EXPECT_EQ(dialog.DoModal(), 42);
+}
+
+TEST_F(DialogLayerTest, TimersFireOnlyWhileArmed) {
+    Probe dialog(106);
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_FALSE(ui::headless::FireTimer(dialog, 3));
+    dialog.SetTimer(3, 1000);
+    EXPECT_EQ(ui::headless::TimerPeriod(dialog, 3), 1000);
+    EXPECT_TRUE(ui::headless::FireTimer(dialog, 3));
+    EXPECT_TRUE(ui::headless::FireTimer(dialog, 3));  // window timers repeat
+    dialog.SetTimer(3, 250);
+    EXPECT_EQ(ui::headless::TimerPeriod(dialog, 3), 250);
+    dialog.KillTimer(3);
+    EXPECT_FALSE(ui::headless::IsTimerArmed(dialog, 3));
+    EXPECT_FALSE(ui::headless::FireTimer(dialog, 3));
+    EXPECT_EQ(dialog.timers, (std::vector<int>{3, 3}));
+}
+
+TEST_F(DialogLayerTest, AccessibleNamesFollowLabelsAsTheyChange) {
+    Probe dialog(106);
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_EQ(dialog.AccessibleName(1011), L"Depart name:");
+    EXPECT_EQ(dialog.AccessibleName(1015), L"Refresh");
+    dialog.SetDlgItemText(1039, L"Department:");
+    EXPECT_EQ(dialog.AccessibleName(1011), L"Department:");
+    EXPECT_EQ(dialog.AccessibleName(4242), L"");
+}
+
+// Every page's EnableControls: which controls follow the flag and which keep their state.
+struct EnableCase {
+    int page;
+    std::vector<int> follow;  // enabled and disabled with the flag
+    std::vector<int> keep;    // left as they were
+};
+
+class PageEnableTest : public DialogLayerTest, public ::testing::WithParamInterface<EnableCase> {};
+
+TEST_P(PageEnableTest, EnableControlsTouchesThePagesOwnControls) {
+    const EnableCase& c = GetParam();
+    CMainDlg main;
+    ASSERT_TRUE(main.Create());
+    ui::Dialog* page = nullptr;
+    std::function<void(bool)> enable;
+    switch (c.page) {
+        case 106:
+            page = &main.DeviceInfoPage();
+            enable = [&](bool on) { main.DeviceInfoPage().EnableControls(on); };
+            break;
+        case 107:
+            page = &main.ParamPage();
+            enable = [&](bool on) { main.ParamPage().EnableControls(on); };
+            break;
+        case 108:
+            page = &main.DevCtrlPage();
+            enable = [&](bool on) { main.DevCtrlPage().EnableControls(on); };
+            break;
+        case 110:
+            page = &main.GprsPage();
+            enable = [&](bool on) { main.GprsPage().EnableControls(on); };
+            break;
+        case 136:
+            page = &main.WifiPage();
+            enable = [&](bool on) { main.WifiPage().EnableControls(on); };
+            break;
+        case 139:
+            page = &main.CmsPage();
+            enable = [&](bool on) { main.CmsPage().EnableControls(on); };
+            break;
+    }
+    ASSERT_NE(page, nullptr);
+    std::vector<bool> before;
+    for (int id : c.keep) {
+        ASSERT_TRUE(page->HasControl(id)) << id;
+        before.push_back(page->IsControlEnabled(id));
+    }
+    for (bool on : {true, false, true}) {
+        enable(on);
+        for (int id : c.follow) {
+            ASSERT_TRUE(page->HasControl(id)) << id;
+            EXPECT_EQ(page->IsControlEnabled(id), on) << c.page << "/" << id;
+        }
+        for (size_t i = 0; i < c.keep.size(); ++i)
+            EXPECT_EQ(page->IsControlEnabled(c.keep[i]), before[i]) << c.page << "/" << c.keep[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, PageEnableTest,
+    ::testing::Values(
+        EnableCase{106, {1011, 1010, 1012, 1013, 1009, 1015, 1014}, {}},
+        // Default Setting keeps its state; the photo list follows for these
+        // model codes (0 before a login).
+        EnableCase{107, {1016, 1017, 1018, 1015, 1014, 1023}, {1021}},
+        EnableCase{108, {1009, 1007, 1008, 1154, 1010, 1162, 1163}, {}},
+        EnableCase{110, {1044, 1050, 1051, 1052, 1053, 1015, 1014, 1150}, {}},
+        EnableCase{136, {1054, 1018, 1055, 1056, 1057, 1058, 1059, 1064, 1065}, {1063, 1068, 1151}},
+        EnableCase{139, {1138, 1056, 1057, 1015, 1014}, {1055, 1166, 1060}}),
+    [](const ::testing::TestParamInfo<EnableCase>& info) {
+        return "page" + std::to_string(info.param.page);
+    });
+
+TEST_F(DialogLayerTest, TheMobileLinkPageDisablesItsEditsWhateverItIsAsked) {
+    CMainDlg main;
+    ASSERT_TRUE(main.Create());
+    CDlgMobileLink& page = main.MobileLinkPage();
+    page.EnableControls(true);
+    for (int id : {1068, 1069, 1064, 1051, 1059, 1060, 1061, 1062, 1063})
+        EXPECT_FALSE(page.IsControlEnabled(id)) << id;
+    EXPECT_TRUE(page.IsControlEnabled(1));
+    EXPECT_TRUE(page.IsControlEnabled(2));
+}
+
+TEST_F(DialogLayerTest, PagesLabelThemselvesAndOnlyTheFirstIsVisibleOnCreation) {
+    CMainDlg main;
+    ASSERT_TRUE(main.Create());
+    EXPECT_TRUE(main.DeviceInfoPage().IsWindowVisible());
+    EXPECT_FALSE(main.ParamPage().IsWindowVisible());
+    EXPECT_FALSE(main.MobileLinkPage().IsWindowVisible());
+    EXPECT_EQ(main.DeviceInfoPage().GetDlgItemText(1041), L"User name:");
+    EXPECT_EQ(main.GprsPage().GetDlgItemText(1045), L"SOS alarm:");
+    EXPECT_EQ(main.GprsPage().GetWindowText(), L"");
+    // The device control page shows Delete log from its creation on.
+    EXPECT_TRUE(main.DevCtrlPage().IsControlVisible(1010));
+    EXPECT_TRUE(main.DevCtrlPage().IsControlVisible(1085));
+    // The parameter page hides the free-password row and, before a login, More.
+    for (int id : {1031, 1137, 1144, 1145, 1023})
+        EXPECT_FALSE(main.ParamPage().IsControlVisible(id)) << id;
+    EXPECT_TRUE(main.ParamPage().IsControlVisible(1021));
+    // The WiFi page's lists.
+    EXPECT_EQ(main.WifiPage().GetItemText(1054, 1), L"AP");
+    EXPECT_EQ(main.WifiPage().GetItemText(1018, 1), L"WAP2");
+    EXPECT_EQ(main.WifiPage().GetTextLimit(1055), 15);
+    EXPECT_EQ(main.WifiPage().GetTextLimit(1064), 5);
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+# The dialog layer, the application shell (application object, main window, pages), the program
+# and their tests.
+#   orvane_ui        the dialog layer and its headless backend (no toolkit)
+#   orvane_ui_wx     the wxWidgets backend (GTK 3)
+#   orvane_shell     CManagerApp, CMainDlg and the pages, written against the dialog layer
+#   orvane           the program
+find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base)
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+
+add_library(orvane_ui STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/dialog.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/headless.cpp)
+target_include_directories(orvane_ui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+# Dialogs are built from the program's templates (ui::FindDialogTemplate).
+target_link_libraries(orvane_ui PUBLIC orvane_res)
+
+add_library(orvane_ui_wx STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_backend.cpp)
+target_include_directories(orvane_ui_wx PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_include_directories(orvane_ui_wx SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(orvane_ui_wx PUBLIC ${wxWidgets_DEFINITIONS})
+target_compile_options(orvane_ui_wx PUBLIC ${wxWidgets_CXX_FLAGS})
+target_link_libraries(orvane_ui_wx PUBLIC orvane_ui ${wxWidgets_LIBRARIES} PkgConfig::GTK3)
+
+file(GLOB ORVANE_PAGE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pages/*.cpp)
+add_library(orvane_shell STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/app.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/instance.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/mainwindow.cpp
+  ${ORVANE_PAGE_SOURCES})
+target_include_directories(orvane_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(orvane_shell PUBLIC orvane_ui orvane_lang orvane_res dalvex)
+
+add_executable(orvane
+  ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/demo.cpp)
+target_link_libraries(orvane PRIVATE orvane_shell orvane_ui_wx)
+
+if(DALVEX_BUILD_TESTS)
+  # Headless: the main window and the pages with the real library and in-process cameras.
+  file(GLOB orvane_shell_test_sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/shell/*.cpp)
+  add_executable(orvane_shell_tests ${orvane_shell_test_sources})
+  target_include_directories(orvane_shell_tests PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
+  target_link_libraries(orvane_shell_tests PRIVATE orvane_shell camsim_model
+    GTest::gtest GTest::gtest_main Threads::Threads)
+  gtest_discover_tests(orvane_shell_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300)
+
+  # Single instance across processes: a helper that runs the application object headless.
+  add_executable(orvane_instance_helper ${CMAKE_CURRENT_SOURCE_DIR}/tests/instance/helper.cpp)
+  target_link_libraries(orvane_instance_helper PRIVATE orvane_shell)
+  add_executable(orvane_instance_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/instance/instance_test.cpp)
+  target_compile_definitions(orvane_instance_tests PRIVATE
+    ORVANE_INSTANCE_HELPER="$<TARGET_FILE:orvane_instance_helper>")
+  target_link_libraries(orvane_instance_tests PRIVATE orvane_shell GTest::gtest GTest::gtest_main)
+  add_dependencies(orvane_instance_tests orvane_instance_helper)
+  gtest_discover_tests(orvane_instance_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 120 RESOURCE_LOCK orvane_instance)
+
+  # The wxWidgets backend under Xvfb: real windows, accessible names, pictures of every window.
+  find_program(XVFB_RUN xvfb-run)
+  add_executable(orvane_gui_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/gui_test.cpp)
+  target_include_directories(orvane_gui_tests PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
+  target_compile_definitions(orvane_gui_tests PRIVATE
+    ORVANE_PROGRAM="$<TARGET_FILE:orvane>" CAMSIM_PROGRAM="$<TARGET_FILE:camsim>")
+  target_link_libraries(orvane_gui_tests PRIVATE orvane_shell orvane_ui_wx camsim_model
+    GTest::gtest Threads::Threads)
+  add_dependencies(orvane_gui_tests orvane camsim)
+  if(XVFB_RUN)
+    add_test(NAME orvane_gui_tests
+      COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24"
+              $<TARGET_FILE:orvane_gui_tests>)
+    set_tests_properties(orvane_gui_tests PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvane_instance
+      ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/lsan.supp")
+  endif()
+endif()
+
+if(DALVEX_BUILD_BENCH)
+  # The watch tick on the headless backend; bench/orvane_bench.sh prints the other figures.
+  add_executable(orvane_watch_tick ${CMAKE_CURRENT_SOURCE_DIR}/bench/orvane_watch_tick.cpp)
+  target_include_directories(orvane_watch_tick PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
+  target_link_libraries(orvane_watch_tick PRIVATE orvane_shell camsim_model Threads::Threads)
+endif()
