@@ -906,6 +906,16 @@ bool Click(Dialog& dialog, int id) {
     return c.window->GetEventHandler()->ProcessEvent(event);
 }
 
+bool PressKey(Dialog& dialog, int keyCode) {
+    WxPeer* peer = PeerOf(dialog);
+    if (!peer)
+        return false;
+    wxKeyEvent event(wxEVT_CHAR_HOOK);
+    event.m_keyCode = keyCode;
+    event.SetEventObject(peer->Window());
+    return peer->Window()->GetEventHandler()->ProcessEvent(event);
+}
+
 bool SelectByUser(Dialog& dialog, int id, int position) {
     WxPeer* peer = PeerOf(dialog);
     const int index = dialog.IndexOf(id);

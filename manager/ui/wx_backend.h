@@ -40,6 +40,8 @@ bool SaveScreenshot(Dialog& dialog, const std::string& path);
 bool Click(Dialog& dialog, int id);
 // A tab or list selection as the user would make it (the selection-change handler runs).
 bool SelectByUser(Dialog& dialog, int id, int position);
+// A key pressed in a top-level window, as the toolkit reports it (a wxKeyCode such as WXK_F1).
+bool PressKey(Dialog& dialog, int keyCode);
 // Lets the toolkit process what is pending (layout, painting).
 void ProcessPending();
 

@@ -160,6 +160,25 @@ TEST_F(WxWindowTest, PasswordStyleSwitchesAtRunTimeAndListsKeepTheirEntries) {
     EXPECT_EQ(time.second, 30);
 }
 
+TEST_F(WxWindowTest, F1OpensTheAboutBoxAndEscapeClosesTheMainWindow) {
+    std::vector<int> shown;
+    backend_.onModalShown = [&](ui::Dialog& dialog) {
+        shown.push_back(dialog.TemplateId());
+        if (dialog.TemplateId() == CAboutDlg::kTemplateId) {
+            EXPECT_EQ(dialog.GetWindowText(), L"关于 Orvane");
+            EXPECT_TRUE(ui::wx::Click(dialog, 1));  // its button closes it
+        } else {
+            // The window menu's stand-in: F1 runs the About box (a nested modal loop).
+            EXPECT_TRUE(ui::wx::PressKey(dialog, WXK_F1));
+            EXPECT_TRUE(ui::wx::PressKey(dialog, WXK_ESCAPE));
+        }
+    };
+    CMainDlg window;
+    EXPECT_EQ(window.DoModal(), ui::kIdCancel);
+    EXPECT_EQ(shown, (std::vector<int>{CMainDlg::kTemplateId, CAboutDlg::kTemplateId}));
+    backend_.onModalShown = nullptr;
+}
+
 // The program as a user starts it, with camsim as the camera: window title, login and pictures.
 TEST(Program, ScriptedRunLogsInAndPicturesEveryWindow) {
     const std::string dir = TempDir();
