@@ -11,4 +11,11 @@ class CDlgMorePararm : public ui::Dialog {
 
   protected:
     bool OnInitDialog() override;
+    void OnOK() override;
+
+  private:
+    void FillLists();
+    void Load();
+    void OnDefaultSetting();
+    int ShowMessage(const wchar_t* key, unsigned style);
 };

@@ -7,8 +7,14 @@
 class CDlgRK50MoreSetting : public ui::Dialog {
   public:
     static constexpr int kTemplateId = 147;
+    static constexpr size_t kPlateCharacters = 12;
     CDlgRK50MoreSetting();
 
   protected:
     bool OnInitDialog() override;
+
+  private:
+    void Load();
+    void Apply();
+    void ShowMessage(const wchar_t* key);
 };
