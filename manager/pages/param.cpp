@@ -10,6 +10,7 @@
 #include "dalvex.h"
 #include "devicestate.h"
 #include "langtable.h"
+#include "pages/more_dialogs.h"
 #include "text.h"
 
 namespace {
@@ -91,6 +92,8 @@ CDlgParam::CDlgParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner
     OnCommand(kApply, [this] { Apply(); });
     OnCommand(kDefaultSetting, [this] { DefaultSetting(); });
     OnSelChange(kVideoList, [this] { OnVideoChanged(); });
+    // Nothing is reloaded when the model's dialog closes.
+    OnCommand(kMore, [this] { RunMoreDialog(this, CurrentModelCode()); });
 }
 
 bool CDlgParam::OnInitDialog() {

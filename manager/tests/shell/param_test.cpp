@@ -401,3 +401,27 @@ TEST_F(ParamTest, DefaultSettingAsksAndRebootsOnlyAfterSuccess) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ParamTest, MoreOpensTheDialogOfTheModel) {
+    const std::pair<int, int> cases[] = {{48, 138}, {208, 146}, {240, 147}};
+    for (const auto& [model, dialog] : cases) {
+        SCOPED_TRACE("model " + std::to_string(model));
+        ResetDrives();
+        LogIn(model);
+        std::vector<int> opened;
+        backend_->onModal = [&opened](ui::Dialog& shown) {
+            opened.push_back(shown.TemplateId());
+            return ui::kIdCancel;
+        };
+        ASSERT_TRUE(Click(page_, kMore));
+        EXPECT_EQ(opened, std::vector<int>{dialog});
+        backend_->onModal = nullptr;
+    }
+    ResetDrives();
+    LogIn(16);
+    EXPECT_FALSE(Click(page_, kMore));  // hidden
+}
+
+}  // namespace
