@@ -1,5 +1,7 @@
 #include "pages/devctrl.h"
 
+#include <string>
+
 #include "dalvex.h"
 #include "langtable.h"
 #include "text.h"
@@ -115,10 +117,9 @@ void CDlgDevCtrl::PollFormat() {
     EnableControl(kFormat, true);
     ShowControl(kFormattingNote, false);
     if (status < 0) {
-        wchar_t message[512];
-        swprintf(message, sizeof message / sizeof message[0], L"%ls (%d)",
-                 LangTable().GetText(L"IDS_TIPS_FORMAT_ERROR").c_str(), status);
-        ShowMessage(message);
+        // "%s (%d)": the failure text with the camera's code.
+        ShowMessage(LangTable().GetText(L"IDS_TIPS_FORMAT_ERROR") + L" (" +
+                    std::to_wstring(status) + L")");
     } else {
         ShowKey(L"IDS_TIPS_FORMAT_SUCCESS");
     }
