@@ -173,8 +173,7 @@ TEST_F(CmsPageTest, SettingPutsTheCameraIntoStationModeWhateverItHeld) {
     EXPECT_STREQ(wifi.password, "0123456789abcdef");  // cut to 16 characters
     for (uint8_t b : wifi.reserved66)
         EXPECT_EQ(b, 0);
-    EXPECT_STREQ(FromBytes<Cmsv6Record>(camera.snapshot().records[kReadCms]).serverIp,
-                 "10.1.2.3");
+    EXPECT_STREQ(FromBytes<Cmsv6Record>(camera.snapshot().records[kReadCms]).serverIp, "10.1.2.3");
 }
 
 TEST_F(CmsPageTest, ADifferingAccountReadBackLeavesTheWifiRecordUnwritten) {

@@ -21,10 +21,9 @@ using ui::headless::Click;
 using ui::headless::Type;
 
 constexpr int kLinkId = 1068, kServerAddress = 1069, kPort = 1064, kApn = 1051, kUser = 1059,
-              kPassword = 1060, kDialNumber = 1061, kUploadInterval = 1062,
-              kAlarmInterval = 1063;
-constexpr int kEdits[] = {kLinkId, kServerAddress, kPort,       kApn,          kUser,
-                          kPassword, kDialNumber, kUploadInterval, kAlarmInterval};
+              kPassword = 1060, kDialNumber = 1061, kUploadInterval = 1062, kAlarmInterval = 1063;
+constexpr int kEdits[] = {kLinkId,   kServerAddress, kPort,           kApn,          kUser,
+                          kPassword, kDialNumber,    kUploadInterval, kAlarmInterval};
 constexpr int kSave = 1, kRefresh = 2;
 constexpr uint16_t kReadLink = 0xF212, kWriteLink = 0xF213, kReadUpload = 0xF214,
                    kWriteUpload = 0xF215;
