@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -202,6 +203,28 @@ TEST_F(WifiPageTest, FifteenCharacterNamesKeepTheirTerminatorSixteenFillTheField
     EXPECT_EQ(std::string(ap.apPassword), "pw");
     for (uint8_t b : ap.reserved32)
         EXPECT_EQ(b, 0);
+}
+
+TEST_F(WifiPageTest, ANameOfWideCharactersIsCutAtACharacterBoundary) {
+    camsim::CameraModel& camera = Plug(Wifi(0, 0), Ap("", ""));
+    Open();
+    // Fifteen characters of two bytes each in UTF-8.
+    const char* saved = std::getenv("LC_ALL");
+    const std::string previous = saved ? saved : "";
+    setenv("LC_ALL", "C.UTF-8", 1);
+    ASSERT_TRUE(Type(page_, kApName, std::wstring(15, L'\u00e9')));
+    ASSERT_TRUE(Click(page_, kApply));
+    ExpectMessage(L"OK!");
+    const WifiApRecord ap = FromBytes<WifiApRecord>(Written(camera, kWriteAp).at(0));
+    std::string eight;
+    for (int i = 0; i < 8; ++i)
+        eight += "\xc3\xa9";
+    EXPECT_EQ(std::string(ap.apSsid, 16), eight);
+    EXPECT_EQ(ap.apPassword[0], 0);
+    if (saved)
+        setenv("LC_ALL", previous.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST_F(WifiPageTest, ChangingOnlyTheModeRewritesTheAccessPointRecordAndKeepsTheRest) {
