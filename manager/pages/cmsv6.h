@@ -15,5 +15,12 @@ class CDlgCMsv6Setting : public ui::Dialog {
     bool OnInitDialog() override;
 
   private:
+    void Setting();
+    // Writes the CMSV6 account from the controls; true when the camera holds it.
+    bool WriteAccount();
+    // Puts the camera's WiFi into station mode on the network of the two edits.
+    bool WriteStation();
+    void EnableServerControls(bool enable);
+
     ui::Dialog* m_owner;
 };

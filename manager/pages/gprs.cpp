@@ -1,22 +1,72 @@
 #include "pages/gprs.h"
 
+#include <cstring>
+
+#include "dalvex.h"
 #include "langtable.h"
+#include "text.h"
+
+namespace {
+constexpr int kSosList = 1044, kPhone = 1050, kApn = 1051, kUserName = 1052, kPassword = 1053;
+constexpr int kServerIp = 1150, kRefresh = 1015, kApply = 1014;
+constexpr uint8_t kNoSosAction = 0xFF;
+}  // namespace
 
 CDlgGPRSParam::CDlgGPRSParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
 
 bool CDlgGPRSParam::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
-    // TODO(GPRS page): the SOS list entries, text limits and the Refresh/Apply handlers.
+    const int selected = GetCurSel(kSosList);
+    ResetContent(kSosList);
+    InsertString(kSosList, 0, LangTable().GetText(L"IDS_GPRS_SOS_TYPE1"));
+    InsertString(kSosList, 1, LangTable().GetText(L"IDS_GPRS_SOS_TYPE2"));
+    SetCurSel(kSosList, selected);
+    LimitText(kUserName, 15);
+    LimitText(kPhone, 15);
+    LimitText(kApn, 31);
+    LimitText(kPassword, 15);
+    OnCommand(kRefresh, [this] { Refresh(); });
+    OnCommand(kApply, [this] { Apply(); });
     return true;
 }
 
 void CDlgGPRSParam::Refresh() {
-    // TODO(GPRS page): read GprsRecord with TKUSB_GetGprsParam into the controls. Not built
-    // yet: until then a refresh leaves the page as it is.
+    SetCurSel(kSosList, 0);
+    for (int id : {kPhone, kApn, kUserName, kPassword, kServerIp})
+        SetDlgItemText(id, L"");
+    if (TKUSB_IsDevice() == 0)
+        return;
+    GprsRecord record{};
+    if (!TKUSB_GetGprsParam(&record))
+        return;
+    SetCurSel(kSosList, record.sosAction);  // a number without entry selects none
+    SetDlgItemText(kPhone, text::FromAnsiField(record.emergencyPhone));
+    SetDlgItemText(kApn, text::FromAnsiField(record.apn));
+    SetDlgItemText(kUserName, text::FromAnsiField(record.userName));
+    SetDlgItemText(kPassword, text::FromAnsiField(record.password));
+    SetDlgItemText(kServerIp, text::FromAnsiField(record.serverIp));
 }
 
 void CDlgGPRSParam::EnableControls(bool enable) {
-    // The SOS list, the four edits, Refresh, Apply and the IP address control.
-    for (int id : {1044, 1050, 1051, 1052, 1053, 1015, 1014, 1150})
+    for (int id : {kSosList, kPhone, kApn, kUserName, kPassword, kRefresh, kApply, kServerIp})
         EnableControl(id, enable);
+}
+
+void CDlgGPRSParam::Apply() {
+    GprsRecord sent{};
+    const int sos = GetCurSel(kSosList);
+    sent.sosAction = sos < 0 ? kNoSosAction : uint8_t(sos);
+    // A text that a Refresh read from a full field comes back as long as the field: it is
+    // written whole again, without terminator, as the camera keeps such texts.
+    constexpr auto kFill = text::Terminator::kOptional;
+    text::ToAnsiBuffer(GetDlgItemText(kPhone), sent.emergencyPhone, kFill);
+    text::ToAnsiBuffer(GetDlgItemText(kApn), sent.apn, kFill);
+    text::ToAnsiBuffer(GetDlgItemText(kUserName), sent.userName, kFill);
+    text::ToAnsiBuffer(GetDlgItemText(kPassword), sent.password, kFill);
+    text::ToAnsiBuffer(GetDlgItemText(kServerIp), sent.serverIp, kFill);
+    TKUSB_SetGprsParam(&sent);
+    GprsRecord back{};
+    const bool ok = TKUSB_GetGprsParam(&back) && std::memcmp(&sent, &back, sizeof sent) == 0;
+    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
+               ui::kMbOk);
 }

@@ -15,5 +15,7 @@ class CDlgGPRSParam : public ui::Dialog {
     bool OnInitDialog() override;
 
   private:
+    void Apply();
+
     ui::Dialog* m_owner;
 };

@@ -1,24 +1,150 @@
 #include "pages/mobilelink.h"
 
+#include <cstring>
+#include <cwctype>
+#include <iterator>
+#include <string>
+
+#include "dalvex.h"
 #include "langtable.h"
+#include "text.h"
+
+namespace {
+constexpr int kLinkId = 1068, kServerAddress = 1069, kPort = 1064, kApn = 1051, kUser = 1059,
+              kPassword = 1060, kDialNumber = 1061, kUploadInterval = 1062, kAlarmInterval = 1063;
+constexpr int kSave = 1, kRefresh = 2;
+constexpr int kEdits[] = {kLinkId,   kServerAddress, kPort,           kApn,          kUser,
+                          kPassword, kDialNumber,    kUploadInterval, kAlarmInterval};
+constexpr int kTypedLimits[] = {8, 64, 5, 32, 16, 32, 32, 5, 5};
+constexpr uint16_t kDefaultPort = 5600;
+// A server address this short cannot name a server; the camera keeps such a field as unset.
+constexpr size_t kShortestAddress = 3;
+
+std::wstring Cut(std::wstring text, size_t characters) {
+    if (text.size() > characters)
+        text.resize(characters);
+    return text;
+}
+
+std::wstring Trim(const std::wstring& text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && std::iswspace(wint_t(text[begin])))
+        ++begin;
+    while (end > begin && std::iswspace(wint_t(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+// The decimal value at the start of an edit's text; 0 when it holds no number. Large values
+// stop growing once past any 16-bit number, so they stay above 65535 without overflowing.
+unsigned long DecimalValue(const std::wstring& text) {
+    unsigned long value = 0;
+    for (wchar_t ch : text) {
+        if (ch < L'0' || ch > L'9')
+            break;
+        if (value <= 0xFFFFFF)
+            value = value * 10 + unsigned(ch - L'0');
+    }
+    return value;
+}
+
+// Five digits can exceed 16 bits: such an interval is kept at the longest the record holds
+// rather than wrapped round (70000 would otherwise become 4464, and 65536 the unset 0).
+uint16_t IntervalValue(const std::wstring& text) {
+    const unsigned long value = DecimalValue(text);
+    return value > 0xFFFF ? uint16_t(0xFFFF) : uint16_t(value);
+}
+
+std::wstring IntervalText(uint16_t interval) {
+    return std::to_wstring(interval == 0 ? 1 : interval);
+}
+}  // namespace
 
 CDlgMobileLink::CDlgMobileLink(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
 
 bool CDlgMobileLink::OnInitDialog() {
+    for (size_t i = 0; i < std::size(kEdits); ++i)
+        LimitText(kEdits[i], kTypedLimits[i]);
     LangTable().ApplyDialogTexts(*this, kTemplateId);
-    // TODO(mobile link page): text limits, Save (command 1) and Refresh (command 2), and the
-    // refresh that opening the page runs.
+    OnCommand(kSave, [this] { Save(); });
+    OnCommand(kRefresh, [this] { Refresh(); });
+    Refresh();
     return true;
 }
 
 void CDlgMobileLink::Refresh() {
-    // TODO(mobile link page): read MobileLinkRecord and GpsUploadRecord into the edits. Not
-    // built yet: until then a refresh leaves the page as it is.
+    if (TKUSB_IsDevice() == 0) {
+        EnableEdits(false);
+        return;
+    }
+    EnableEdits(true);
+    MobileLinkRecord record{};
+    if (!TKUSB_GetMobileLinkParam(&record))
+        return;
+    SetDlgItemText(kLinkId, Cut(text::FromAnsiField(record.linkId), 8));
+    const std::wstring address = text::FromAnsiField(record.serverAddress);
+    SetDlgItemText(kServerAddress, address.size() < kShortestAddress ? L"" : Cut(address, 64));
+    const bool unset = record.serverPort == 0 || record.serverPort == 0xFFFF;
+    SetDlgItemText(kPort, std::to_wstring(unset ? kDefaultPort : record.serverPort));
+    SetDlgItemText(kApn, Cut(text::FromAnsiField(record.apn), 32));
+    SetDlgItemText(kUser, Cut(text::FromAnsiField(record.user), 16));
+    SetDlgItemText(kPassword, Cut(text::FromAnsiField(record.password), 32));
+    SetDlgItemText(kDialNumber, Cut(text::FromAnsiField(record.dialNumber), 32));
+
+    GpsUploadRecord upload{};
+    if (TKUSB_GetGpsUploadParam(&upload)) {
+        SetDlgItemText(kUploadInterval, IntervalText(upload.uploadInterval));
+        SetDlgItemText(kAlarmInterval, IntervalText(upload.alarmInterval));
+    }
 }
 
 void CDlgMobileLink::EnableControls(bool enable) {
-    // Disables the nine edits whatever it is asked; only a loss of the camera calls it.
+    // Only a loss of the camera calls it; a Refresh that finds one enables the edits again.
     (void)enable;
-    for (int id : {1068, 1069, 1064, 1051, 1059, 1060, 1061, 1062, 1063})
-        EnableControl(id, false);
+    EnableEdits(false);
+}
+
+void CDlgMobileLink::EnableEdits(bool enable) {
+    for (int id : kEdits)
+        EnableControl(id, enable);
+}
+
+void CDlgMobileLink::Save() {
+    MobileLinkRecord sent{};
+    struct Field {
+        int edit;
+        size_t characters;
+        char* bytes;
+        size_t size;
+    };
+    const Field fields[] = {
+        {kLinkId, 8, sent.linkId, sizeof sent.linkId},
+        {kServerAddress, 64, sent.serverAddress, sizeof sent.serverAddress},
+        {kApn, 32, sent.apn, sizeof sent.apn},
+        {kUser, 16, sent.user, sizeof sent.user},
+        {kPassword, 32, sent.password, sizeof sent.password},
+        {kDialNumber, 32, sent.dialNumber, sizeof sent.dialNumber},
+    };
+    for (const Field& f : fields) {
+        text::ToAnsiBuffer(Cut(Trim(GetDlgItemText(f.edit)), f.characters), f.bytes, f.size,
+                           text::Terminator::kOptional);
+    }
+    const unsigned long port = DecimalValue(GetDlgItemText(kPort));
+    sent.serverPort = port > 0xFFFF ? kDefaultPort : uint16_t(port);
+
+    TKUSB_SetMobileLinkParam(&sent);
+    MobileLinkRecord back{};
+    const bool same =
+        TKUSB_GetMobileLinkParam(&back) && std::memcmp(&sent, &back, sizeof sent) == 0;
+    if (!same) {
+        MessageBox(LangTable().GetText(L"IDS_COMM_SETFAIL"), L"Orvane",
+                   ui::kMbOk | ui::kMbIconExclamation);
+        return;
+    }
+    GpsUploadRecord upload{};
+    upload.uploadInterval = IntervalValue(GetDlgItemText(kUploadInterval));
+    upload.alarmInterval = IntervalValue(GetDlgItemText(kAlarmInterval));
+    const bool ok = TKUSB_SetGpsUploadParam(&upload) != 0;
+    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
+               ui::kMbOk);
 }

@@ -13,7 +13,14 @@ class CDlgMobileLink : public ui::Dialog {
 
   protected:
     bool OnInitDialog() override;
+    // The buttons carry the numbers of the dialog's OK and cancel commands, and Enter and
+    // Escape reach the page as those commands: they save and refresh, never end the page.
+    void OnOK() override { Save(); }
+    void OnCancel() override { Refresh(); }
 
   private:
+    void Save();
+    void EnableEdits(bool enable);
+
     ui::Dialog* m_owner;
 };

@@ -1,10 +1,19 @@
 #include "pages/wifi.h"
 
+#include <cstring>
+#include <string>
+
+#include "dalvex.h"
 #include "langtable.h"
+#include "text.h"
 
 namespace {
-constexpr int kModeList = 1054, kEncryptionList = 1018, kPort = 1064;
-constexpr int kApName = 1055, kApPassword = 1056;
+constexpr int kModeList = 1054, kEncryptionList = 1018, kPort = 1064, kIp = 1065;
+constexpr int kApName = 1055, kApPassword = 1056, kApShow = 1057;
+constexpr int kStationName = 1063, kStationPassword = 1068, kStationShow = 1151;
+constexpr int kRefresh = 1058, kApply = 1059;
+// Both fields of the access-point record are 16 bytes; a 16-character text fills one whole.
+constexpr size_t kApFieldChars = 16;
 }  // namespace
 
 CDlgWifi::CDlgWifi(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
@@ -18,20 +27,103 @@ bool CDlgWifi::OnInitDialog() {
     InsertString(kModeList, 1, L"AP");
     SetCurSel(kEncryptionList, 0);
     SetCurSel(kModeList, 0);
-    // TODO(WiFi page): read WifiRecord when a camera is present, the password character and
-    // the Refresh/Apply/Show password handlers.
+    OnCommand(kRefresh, [this] { Refresh(); });
+    OnCommand(kApply, [this] { Apply(); });
+    OnCommand(kApShow, [this] { ShowPassword(kApShow, kApPassword); });
+    OnCommand(kStationShow, [this] { ShowPassword(kStationShow, kStationPassword); });
+
+    if (TKUSB_IsDevice() != 0) {
+        WifiRecord record{};
+        if (!TKUSB_GetWifiParam(&record))
+            return true;
+        SetDlgItemText(kIp, text::FromAnsiField(record.ip));
+        SetDlgItemText(kPort, std::to_wstring(record.port));
+        // The station texts go to the station edits, as Refresh puts them: shown in the
+        // access-point edits they would be written into the access-point record by an Apply.
+        SetDlgItemText(kStationName, text::FromAnsiField(record.ssid));
+        SetDlgItemText(kStationPassword, text::FromAnsiField(record.password));
+    }
     LimitText(kApName, 15);
     LimitText(kApPassword, 15);
     return true;
 }
 
 void CDlgWifi::Refresh() {
-    // TODO(WiFi page): read WifiRecord and WifiApRecord into the controls. Not built yet:
-    // until then a refresh leaves the page as it is.
+    SetCurSel(kModeList, 0);
+    SetCurSel(kEncryptionList, 0);
+    for (int id : {kApName, kApPassword, kStationName, kStationPassword})
+        SetDlgItemText(id, L"");
+    SetDlgItemText(kIp, L"0");
+    SetDlgItemText(kPort, L"0");
+    if (TKUSB_IsDevice() == 0)
+        return;
+
+    WifiRecord wifi{};
+    if (!TKUSB_GetWifiParam(&wifi))
+        return;
+    WifiApRecord ap{};
+    if (!TKUSB_GetWifiAPParam(&ap))
+        return;
+    if (wifi.mode == 1)
+        SetCurSel(kModeList, 1);
+    if (wifi.encryptionType < GetCount(kEncryptionList))
+        SetCurSel(kEncryptionList, wifi.encryptionType);
+    SetDlgItemText(kStationName, text::FromAnsiField(wifi.ssid));
+    SetDlgItemText(kStationPassword, text::FromAnsiField(wifi.password));
+    SetDlgItemText(kIp, text::FromAnsiField(wifi.ip));
+    SetDlgItemText(kPort, std::to_wstring(wifi.port));
+    SetDlgItemText(kApName, text::FromAnsiField(ap.apSsid));
+    SetDlgItemText(kApPassword, text::FromAnsiField(ap.apPassword));
 }
 
 void CDlgWifi::EnableControls(bool enable) {
     // The station name, password and its show box keep their state.
-    for (int id : {kModeList, kEncryptionList, kApName, kApPassword, 1057, 1058, 1059, kPort, 1065})
+    for (int id :
+         {kModeList, kEncryptionList, kApName, kApPassword, kApShow, kRefresh, kApply, kPort, kIp})
         EnableControl(id, enable);
+}
+
+void CDlgWifi::Apply() {
+    if (!ApplyAccessPoint()) {
+        ShowResult(false);
+        return;
+    }
+    ShowResult(ApplyMode());
+}
+
+bool CDlgWifi::ApplyAccessPoint() {
+    WifiApRecord sent{};
+    text::ToAnsiBuffer(GetDlgItemText(kApName).substr(0, kApFieldChars), sent.apSsid,
+                       text::Terminator::kOptional);
+    text::ToAnsiBuffer(GetDlgItemText(kApPassword).substr(0, kApFieldChars), sent.apPassword,
+                       text::Terminator::kOptional);
+    TKUSB_SetWifiAPParam(&sent);
+    WifiApRecord back{};
+    if (!TKUSB_GetWifiAPParam(&back))
+        return false;
+    return std::memcmp(&sent, &back, sizeof sent) == 0;
+}
+
+bool CDlgWifi::ApplyMode() {
+    WifiRecord record{};
+    if (!TKUSB_GetWifiParam(&record))
+        return false;
+    const int mode = GetCurSel(kModeList);
+    record.mode = uint8_t(mode < 0 ? 0 : mode);
+    TKUSB_SetWifiParam(&record);
+    // A read-back that failed proves nothing, even when the mode asked for is 0.
+    WifiRecord back{};
+    if (!TKUSB_GetWifiParam(&back))
+        return false;
+    return back.mode == record.mode;
+}
+
+void CDlgWifi::ShowPassword(int box, int edit) {
+    SetPasswordStyle(edit, !GetCheck(box));
+    SetFocusTo(edit);
+}
+
+void CDlgWifi::ShowResult(bool ok) {
+    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
+               ui::kMbOk);
 }

@@ -15,5 +15,13 @@ class CDlgWifi : public ui::Dialog {
     bool OnInitDialog() override;
 
   private:
+    void Apply();
+    // Writes the access-point record from the two edits; true when the camera holds it.
+    bool ApplyAccessPoint();
+    // Rewrites WifiRecord as read with the chosen mode; true when the camera holds that mode.
+    bool ApplyMode();
+    void ShowPassword(int box, int edit);
+    void ShowResult(bool ok);
+
     ui::Dialog* m_owner;
 };

@@ -1,5 +1,6 @@
 #include "ui/dialog.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace ui {
@@ -31,6 +32,32 @@ Backend& CurrentBackend() {
 
 int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned style) {
     return CurrentBackend().MessageBox(nullptr, text, caption, style);
+}
+
+std::wstring NormalizeAddressText(const std::wstring& text) {
+    std::wstring fields[4];
+    size_t field = 0;
+    for (wchar_t ch : text) {
+        if (ch == L'.') {
+            if (++field == 4)
+                break;
+        } else if (ch >= L'0' && ch <= L'9' && fields[field].size() < 3) {
+            fields[field].push_back(ch);
+        }
+    }
+    bool blank = true;
+    for (const std::wstring& f : fields)
+        blank = blank && f.empty();
+    if (blank)
+        return std::wstring();
+    std::wstring out;
+    for (size_t i = 0; i < 4; ++i) {
+        const int value = fields[i].empty() ? 0 : std::min(255, std::stoi(fields[i]));
+        out += std::to_wstring(value);
+        if (i < 3)
+            out += L'.';
+    }
+    return out;
 }
 
 Dialog::Dialog(int templateId) : templateId_(templateId) {}

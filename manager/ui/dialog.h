@@ -55,6 +55,11 @@ struct DateTime {
     bool operator==(const DateTime&) const = default;
 };
 
+// The text an IP address control holds once given `text`, the same in every backend: up to four
+// fields split at '.', each keeping its digits only (at most three, at most 255); the empty text
+// when every field is empty, otherwise the four fields joined by '.' with an empty field as 0.
+std::wstring NormalizeAddressText(const std::wstring& text);
+
 enum class EventKind {
     kCommand,     // button clicked, check box or radio button toggled
     kSelChange,   // the user changed the selection of a list or a tab control

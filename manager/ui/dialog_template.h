@@ -18,7 +18,11 @@ enum class ControlKind {
     kRadio,
     kDatePicker,
     kTimePicker,
-    kIpAddress,   // four fields, dotted text in and out
+    // Four fields, dotted text in and out. Its text is always what NormalizeAddressText makes of
+    // it: a blank control (all four fields empty) gives the empty text and setting the empty text
+    // blanks it, so a record field that held no address is written back empty rather than as
+    // "0.0.0.0". Once any field holds a number, the empty fields read as 0.
+    kIpAddress,
     kTab,         // tab control
     kImage,       // static image (bitmap)
 };

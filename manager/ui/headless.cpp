@@ -59,7 +59,7 @@ class HeadlessPeer : public DialogPeer {
             if (c.kind == ControlKind::kDatePicker || c.kind == ControlKind::kTimePicker)
                 s.dateTime = Now();
             if (c.kind == ControlKind::kIpAddress)
-                s.text = L"0.0.0.0";
+                s.text = NormalizeAddressText(s.text);
             controls_.push_back(std::move(s));
         }
     }
@@ -88,7 +88,7 @@ class HeadlessPeer : public DialogPeer {
         ControlState& c = controls_[size_t(i)];
         if (c.kind == ControlKind::kDropList || c.kind == ControlKind::kTab)
             return;  // a list has no text of its own to set
-        c.text = text;
+        c.text = c.kind == ControlKind::kIpAddress ? NormalizeAddressText(text) : text;
     }
     std::wstring GetText(int i) const override {
         const ControlState& c = controls_[size_t(i)];

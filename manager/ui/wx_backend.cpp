@@ -213,11 +213,10 @@ class WxPeer : public DialogPeer {
                 return FromWx(static_cast<wxTextCtrl*>(c.window)->GetValue());
             case ControlKind::kIpAddress: {
                 std::wstring text;
-                for (size_t f = 0; f < c.fields.size(); ++f) {
-                    std::wstring part = FromWx(c.fields[f]->GetValue());
-                    text += (part.empty() ? L"0" : part) + (f + 1 < c.fields.size() ? L"." : L"");
-                }
-                return text;
+                for (size_t f = 0; f < c.fields.size(); ++f)
+                    text +=
+                        FromWx(c.fields[f]->GetValue()) + (f + 1 < c.fields.size() ? L"." : L"");
+                return NormalizeAddressText(text);
             }
             case ControlKind::kDropList:
                 return FromWx(static_cast<wxChoice*>(c.window)->GetStringSelection());
@@ -663,7 +662,7 @@ class WxPeer : public DialogPeer {
 
     static void SetAddress(Control& c, const std::wstring& text) {
         std::vector<std::wstring> parts(1);
-        for (wchar_t ch : text) {
+        for (wchar_t ch : NormalizeAddressText(text)) {
             if (ch == L'.')
                 parts.emplace_back();
             else

@@ -8,10 +8,13 @@
 #include <wx/init.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -223,6 +226,103 @@ TEST_F(WxWindowTest, SettingsPagesAfterLoginAndThePasswordDialogArePictured) {
         for (const std::string& path : pictures)
             fs::copy_file(path, fs::path(keep) / fs::path(path).filename(),
                           fs::copy_options::overwrite_existing);
+    }
+}
+
+// The four network pages filled from a camera, each pictured as the user would see it (the mobile
+// link page, which no tab leads to, shown in place of the first page). Set ORVANE_SCREENSHOT_DIR
+// to keep the pictures.
+TEST_F(WxWindowTest, NetworkPagesArePicturedWithTheCamerasValues) {
+    {
+        auto put = [](std::map<uint16_t, std::vector<uint8_t>>& records, uint16_t sub, size_t size,
+                      std::initializer_list<std::pair<size_t, std::string>> fields) {
+            std::vector<uint8_t> bytes(size, 0);
+            for (const auto& [offset, text] : fields)
+                std::copy(text.begin(), text.end(), bytes.begin() + long(offset));
+            records[sub] = bytes;
+        };
+        camsim::CameraModel& camera = drives_.model('E');
+        std::lock_guard<std::mutex> guard(camera.lock());
+        auto& records = camera.state().records;
+        put(records, 0xF20D, 136,
+            {{0, "\x01"},
+             {4, "13800138000"},
+             {20, "cmnet"},
+             {52, "officer"},
+             {68, "pw"},
+             {84, "10.20.30.40"}});
+        put(records, 0xF210, 114,
+            {{0, "\x01"}, {1, "depot-wifi"}, {25, "depot-pass"}, {48, "192.168.1.5"}});
+        put(records, 0xF225, 64, {{0, "BWC-GUI-AP"}, {16, "ap-secret"}});
+        put(records, 0xF212, 186,
+            {{0, "BWC00001"},
+             {8, "link.example.org"},
+             {72, std::string("\x90\x1f", 2)},
+             {74, "cmnet"},
+             {106, "user1"},
+             {122, "secret"},
+             {154, "*99#"}});
+        put(records, 0xF214, 4, {{0, std::string("\x1e\0\x0a\0", 4)}});
+        put(records, 0xF21C, 28,
+            {{0, "CAM00042"}, {8, "172.16.0.9"}, {24, std::string("\xff\xff\xf0\x19", 4)}});
+    }
+    window_ = std::make_unique<CMainDlg>();
+    ASSERT_TRUE(window_->Create());
+    window_->ShowWindow(true);
+    ASSERT_TRUE(RunUntil([&] { return window_->IsControlEnabled(1000); }, 5000));
+    window_->SetDlgItemText(1000, L"123456");
+    ASSERT_TRUE(ui::wx::Click(*window_, 1001));
+    ASSERT_EQ(window_->GetCount(1002), 6);
+
+    const char* keep = std::getenv("ORVANE_SCREENSHOT_DIR");
+    const std::string dir = keep ? keep : dir_;
+    auto picture = [&](const std::string& name) {
+        RunUntil([] { return false; }, 200);
+        const std::string path = dir + "/" + name + ".png";
+        EXPECT_TRUE(ui::wx::SaveScreenshot(*window_, path)) << path;
+        EXPECT_TRUE(IsPng(path)) << path;
+    };
+
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 3));
+    EXPECT_EQ(window_->GprsPage().GetDlgItemText(1050), L"13800138000");
+    EXPECT_EQ(window_->GprsPage().GetDlgItemText(1150), L"10.20.30.40");
+    picture("page-gprs");
+
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 4));
+    CDlgWifi& wifi = window_->WifiPage();
+    EXPECT_EQ(wifi.GetDlgItemText(1055), L"BWC-GUI-AP");
+    EXPECT_EQ(wifi.GetCurSel(1054), 1);
+    ASSERT_TRUE(ui::wx::Click(wifi, 1057));  // Show password
+    EXPECT_FALSE(wifi.IsPasswordStyle(1056));
+    picture("page-wifi");
+    ASSERT_TRUE(ui::wx::Click(wifi, 1057));
+    EXPECT_TRUE(wifi.IsPasswordStyle(1056));
+
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 5));
+    CDlgCMsv6Setting& cms = window_->CmsPage();
+    EXPECT_EQ(cms.GetDlgItemText(1055), L"CAM00042");
+    EXPECT_EQ(cms.GetDlgItemText(1056), L"6608");
+    EXPECT_EQ(cms.GetDlgItemText(1166), L"depot-wifi");
+    picture("page-cms");
+
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 0));
+    CDlgMobileLink& link = window_->MobileLinkPage();
+    ASSERT_TRUE(ui::wx::Click(link, 2));  // Refresh
+    EXPECT_EQ(link.GetDlgItemText(1064), L"8080");
+    EXPECT_EQ(link.GetDlgItemText(1062), L"30");
+    window_->DeviceInfoPage().ShowWindow(false);
+    link.ShowWindow(true);
+    picture("page-mobilelink");
+    link.ShowWindow(false);
+
+    // The address control's text follows the same rule as in the headless backend.
+    CDlgGPRSParam& gprs = window_->GprsPage();
+    for (const auto& [given, held] : {std::pair<std::wstring, std::wstring>{L"", L""},
+                                      {L"0", L"0.0.0.0"},
+                                      {L"300.1.2.3", L"255.1.2.3"},
+                                      {L"10..3", L"10.0.3.0"}}) {
+        gprs.SetDlgItemText(1150, given);
+        EXPECT_EQ(gprs.GetDlgItemText(1150), held) << std::string(given.begin(), given.end());
     }
 }
 
