@@ -120,15 +120,15 @@ int main(int argc, char** argv) {
     header.fileType = 3;
     header.position = "N22.535390,:E113.208699";
     const int key = gpsfixture::keyOf(header.keyDigits);
-    gpsfixture::VideoSpec spec;
-    spec.moovFirst = false;
-    spec.mdatBodySize = kMdatBody;
-    spec.samples.push_back({gpsfixture::headerRecord(header)});
+    gpsfixture::VideoSpec plan;
+    plan.moovFirst = false;
+    plan.mdatBodySize = kMdatBody;
+    plan.samples.push_back({gpsfixture::headerRecord(header)});
     for (int i = 1; i < kSamples; ++i) {
-        spec.samples.push_back({gpsfixture::scramble(
+        plan.samples.push_back({gpsfixture::scramble(
             gpsfixture::binaryRecord(static_cast<uint8_t>(i), i, -i, 1000, kRmc), key)});
     }
-    const gpsfixture::Layout layout = gpsfixture::layoutVideo(spec);
+    const gpsfixture::Layout layout = gpsfixture::layoutVideo(plan);
     gpsfixture::writeLayout(video, layout);
 
     // The sample offsets, as the floor program is given them.

@@ -20,8 +20,8 @@ void put(const fs::path& dir, const std::string& name, const Bytes& bytes) {
     gpsfixture::writeBytes((dir / name).string(), bytes);
 }
 
-Bytes video(const gpsfixture::VideoSpec& spec) {
-    return gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+Bytes video(const gpsfixture::VideoSpec& plan) {
+    return gpsfixture::toBytes(gpsfixture::layoutVideo(plan));
 }
 
 gpsfixture::HeaderFields header() {

@@ -40,10 +40,10 @@ Bytes headerVideo(const std::string& serverNumber, uint8_t fileType) {
     f.serverNumber = serverNumber;
     f.fileType = fileType;
     f.position = "S1.5,:W2.5";
-    gpsfixture::VideoSpec spec;
-    spec.samples = {{gpsfixture::headerRecord(f)},
+    gpsfixture::VideoSpec plan;
+    plan.samples = {{gpsfixture::headerRecord(f)},
                     {gpsfixture::scramble(gpsfixture::binaryRecord(3, 0, 0, 0, gpstest::kRmc), 6)}};
-    return gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+    return gpsfixture::toBytes(gpsfixture::layoutVideo(plan));
 }
 
 class GpsExports : public testing::Test {
@@ -182,10 +182,10 @@ TEST_F(GpsExports, UdatFallbackOnAVeryLongPath) {
     std::filesystem::create_directories(deep);
     const std::string path = (deep / "clip.mp4").string();
     ASSERT_GT(path.size(), 480U);
-    gpsfixture::VideoSpec spec;
-    spec.trackCount = 2;
-    spec.udatBody = gpsfixture::binaryRecord(1, 0, 0, 0, gpstest::kRmc);
-    gpsfixture::writeBytes(path, gpsfixture::toBytes(gpsfixture::layoutVideo(spec)));
+    gpsfixture::VideoSpec plan;
+    plan.trackCount = 2;
+    plan.udatBody = gpsfixture::binaryRecord(1, 0, 0, 0, gpstest::kRmc);
+    gpsfixture::writeBytes(path, gpsfixture::toBytes(gpsfixture::layoutVideo(plan)));
     TKUSB_ParseVideoFile(path.c_str(), out().c_str());
     EXPECT_EQ(gpstest::readFile(out()), "0.000000 0.000000 0.000000 " + kRmcLine + " 1\r\n");
 }
@@ -195,13 +195,13 @@ TEST(GpsParserInstances, ParseIndependentlyOnThreads) {
     gpstest::TempDir dir;
     std::vector<std::string> videos;
     for (int t = 0; t < 4; ++t) {
-        gpsfixture::VideoSpec spec;
-        spec.samples.push_back({gpsfixture::keyRecord("00000000")});
+        gpsfixture::VideoSpec plan;
+        plan.samples.push_back({gpsfixture::keyRecord("00000000")});
         for (int i = 0; i <= t * 50; ++i) {
-            spec.samples.push_back({gpsfixture::textRecord(t, i, 0, gpstest::kRmc)});
+            plan.samples.push_back({gpsfixture::textRecord(t, i, 0, gpstest::kRmc)});
         }
         videos.push_back(dir.file("v" + std::to_string(t) + ".mp4"));
-        gpsfixture::writeLayout(videos.back(), gpsfixture::layoutVideo(spec));
+        gpsfixture::writeLayout(videos.back(), gpsfixture::layoutVideo(plan));
     }
     std::vector<std::thread> threads;
     std::vector<int> failures(4, 0);

@@ -227,13 +227,13 @@ inline Bytes track(uint32_t id, std::string_view handler, const Bytes& stbl) {
     return box("trak", trak);
 }
 
-inline Bytes movie(const VideoSpec& spec, const std::vector<uint64_t>& offsets,
+inline Bytes movie(const VideoSpec& plan, const std::vector<uint64_t>& offsets,
                    const std::vector<uint32_t>& sizes) {
     Bytes moov;
     append(moov, fullBox("mvhd", Bytes(96, 0)));
-    for (int t = 0; t < spec.trackCount; ++t) {
+    for (int t = 0; t < plan.trackCount; ++t) {
         if (t == 2) {
-            append(moov, track(3, "meta", sampleTable(offsets, sizes, spec.co64)));
+            append(moov, track(3, "meta", sampleTable(offsets, sizes, plan.co64)));
         } else {
             // The picture and sound tracks point into mdat too; their chunks are not GPS samples.
             append(moov, track(static_cast<uint32_t>(t + 1), t == 0 ? "vide" : "soun",
@@ -243,7 +243,7 @@ inline Bytes movie(const VideoSpec& spec, const std::vector<uint64_t>& offsets,
     return box("moov", moov);
 }
 
-inline Layout layoutVideo(const VideoSpec& spec) {
+inline Layout layoutVideo(const VideoSpec& plan) {
     Bytes ftyp;
     ftyp.insert(ftyp.end(),
                 {'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm', 'm', 'p', '4', '1'});
@@ -252,7 +252,7 @@ inline Layout layoutVideo(const VideoSpec& spec) {
     std::vector<Bytes> stored;
     std::vector<uint32_t> sizes;
     uint64_t packed = 0;
-    for (const Sample& s : spec.samples) {
+    for (const Sample& s : plan.samples) {
         Bytes bytes;
         putBe(bytes, s.lengthField < 0 ? s.payload.size() : static_cast<uint64_t>(s.lengthField),
               2);
@@ -261,37 +261,37 @@ inline Layout layoutVideo(const VideoSpec& spec) {
         packed += bytes.size();
         stored.push_back(std::move(bytes));
     }
-    const uint64_t body = std::max<uint64_t>(spec.mdatBodySize, spec.mdatBodyOffset + packed);
-    const uint64_t mdatHeader = spec.largeMdat ? 16 : 8;
-    if (!spec.largeMdat && body + 8 > UINT32_MAX) {
+    const uint64_t body = std::max<uint64_t>(plan.mdatBodySize, plan.mdatBodyOffset + packed);
+    const uint64_t mdatHeader = plan.largeMdat ? 16 : 8;
+    if (!plan.largeMdat && body + 8 > UINT32_MAX) {
         throw std::invalid_argument("mdat needs a 64-bit size");
     }
     // Spread the samples evenly when the body is larger than they are.
-    const uint64_t spare = body - spec.mdatBodyOffset - packed;
+    const uint64_t spare = body - plan.mdatBodyOffset - packed;
     const uint64_t gap = stored.empty() ? 0 : spare / stored.size();
 
     const std::vector<uint64_t> dummy(stored.size(), 0);
-    const uint64_t moovSize = movie(spec, dummy, sizes).size();
-    const uint64_t prefix = ftypBox.size() + spec.beforeMoov.size();
-    const uint64_t mdatStart = spec.moovFirst ? prefix + moovSize : prefix;
-    const uint64_t moovStart = spec.moovFirst ? prefix : mdatStart + mdatHeader + body;
+    const uint64_t moovSize = movie(plan, dummy, sizes).size();
+    const uint64_t prefix = ftypBox.size() + plan.beforeMoov.size();
+    const uint64_t mdatStart = plan.moovFirst ? prefix + moovSize : prefix;
+    const uint64_t moovStart = plan.moovFirst ? prefix : mdatStart + mdatHeader + body;
 
     std::vector<uint64_t> offsets;
-    uint64_t at = mdatStart + mdatHeader + spec.mdatBodyOffset;
+    uint64_t at = mdatStart + mdatHeader + plan.mdatBodyOffset;
     for (const Bytes& s : stored) {
         offsets.push_back(at);
         at += s.size() + gap;
     }
-    for (const auto& [index, offset] : spec.offsetOverrides) {
+    for (const auto& [index, offset] : plan.offsetOverrides) {
         offsets.at(index) = offset;
     }
 
     Layout layout;
     layout.put(0, ftypBox);
-    layout.put(ftypBox.size(), spec.beforeMoov);
-    layout.put(moovStart, movie(spec, offsets, sizes));
+    layout.put(ftypBox.size(), plan.beforeMoov);
+    layout.put(moovStart, movie(plan, offsets, sizes));
     Bytes mdatHead;
-    if (spec.largeMdat) {
+    if (plan.largeMdat) {
         putBe(mdatHead, 1, 4);
         mdatHead.insert(mdatHead.end(), {'m', 'd', 'a', 't'});
         putBe(mdatHead, mdatHeader + body, 8);
@@ -300,7 +300,7 @@ inline Layout layoutVideo(const VideoSpec& spec) {
         mdatHead.insert(mdatHead.end(), {'m', 'd', 'a', 't'});
     }
     layout.put(mdatStart, mdatHead);
-    uint64_t sampleAt = mdatStart + mdatHeader + spec.mdatBodyOffset;
+    uint64_t sampleAt = mdatStart + mdatHeader + plan.mdatBodyOffset;
     for (Bytes& s : stored) {
         const uint64_t size = s.size();
         layout.put(sampleAt, std::move(s));
@@ -309,8 +309,8 @@ inline Layout layoutVideo(const VideoSpec& spec) {
     if (layout.size < mdatStart + mdatHeader + body) {
         layout.size = mdatStart + mdatHeader + body;
     }
-    if (!spec.udatBody.empty()) {
-        layout.put(layout.size, box("udat", spec.udatBody));
+    if (!plan.udatBody.empty()) {
+        layout.put(layout.size, box("udat", plan.udatBody));
     }
     return layout;
 }

@@ -179,13 +179,13 @@ TEST(Document, EmptyTrackHasNullData) {
 // ---- the output file as the parser drives it ----
 
 gpsfixture::Bytes udatVideo(int records) {
-    gpsfixture::VideoSpec spec;
-    spec.trackCount = 1;
+    gpsfixture::VideoSpec plan;
+    plan.trackCount = 1;
     for (int i = 0; i < records; ++i) {
-        gpsfixture::append(spec.udatBody, gpsfixture::binaryRecord(static_cast<uint8_t>(i), i, 0, 0,
+        gpsfixture::append(plan.udatBody, gpsfixture::binaryRecord(static_cast<uint8_t>(i), i, 0, 0,
                                                                    gpstest::kRmc));
     }
-    return gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+    return gpsfixture::toBytes(gpsfixture::layoutVideo(plan));
 }
 
 TEST(OutputFile, JsonModeWritesOnlyTheDocument) {

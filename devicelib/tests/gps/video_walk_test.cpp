@@ -46,9 +46,9 @@ Parsed parseBytes(const Bytes& file, bool json = false) {
 }
 
 Bytes videoOf(std::vector<Sample> samples) {
-    VideoSpec spec;
-    spec.samples = std::move(samples);
-    return gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+    VideoSpec plan;
+    plan.samples = std::move(samples);
+    return gpsfixture::toBytes(gpsfixture::layoutVideo(plan));
 }
 
 Sample text(int32_t x, int32_t y, int32_t z, const std::string& sentence, int key = kKey) {
@@ -217,13 +217,13 @@ TEST(VideoWalk, UnmarkedFullRecordBeforeTheKeyClearsTheHeldHeader) {
 }
 
 TEST(VideoWalk, UdatBoxIsTheFallbackWithoutAThirdTrack) {
-    VideoSpec spec;
-    spec.trackCount = 2;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
-    spec.udatBody = gpsfixture::binaryRecord(4, 100, 200, 300, gpstest::kRmc);
-    gpsfixture::append(spec.udatBody, gpsfixture::binaryRecord(5, 0, 0, 0, kGga));
-    spec.udatBody.resize(spec.udatBody.size() + 50, 0x33);  // a partial record is not read
-    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec)));
+    VideoSpec plan;
+    plan.trackCount = 2;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
+    plan.udatBody = gpsfixture::binaryRecord(4, 100, 200, 300, gpstest::kRmc);
+    gpsfixture::append(plan.udatBody, gpsfixture::binaryRecord(5, 0, 0, 0, kGga));
+    plan.udatBody.resize(plan.udatBody.size() + 50, 0x33);  // a partial record is not read
+    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan)));
     ASSERT_EQ(p.points.size(), 2U);
     EXPECT_FALSE(p.binary);
     EXPECT_EQ(p.output, "0.100000 0.200000 0.300000 " + kRmcLine + " 4\r\n" +
@@ -231,61 +231,61 @@ TEST(VideoWalk, UdatBoxIsTheFallbackWithoutAThirdTrack) {
 }
 
 TEST(VideoWalk, UdatIsNotReadWhenTheTrackGavePoints) {
-    VideoSpec spec;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
-    spec.udatBody = gpsfixture::binaryRecord(4, 100, 200, 300, gpstest::kRmc);
-    EXPECT_EQ(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec))).points.size(), 1U);
+    VideoSpec plan;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
+    plan.udatBody = gpsfixture::binaryRecord(4, 100, 200, 300, gpstest::kRmc);
+    EXPECT_EQ(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan))).points.size(), 1U);
 }
 
 TEST(VideoWalk, NoTrackAndNoUdatGivesNothing) {
-    VideoSpec spec;
-    spec.trackCount = 2;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
-    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec)));
+    VideoSpec plan;
+    plan.trackCount = 2;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
+    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan)));
     EXPECT_TRUE(p.points.empty());
     EXPECT_EQ(p.output, "");
 }
 
 TEST(VideoWalk, MoovAfterMdatIsFound) {
-    VideoSpec spec;
-    spec.moovFirst = false;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc)};
-    EXPECT_EQ(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec))).points.size(), 2U);
+    VideoSpec plan;
+    plan.moovFirst = false;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc)};
+    EXPECT_EQ(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan))).points.size(), 2U);
 }
 
 // ---- box sizes and tables that fixed storage or 32-bit sizes mishandle ----
 
 TEST(VideoWalk, SixtyFourBitBoxSizesAreFollowed) {
-    VideoSpec spec;
-    spec.beforeMoov = gpsfixture::largeBox("free", Bytes(40, 0));
-    spec.moovFirst = false;
-    spec.largeMdat = true;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
-    EXPECT_EQ(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec))).points.size(), 1U);
+    VideoSpec plan;
+    plan.beforeMoov = gpsfixture::largeBox("free", Bytes(40, 0));
+    plan.moovFirst = false;
+    plan.largeMdat = true;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
+    EXPECT_EQ(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan))).points.size(), 1U);
 }
 
 TEST(VideoWalk, BoxesThatCannotHoldTheirHeaderEndTheWalk) {
     for (uint32_t size : {0U, 2U, 7U}) {
-        VideoSpec spec;
+        VideoSpec plan;
         // A box of size 0 runs to the end of the file, so moov behind it is out of reach.
-        spec.beforeMoov = {0, 0, 0, static_cast<uint8_t>(size), 'f', 'r', 'e', 'e'};
-        spec.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
-        const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec)));
+        plan.beforeMoov = {0, 0, 0, static_cast<uint8_t>(size), 'f', 'r', 'e', 'e'};
+        plan.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
+        const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan)));
         EXPECT_TRUE(p.points.empty()) << size;
     }
     Bytes tinyLarge = gpsfixture::largeBox("free", {});
     tinyLarge[15] = 15;  // a 64-bit size below its own 16-byte header
-    VideoSpec spec;
-    spec.beforeMoov = tinyLarge;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
-    EXPECT_TRUE(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec))).points.empty());
+    VideoSpec plan;
+    plan.beforeMoov = tinyLarge;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc)};
+    EXPECT_TRUE(parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan))).points.empty());
 }
 
 TEST(VideoWalk, Co64TableIsReadWhenTheTrackHasNoStco) {
-    VideoSpec spec;
-    spec.co64 = true;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc)};
-    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec)));
+    VideoSpec plan;
+    plan.co64 = true;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc)};
+    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan)));
     ASSERT_EQ(p.points.size(), 2U);
     EXPECT_FLOAT_EQ(p.points[1].gsensor_x, 0.002F);
 }
@@ -301,11 +301,11 @@ TEST(VideoWalk, TableOfAnyLengthIsReadWhole) {
 }
 
 TEST(VideoWalk, TableCutShortEndsAfterTheLastCompleteOffset) {
-    VideoSpec spec;
-    spec.moovFirst = false;  // the third track's table is the last thing in the file
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc),
+    VideoSpec plan;
+    plan.moovFirst = false;  // the third track's table is the last thing in the file
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc),
                     text(3, 0, 0, gpstest::kRmc), text(4, 0, 0, gpstest::kRmc)};
-    Bytes file = gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+    Bytes file = gpsfixture::toBytes(gpsfixture::layoutVideo(plan));
     gps::GpsParser parser;
     EXPECT_EQ(parseBytes(parser, file).points.size(), 4U);
     // Cut: entry 4 is gone and entry 3 keeps 2 of its bytes. Offsets left over from the parse
@@ -317,21 +317,21 @@ TEST(VideoWalk, TableCutShortEndsAfterTheLastCompleteOffset) {
 }
 
 TEST(VideoWalk, OffsetPastTheEndEndsTheWalk) {
-    VideoSpec spec;
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc),
+    VideoSpec plan;
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc),
                     text(3, 0, 0, gpstest::kRmc)};
-    spec.offsetOverrides = {{2, 0xFFFFFF00U}};
-    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(spec)));
+    plan.offsetOverrides = {{2, 0xFFFFFF00U}};
+    const Parsed p = parseBytes(gpsfixture::toBytes(gpsfixture::layoutVideo(plan)));
     ASSERT_EQ(p.points.size(), 1U);
     EXPECT_FLOAT_EQ(p.points[0].gsensor_x, 0.001F);
 }
 
 TEST(VideoWalk, PayloadCutByTheEndOfFileIsZeroFilled) {
-    VideoSpec spec;
-    spec.samples = {key(), text(1, 2, 3, gpstest::kRmc)};
+    VideoSpec plan;
+    plan.samples = {key(), text(1, 2, 3, gpstest::kRmc)};
     // The last chunk sits at the very end of the file, and its length field promises more.
-    spec.offsetOverrides = {{1, gpsfixture::toBytes(gpsfixture::layoutVideo(spec)).size()}};
-    Bytes file = gpsfixture::toBytes(gpsfixture::layoutVideo(spec));
+    plan.offsetOverrides = {{1, gpsfixture::toBytes(gpsfixture::layoutVideo(plan)).size()}};
+    Bytes file = gpsfixture::toBytes(gpsfixture::layoutVideo(plan));
     file.push_back(0);
     file.push_back(100);
     for (char c : std::string("A9\t8")) {
@@ -346,15 +346,15 @@ TEST(VideoWalk, PayloadCutByTheEndOfFileIsZeroFilled) {
 
 // Chunk offsets beyond 4 GiB need the co64 table and 64-bit box sizes; the file is sparse.
 TEST(VideoWalk, SamplesBeyondFourGiBAreReadFromAFile) {
-    VideoSpec spec;
-    spec.co64 = true;
-    spec.largeMdat = true;
-    spec.mdatBodyOffset = (uint64_t(9) << 29);  // 4.5 GiB
-    spec.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc)};
+    VideoSpec plan;
+    plan.co64 = true;
+    plan.largeMdat = true;
+    plan.mdatBodyOffset = (uint64_t(9) << 29);  // 4.5 GiB
+    plan.samples = {key(), text(1, 0, 0, gpstest::kRmc), text(2, 0, 0, gpstest::kRmc)};
     gpstest::TempDir dir;
     const std::string path = dir.file("big.mp4");
     try {
-        gpsfixture::writeLayout(path, gpsfixture::layoutVideo(spec));
+        gpsfixture::writeLayout(path, gpsfixture::layoutVideo(plan));
     } catch (const std::exception& e) {
         GTEST_SKIP() << "no sparse file here: " << e.what();
     }
