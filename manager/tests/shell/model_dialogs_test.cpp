@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -572,6 +573,31 @@ TEST_F(Rk50Test, SettingCutsThePlateToTwelveCharactersInTheEditAndOnTheCamera) {
         EXPECT_EQ(Sent(camera), (std::vector<uint16_t>{kConfigWrite, kConfigRead}));
         EXPECT_EQ(Messages(), std::vector<Message>{kModifySuccess});
     }
+}
+
+// Twelve characters of two bytes each do not fit the 13-byte field: it keeps whole characters
+// and its terminator, and nothing spills into the bytes after it.
+TEST_F(Rk50Test, APlateOfWideCharactersKeepsWholeCharactersInItsField) {
+    const char* saved = std::getenv("LC_ALL");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("LC_ALL", "C.UTF-8", 1);
+    auto& camera = Plug(240);
+    CDlgRK50MoreSetting dialog;
+    const std::wstring typed(12, L'\u00E9');
+    Run(dialog, [&](ui::Dialog& d) {
+        ASSERT_TRUE(Type(d, kPlate, typed));
+        ASSERT_TRUE(Click(d, kSetting));
+        EXPECT_EQ(d.GetDlgItemText(kPlate), typed);
+    });
+    std::string sent;
+    for (int i = 0; i < 6; ++i)
+        sent += "\xC3\xA9";
+    EXPECT_EQ(LastPayload(camera, kConfigWrite), PlateRecord(sent));
+    EXPECT_EQ(Messages(), std::vector<Message>{kModifySuccess});
+    if (saved != nullptr)
+        setenv("LC_ALL", previous.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST_F(Rk50Test, OnlyThePlateTextIsCompared) {
