@@ -6,6 +6,7 @@
 #include "dalvex.h"
 #include "devicestate.h"
 #include "langtable.h"
+#include "pages/pwd.h"
 #include "text.h"
 
 namespace {
@@ -175,8 +176,8 @@ void CMainDlg::OnSysCommand(int command) {
 }
 
 void CMainDlg::RunPasswordDialog() {
-    // TODO(password dialog): run CDlgPassword (template 109) modally, owned by this window, and
-    // ignore its result. The dialog is not built yet, so the button does nothing.
+    CDlgPwd dialog;
+    dialog.DoModal(this);
 }
 
 void CMainDlg::ShowAbout() {

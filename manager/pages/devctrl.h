@@ -8,6 +8,9 @@
 class CDlgDevCtrl : public ui::Dialog {
   public:
     static constexpr int kTemplateId = 108;
+    static constexpr int kFormatTimer = 3;
+    static constexpr int kFormatPollMs = 1000;
+
     explicit CDlgDevCtrl(ui::Dialog* owner);
 
     void SetPassword(const std::wstring& password) { m_password = password; }
@@ -17,8 +20,18 @@ class CDlgDevCtrl : public ui::Dialog {
 
   protected:
     bool OnInitDialog() override;
+    void OnTimer(int id) override;
 
   private:
+    void SetClockFromPc();
+    void StartUDisk();
+    void Format();
+    void PollFormat();
+    void DeleteLog();
+    void SetPickedTime();
+    int ShowMessage(const std::wstring& text, unsigned style = 0);
+    int ShowKey(const wchar_t* key, unsigned style = 0);
+
     ui::Dialog* m_owner;
     std::wstring m_password;  // sent with the switch to mass storage
 };

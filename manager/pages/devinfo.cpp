@@ -1,25 +1,96 @@
 #include "pages/devinfo.h"
 
+#include <array>
+
+#include "dalvex.h"
 #include "langtable.h"
+#include "text.h"
 
 namespace {
+constexpr int kDeviceId = 1009, kDepartmentName = 1011, kDepartmentNumber = 1010;
+constexpr int kUserName = 1013, kUserId = 1012;
+constexpr int kRefresh = 1015, kApply = 1014;
 // The five edits, Refresh and Apply.
-constexpr int kControlsOfLogin[] = {1011, 1010, 1012, 1013, 1009, 1015, 1014};
+constexpr int kControlsOfLogin[] = {1011, 1010, 1012, 1013, 1009, kRefresh, kApply};
+constexpr size_t kDeviceIdChars = 7;
+
+// The five texts in the order the library takes them, each in a buffer one byte longer than the
+// longest text the library copies into it, so that a full field still ends in a NUL.
+struct UserInfoBuffers {
+    char deviceId[13] = {};
+    char departmentName[33] = {};
+    char departmentNumber[13] = {};
+    char userName[33] = {};
+    char userId[13] = {};
+
+    int Read() {
+        return TKUSB_GetUserInfo(deviceId, departmentName, departmentNumber, userName, userId);
+    }
+    std::array<std::wstring, 5> Texts() const {
+        return {text::FromAnsiField(deviceId), text::FromAnsiField(departmentName),
+                text::FromAnsiField(departmentNumber), text::FromAnsiField(userName),
+                text::FromAnsiField(userId)};
+    }
+};
+
+// Edit ids in the order of UserInfoBuffers.
+constexpr int kFieldEdits[] = {kDeviceId, kDepartmentName, kDepartmentNumber, kUserName, kUserId};
 }  // namespace
 
 CDlgDeviceInfo::CDlgDeviceInfo(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {
     // The first page is visible as soon as it exists; the others wait for their tab.
     SetVisibleOnCreate(true);
+    OnCommand(kRefresh, [this] { Refresh(); });
+    OnCommand(kApply, [this] { Apply(); });
 }
 
 bool CDlgDeviceInfo::OnInitDialog() {
+    LimitText(kDeviceId, int(kDeviceIdChars));
+    LimitText(kDepartmentNumber, 12);
+    LimitText(kDepartmentName, 32);
+    LimitText(kUserId, 6);
+    LimitText(kUserName, 32);
     LangTable().ApplyDialogTexts(*this, kTemplateId);
     return true;
 }
 
 void CDlgDeviceInfo::Refresh() {
-    // TODO(user info page): read UserInfoRecord with TKUSB_GetUserInfo into the five edits.
-    // Not built yet: until then a refresh leaves the edits as they are.
+    for (int id : kFieldEdits)
+        SetDlgItemText(id, L"");
+    if (TKUSB_IsDevice() == 0)
+        return;
+    UserInfoBuffers buffers;
+    if (buffers.Read() == 0)
+        return;
+    const auto texts = buffers.Texts();
+    for (size_t i = 0; i < texts.size(); ++i)
+        SetDlgItemText(kFieldEdits[i], texts[i]);
+}
+
+void CDlgDeviceInfo::Apply() {
+    std::array<std::wstring, 5> typed;
+    for (size_t i = 0; i < typed.size(); ++i)
+        typed[i] = GetDlgItemText(kFieldEdits[i]);
+    if (typed[0].size() > kDeviceIdChars) {
+        typed[0].resize(kDeviceIdChars);
+    }
+    SetDlgItemText(kDeviceId, typed[0]);
+
+    UserInfoBuffers sent;
+    text::ToAnsiBuffer(typed[0], sent.deviceId);
+    text::ToAnsiBuffer(typed[1], sent.departmentName);
+    text::ToAnsiBuffer(typed[2], sent.departmentNumber);
+    text::ToAnsiBuffer(typed[3], sent.userName);
+    text::ToAnsiBuffer(typed[4], sent.userId);
+    TKUSB_SetUserInfo(sent.deviceId, sent.departmentName, sent.departmentNumber, sent.userName,
+                      sent.userId);
+
+    // The camera's copy decides: a text it refused or shortened differs from what was typed.
+    UserInfoBuffers readBack;
+    readBack.Read();
+    const bool same = readBack.Texts() == typed;
+    MessageBox(LangTable().GetText(same ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
+               ui::kMbOk);
 }
 
 void CDlgDeviceInfo::EnableControls(bool enable) {

@@ -20,6 +20,8 @@ class CDlgDeviceInfo : public ui::Dialog {
     bool OnInitDialog() override;
 
   private:
+    void Apply();
+
     ui::Dialog* m_owner;
     std::wstring m_password;  // handed over at login; this page does not use it
 };

@@ -1,23 +1,107 @@
 #include "pages/param.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "dalvex.h"
 #include "devicestate.h"
 #include "langtable.h"
+#include "pages/more_dialogs.h"
+#include "text.h"
 
 namespace {
 constexpr int kVideoList = 1016, kPhotoList = 1017, kLengthList = 1018;
 constexpr int kPhotoLabel = 1027;
+constexpr int kCapacity = 1019, kFreeSpace = 1020, kVersion = 1022;
 constexpr int kMore = 1023, kDefaultSetting = 1021, kRefresh = 1015, kApply = 1014;
 constexpr int kModelRk20 = 48, kModelRk40 = 208, kModelRk50 = 240;
+
+// Early models count their card in MB and store the photo choice shifted by one.
+bool CountsInMegabytes(int model) {
+    return model == 16 || model == 17;
+}
+bool HasShiftedPhoto(int model) {
+    return model < 32;
+}
+bool HasMoreDialog(int model) {
+    return model == kModelRk20 || model == kModelRk40 || model == kModelRk50;
+}
+
+using Entries = std::vector<std::wstring>;
+
+Entries VideoEntries(int model) {
+    if (CountsInMegabytes(model))
+        return {L"1080P (1920x1080)", L"720P (1280x720)", L"WVGA60 (848x480 60fps)",
+                L"WVGA (848x480 30fps)"};
+    if (model >= 32 && model <= 47)
+        return {L"2304*1296/30F", L"1920*1080/30F", L"1280*720/30F", L"848*480/30F"};
+    if (model >= 48 && model <= 79)
+        return {L"1920*1080/30F", L"1280*720/30F", L"848*480/30F"};
+    if (model == kModelRk40)
+        return {L"1920*1080", L"1080*720"};
+    if (model == kModelRk50)
+        return {L"3840*2160", L"2560*1440/60", L"2560*1440", L"1920*1080/60", L"1920*1080"};
+    return {};
+}
+
+Entries PhotoEntries(int model) {
+    if (CountsInMegabytes(model) || (model >= 32 && model <= 79))
+        return {L"2M", L"5M", L"8M", L"12M", L"16M"};
+    if (model == kModelRk40)
+        return {L"2M", L"1M"};
+    if (model == kModelRk50)
+        return {L"2M", L"8M", L"16M", L"32M", L"48M"};
+    return {};
+}
+
+// Keys of the video length entries.
+std::vector<const wchar_t*> LengthKeys(int model) {
+    if (model < 32)
+        return {L"IDS_OFF",           L"IDS_FILE_SIZE_1_M",  L"IDS_FILE_SIZE_2_M",
+                L"IDS_FILE_SIZE_5_M", L"IDS_FILE_SIZE_10_M", L"IDS_FILE_SIZE_15_M"};
+    if (model == kModelRk40)
+        return {L"IDS_FILE_SIZE_1_M", L"IDS_FILE_SIZE_3_M", L"IDS_FILE_SIZE_5_M",
+                L"IDS_FILE_SIZE_10_M"};
+    if (model == kModelRk50)
+        return {L"IDS_FILE_SIZE_1_M", L"IDS_FILE_SIZE_2_M", L"IDS_FILE_SIZE_3_M",
+                L"IDS_FILE_SIZE_5_M", L"IDS_FILE_SIZE_10_M"};
+    return {L"IDS_FILE_SIZE_1_M", L"IDS_FILE_SIZE_3_M", L"IDS_FILE_SIZE_5_M", L"IDS_FILE_SIZE_10_M",
+            L"IDS_FILE_SIZE_15_M"};
+}
+
+std::wstring Format(const wchar_t* format, int value) {
+    wchar_t buffer[64];
+    std::swprintf(buffer, sizeof buffer / sizeof buffer[0], format, value);
+    return buffer;
+}
+
+// Reads the camera's DeviceSettingRecord into a zero-filled record; false without a camera or
+// when the read fails (the record then stays zero).
+bool ReadSetting(DeviceSettingRecord& record) {
+    std::memset(&record, 0, sizeof record);
+    return TKUSB_GetDeviceSettingEx(&record) != 0;
+}
 }  // namespace
 
-CDlgParam::CDlgParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgParam::CDlgParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {
+    OnCommand(kRefresh, [this] { Refresh(); });
+    OnCommand(kApply, [this] { Apply(); });
+    OnCommand(kDefaultSetting, [this] { DefaultSetting(); });
+    OnSelChange(kVideoList, [this] { OnVideoChanged(); });
+    // Nothing is reloaded when the model's dialog closes.
+    OnCommand(kMore, [this] { RunMoreDialog(this, CurrentModelCode()); });
+}
 
 bool CDlgParam::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
     const int model = CurrentModelCode();
     ShowControl(kDefaultSetting, false);
     ShowControl(kMore, false);
-    if (model == kModelRk20 || model == kModelRk40 || model == kModelRk50)
+    if (HasMoreDialog(model))
         ShowControl(kMore, true);
     else
         ShowControl(kDefaultSetting, true);
@@ -30,8 +114,152 @@ bool CDlgParam::OnInitDialog() {
 }
 
 void CDlgParam::Refresh() {
-    // TODO(parameter page): rebuild the three lists for the model code and load
-    // DeviceSettingRecord. Not built yet: until then a refresh leaves the page as it is.
+    const int model = CurrentModelCode();
+    for (int id : {kVideoList, kPhotoList, kLengthList})
+        SetCurSel(id, 0);
+    SetDlgItemText(kCapacity, L"0MB");
+    for (int id : {kVideoList, kPhotoList, kLengthList})
+        ResetContent(id);
+
+    ShowControl(kDefaultSetting, true);
+    EnableControl(kDefaultSetting, true);
+    ShowControl(kMore, false);
+    // The RK20 learns its model code only at login, after which this runs: More must be offered
+    // here for it as for the other two, or its dialog could never be reached.
+    if (HasMoreDialog(model)) {
+        ShowControl(kMore, true);
+        EnableControl(kMore, true);
+    }
+    FillLists(model);
+    if (model == kModelRk40) {
+        LoadRk40Record();
+        return;
+    }
+    if (model == kModelRk50) {
+        LoadRk50Record();
+        return;
+    }
+    if (model >= 32 && model <= 79)
+        ShowVersion();
+    LoadRecord(model);
+}
+
+void CDlgParam::FillLists(int model) {
+    const Entries video = VideoEntries(model);
+    for (size_t i = 0; i < video.size(); ++i)
+        InsertString(kVideoList, int(i), video[i]);
+    const Entries photo = PhotoEntries(model);
+    for (size_t i = 0; i < photo.size(); ++i)
+        InsertString(kPhotoList, int(i), photo[i]);
+    const auto lengths = LengthKeys(model);
+    for (size_t i = 0; i < lengths.size(); ++i)
+        InsertString(kLengthList, int(i), LangTable().GetText(lengths[i]));
+}
+
+void CDlgParam::LoadRecord(int model) {
+    if (TKUSB_IsDevice() == 0)
+        return;
+    DeviceSettingRecord record;
+    ReadSetting(record);
+    if (record.cardCapacity == 0)
+        return;  // nothing read
+    // A value the lists do not have shows as their last entry.
+    auto clamp = [this](int id, int value) { return std::min(value, GetCount(id) - 1); };
+    SetCurSel(kVideoList, clamp(kVideoList, record.videoResolution));
+    SetCurSel(kLengthList, clamp(kLengthList, record.videoLength));
+    const int photo = clamp(kPhotoList, record.photoResolution);
+    if (HasShiftedPhoto(model))
+        SetCurSel(kPhotoList, photo >= 0 && photo <= 3 ? photo + 1 : 0);
+    else
+        SetCurSel(kPhotoList, photo);
+    ShowStorage(model, record.cardCapacity, record.freeSpaceMB);
+}
+
+void CDlgParam::LoadRk40Record() {
+    // The photo size follows the video resolution on this model, so it is not read on its own.
+    if (TKUSB_IsDevice() != 0) {
+        DeviceSettingRecord record;
+        ReadSetting(record);
+        if (record.cardCapacity == 0)
+            return;
+        const int position = record.videoResolution == 0 ? 0 : 1;
+        SetCurSel(kVideoList, position);
+        SetCurSel(kPhotoList, position);
+        SetCurSel(kLengthList, record.videoLength);
+        ShowStorage(kModelRk40, record.cardCapacity, record.freeSpaceMB);
+    }
+    ShowVersion();
+}
+
+void CDlgParam::LoadRk50Record() {
+    if (TKUSB_IsDevice() == 0)
+        return;
+    DeviceSettingRecord record;
+    ReadSetting(record);
+    if (record.cardCapacity == 0)
+        return;
+    SetCurSel(kVideoList, record.videoResolution);
+    SetCurSel(kPhotoList, record.photoResolution);
+    SetCurSel(kLengthList, record.videoLength);
+    ShowStorage(kModelRk50, record.cardCapacity, record.freeSpaceMB);
+    ShowVersion();
+}
+
+void CDlgParam::ShowStorage(int model, int cardCapacity, int freeSpaceMB) {
+    SetDlgItemText(kCapacity, Format(CountsInMegabytes(model) ? L"%d MB" : L"%d G", cardCapacity));
+    SetDlgItemText(kFreeSpace, Format(L"%d MB", freeSpaceMB));
+}
+
+void CDlgParam::ShowVersion() {
+    SetDlgItemText(kVersion, text::FromAnsiField(CurrentDeviceState().spec.firmwareVersion));
+}
+
+void CDlgParam::OnVideoChanged() {
+    if (CurrentModelCode() != kModelRk40)
+        return;
+    SetCurSel(kPhotoList, GetCurSel(kVideoList) > 0 ? 1 : 0);
+}
+
+void CDlgParam::Apply() {
+    const int model = CurrentModelCode();
+    const int video = GetCurSel(kVideoList);
+    const int length = GetCurSel(kLengthList);
+    int photo = GetCurSel(kPhotoList);
+    if (HasShiftedPhoto(model)) {
+        photo -= 1;
+        if (photo < 0)
+            photo = 4;  // "2M" is stored after the other four
+    }
+    TKUSB_SetDeviceSetting(photo, video, length);
+
+    DeviceSettingRecord record;
+    const bool read = ReadSetting(record);
+    // Nothing selected (-1) never equals a stored byte, so it always reports a failure.
+    const bool same = read && record.videoResolution == video && record.videoLength == length &&
+                      (model == kModelRk40 || record.photoResolution == photo);
+    ShowKey(same ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL");
+}
+
+void CDlgParam::DefaultSetting() {
+    if (ShowKey(L"IDS_SURE_USE_DEFAULT", ui::kMbOkCancel) != ui::kIdOk)
+        return;
+    const int done = TKUSB_RK20UseDefault();
+    if (CurrentModelCode() == kModelRk50) {
+        // The RK50 is not rebooted from here, and its answer is not shown.
+        ShowKey(L"IDS_MODIFY_SUC");
+        return;
+    }
+    if (done == 0) {
+        ShowKey(L"IDS_MODIFY_FAILE");
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kRebootDelayMs));
+    TKUSB_Reboot();
+    ShowKey(L"IDS_MODIFY_SUC");
+}
+
+int CDlgParam::ShowKey(const wchar_t* key, unsigned style) {
+    return MessageBox(LangTable().GetText(key), L"Orvane", style);
 }
 
 void CDlgParam::EnableControls(bool enable) {

@@ -1,0 +1,113 @@
+#include "pages/pwd.h"
+
+#include <string>
+
+#include "dalvex.h"
+#include "langtable.h"
+#include "text.h"
+
+namespace {
+constexpr int kCurrent = 1000, kNew = 1022, kNewAgain = 1023, kModify = 1024;
+constexpr int kBrowse = 1025, kBrowseAgain = 1026, kApply = 1014, kCancel = 1015;
+constexpr int kTypeSelector = 1078, kBrowseFrame = 1034;
+constexpr int kPasswordChars = 6;
+
+bool HasPasswordLength(const std::wstring& password) {
+    return password.size() == size_t(kPasswordChars);
+}
+}  // namespace
+
+CDlgPwd::CDlgPwd() : ui::Dialog(kTemplateId) {
+    OnCommand(kModify, [this] { ModifyLoginPassword(); });
+    OnCommand(kApply, [this] { ApplyBrowsePassword(); });
+    OnCommand(kCancel, [this] { EndDialog(ui::kIdCancel); });
+}
+
+bool CDlgPwd::OnInitDialog() {
+    LangTable().ApplyDialogTexts(*this, kTemplateId);
+    for (int id : {kCurrent, kNew, kNewAgain, kBrowse, kBrowseAgain})
+        LimitText(id, kPasswordChars);
+    ResetContent(kTypeSelector);
+    InsertString(kTypeSelector, 0, LangTable().GetText(L"IDS_SET_BROWSE_PWD"));
+    InsertString(kTypeSelector, 1, LangTable().GetText(L"IDS_SET_USER_PWD"));
+    SetCurSel(kTypeSelector, 0);
+    ShowControl(kTypeSelector, false);
+    SetDlgItemText(kBrowseFrame, LangTable().GetText(L"IDS_SET_BROWSE_PWD"));
+    return true;
+}
+
+void CDlgPwd::ShowKey(const wchar_t* key) {
+    MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+}
+
+void CDlgPwd::ModifyLoginPassword() {
+    const std::wstring current = GetDlgItemText(kCurrent);
+    const std::wstring next = GetDlgItemText(kNew);
+    if (current.empty()) {
+        ShowKey(L"IDS_TIPS_PWD_INPUT");
+        SetFocusTo(kCurrent);
+        return;
+    }
+    if (next.empty()) {
+        ShowKey(L"IDS_TIPS_PWD_INPUT_NEW");
+        SetFocusTo(kNew);
+        return;
+    }
+    if (next != GetDlgItemText(kNewAgain)) {
+        ShowKey(L"IDS_TIPS_PWD_ERROR");
+        SetFocusTo(kNew);
+        return;
+    }
+    if (!HasPasswordLength(current)) {
+        SetFocusTo(kCurrent);
+        ShowKey(L"IDS_NOTICE_PWD_LEN_ERROR");
+        return;
+    }
+    if (!HasPasswordLength(next)) {
+        SetFocusTo(kNew);
+        ShowKey(L"IDS_NOTICE_PWD_LEN_ERROR");
+        return;
+    }
+    if (TKUSB_IsDevice() != 0) {
+        char currentBuffer[32], nextBuffer[32];
+        text::ToAnsiBuffer(current, currentBuffer);
+        text::ToAnsiBuffer(next, nextBuffer);
+        if (TKUSB_ChangeLoginPwd(currentBuffer, nextBuffer) != 0) {
+            for (int id : {kCurrent, kNew, kNewAgain})
+                SetDlgItemText(id, L"");
+            ShowKey(L"IDS_TIPS_PWD_MODIFY_OK");
+            return;
+        }
+    }
+    ShowKey(L"IDS_TIPS_PWD_MODIFY_FAIL");
+}
+
+void CDlgPwd::ApplyBrowsePassword() {
+    const std::wstring password = GetDlgItemText(kBrowse);
+    const std::wstring again = GetDlgItemText(kBrowseAgain);
+    if (password.empty()) {
+        ShowKey(L"IDS_TIPS_PWD_INPUT");
+        SetFocusTo(kBrowse);
+        return;
+    }
+    if (password != again) {
+        ShowKey(L"IDS_TIPS_PWD_ERROR");
+        SetFocusTo(kBrowse);
+        return;
+    }
+    if (!HasPasswordLength(password)) {
+        SetFocusTo(kBrowse);
+        ShowKey(L"IDS_NOTICE_PWD_LEN_ERROR");
+        return;
+    }
+    if (TKUSB_IsDevice() != 0) {
+        char first[32], second[32];
+        text::ToAnsiBuffer(password, first);
+        text::ToAnsiBuffer(again, second);
+        if (TKUSB_ChangeBrowsePwd(first, second) != 0) {
+            ShowKey(L"IDS_TIPS_PWD_MODIFY_OK");
+            return;
+        }
+    }
+    ShowKey(L"IDS_TIPS_PWD_MODIFY_FAIL");
+}

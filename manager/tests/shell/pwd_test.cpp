@@ -1,0 +1,214 @@
+// The password dialog with the real library and an in-process camera, and its run from the main
+// window's Modify button.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "langtable.h"
+#include "mainwindow.h"
+#include "pages/pwd.h"
+#include "support/emulated_cameras.h"
+#include "ui/headless.h"
+
+namespace {
+
+using ui::headless::Click;
+using ui::headless::Type;
+
+constexpr int kCurrent = 1000, kNew = 1022, kNewAgain = 1023, kModify = 1024;
+constexpr int kBrowse = 1025, kBrowseAgain = 1026, kApply = 1014, kCancel = 1015;
+
+const std::wstring kInput = L"Please input password!", kInputNew = L"Please input new password!",
+                   kMismatch = L"Please input correct password!",
+                   kLength = L"Password length does not meet the requirements!";
+
+class PwdTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        LangTable().SelectStartupLanguage(L"ENG");
+        camsim::CameraState state;
+        state.loginPassword = "123456";
+        state.browsePassword = "111111";
+        camera_ = &drives_.add('E', state);
+        ASSERT_TRUE(dialog_.Create());
+        // Where the focus is at the moment each message box shows.
+        backend_->onMessage = [this](const ui::headless::RecordedMessage&) {
+            focusAtMessage_.push_back(dialog_.GetFocusId());
+        };
+    }
+
+    void Fill(const std::vector<std::pair<int, std::wstring>>& texts) {
+        for (const auto& [id, text] : texts)
+            ASSERT_TRUE(Type(dialog_, id, text));
+    }
+    std::vector<std::wstring> Messages() {
+        std::vector<std::wstring> texts;
+        for (const auto& message : backend_->Messages()) {
+            EXPECT_EQ(message.caption, L"Orvane");
+            EXPECT_EQ(message.style, ui::kMbOk);
+            EXPECT_EQ(message.ownerTemplate, 109);
+            texts.push_back(message.text);
+        }
+        return texts;
+    }
+    int PasswordCommands() {
+        int n = 0;
+        for (const auto& r : camera_->snapshot().received)
+            n += r.subCommand == 0xF202 || r.subCommand == 0xF208;
+        return n;
+    }
+
+    ui::headless::ScopedBackend backend_;
+    testsupport::EmulatedDrives drives_;
+    camsim::CameraModel* camera_ = nullptr;
+    CDlgPwd dialog_;
+    std::vector<int> focusAtMessage_;
+};
+
+TEST_F(PwdTest, InitialisationLabelsTheDialogAndHidesTheSelector) {
+    EXPECT_EQ(dialog_.GetWindowText(), L"Change password");
+    EXPECT_EQ(dialog_.GetDlgItemText(1034), L"Set browse password");
+    EXPECT_EQ(dialog_.GetDlgItemText(1080), L"* Password length is 6 !");
+    EXPECT_FALSE(dialog_.IsControlVisible(1078));
+    ASSERT_EQ(dialog_.GetCount(1078), 2);
+    EXPECT_EQ(dialog_.GetItemText(1078, 0), L"Set browse password");
+    EXPECT_EQ(dialog_.GetItemText(1078, 1), L"Set user password");
+    EXPECT_EQ(dialog_.GetCurSel(1078), 0);
+}
+
+TEST_F(PwdTest, OnlySixDigitsCanBeTyped) {
+    for (int id : {kCurrent, kNew, kNewAgain, kBrowse, kBrowseAgain}) {
+        ASSERT_TRUE(Type(dialog_, id, L"1a2b3c4567")) << id;
+        EXPECT_EQ(dialog_.GetDlgItemText(id), L"123456") << id;
+        EXPECT_TRUE(dialog_.IsPasswordStyle(id)) << id;
+        EXPECT_EQ(dialog_.GetTextLimit(id), 6) << id;
+    }
+}
+
+TEST_F(PwdTest, ModifyChecksInOrderAndFocusesTheBoxToCorrect) {
+    struct Case {
+        std::wstring current, next, again;
+        std::wstring message;
+        int focus;
+    };
+    const Case cases[] = {
+        {L"", L"", L"", kInput, kCurrent},
+        {L"", L"654321", L"654321", kInput, kCurrent},
+        {L"123456", L"", L"654321", kInputNew, kNew},
+        {L"123456", L"654321", L"65432", kMismatch, kNew},  // before any length check
+        {L"12345", L"654321", L"65432", kMismatch, kNew},
+        {L"12345", L"654321", L"654321", kLength, kCurrent},
+        {L"123456", L"65432", L"65432", kLength, kNew},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.current.begin(), c.current.end()) + "/" +
+                     std::string(c.next.begin(), c.next.end()) + "/" +
+                     std::string(c.again.begin(), c.again.end()));
+        backend_->ClearMessages();
+        focusAtMessage_.clear();
+        // The focus starts in the browse part, away from every box a check may pick.
+        Fill({{kCurrent, c.current}, {kNew, c.next}, {kNewAgain, c.again}, {kBrowse, L""}});
+        ASSERT_TRUE(Click(dialog_, kModify));
+        EXPECT_EQ(Messages(), std::vector<std::wstring>{c.message});
+        EXPECT_EQ(dialog_.GetFocusId(), c.focus);
+        // The length checks move the focus before they speak, the others after.
+        EXPECT_EQ(focusAtMessage_[0], c.message == kLength ? c.focus : kBrowse);
+        EXPECT_EQ(dialog_.GetDlgItemText(kNewAgain), c.again);
+    }
+    EXPECT_EQ(PasswordCommands(), 0);
+}
+
+TEST_F(PwdTest, ApplyChecksInOrderAndFocusesTheBrowseBox) {
+    struct Case {
+        std::wstring password, again;
+        std::wstring message;
+    };
+    const Case cases[] = {
+        {L"", L"222222", kInput},
+        {L"222222", L"22222", kMismatch},
+        {L"22222", L"22222", kLength},
+    };
+    for (const Case& c : cases) {
+        backend_->ClearMessages();
+        focusAtMessage_.clear();
+        Fill({{kBrowse, c.password}, {kBrowseAgain, c.again}, {kCurrent, L""}});
+        ASSERT_TRUE(Click(dialog_, kApply));
+        EXPECT_EQ(Messages(), std::vector<std::wstring>{c.message});
+        EXPECT_EQ(dialog_.GetFocusId(), kBrowse);
+        EXPECT_EQ(focusAtMessage_[0], c.message == kLength ? kBrowse : kCurrent);
+    }
+    EXPECT_EQ(PasswordCommands(), 0);
+}
+
+TEST_F(PwdTest, ASuccessfulLoginChangeEmptiesTheThreeBoxes) {
+    Fill({{kCurrent, L"123456"}, {kNew, L"654321"}, {kNewAgain, L"654321"}});
+    ASSERT_TRUE(Click(dialog_, kModify));
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{L"OK"});
+    for (int id : {kCurrent, kNew, kNewAgain})
+        EXPECT_EQ(dialog_.GetDlgItemText(id), L"") << id;
+    EXPECT_EQ(camera_->snapshot().loginPassword, "654321");
+}
+
+TEST_F(PwdTest, ARefusedLoginChangeKeepsTheBoxes) {
+    Fill({{kCurrent, L"000000"}, {kNew, L"654321"}, {kNewAgain, L"654321"}});
+    ASSERT_TRUE(Click(dialog_, kModify));
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{L"Failed!"});
+    EXPECT_EQ(dialog_.GetDlgItemText(kCurrent), L"000000");
+    EXPECT_EQ(dialog_.GetDlgItemText(kNewAgain), L"654321");
+    EXPECT_EQ(camera_->snapshot().loginPassword, "123456");
+}
+
+TEST_F(PwdTest, ABrowseChangeKeepsItsTwoBoxes) {
+    Fill({{kBrowse, L"246810"}, {kBrowseAgain, L"246810"}});
+    ASSERT_TRUE(Click(dialog_, kApply));
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{L"OK"});
+    EXPECT_EQ(dialog_.GetDlgItemText(kBrowse), L"246810");
+    EXPECT_EQ(dialog_.GetDlgItemText(kBrowseAgain), L"246810");
+    EXPECT_EQ(camera_->snapshot().browsePassword, "246810");
+}
+
+TEST_F(PwdTest, WithoutACameraNothingIsSentAndBothPartsFail) {
+    drives_.server('E').unplug();
+    camera_->clearReceived();
+    Fill({{kCurrent, L"123456"}, {kNew, L"654321"}, {kNewAgain, L"654321"}});
+    Fill({{kBrowse, L"246810"}, {kBrowseAgain, L"246810"}});
+    ASSERT_TRUE(Click(dialog_, kModify));
+    ASSERT_TRUE(Click(dialog_, kApply));
+    EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Failed!", L"Failed!"}));
+    EXPECT_TRUE(camera_->snapshot().received.empty());
+    EXPECT_EQ(dialog_.GetDlgItemText(kCurrent), L"123456");
+}
+
+TEST(PwdFromMainWindow, ModifyRunsTheDialogModallyOverTheMainWindow) {
+    ui::headless::ScopedBackend backend;
+    testsupport::EmulatedDrives drives;
+    LangTable().SelectStartupLanguage(L"ENG");
+    camsim::CameraState state;
+    state.loginPassword = "123456";
+    auto& camera = drives.add('E', state);
+    CMainDlg window;
+    ASSERT_TRUE(window.Create());
+    ASSERT_TRUE(ui::headless::FireTimer(window, CMainDlg::kWatchTimer));
+
+    int runs = 0;
+    backend->onModal = [&](ui::Dialog& dialog) {
+        ++runs;
+        EXPECT_EQ(dialog.TemplateId(), 109);
+        EXPECT_EQ(dialog.ModalOwner(), &window);
+        EXPECT_EQ(dialog.GetWindowText(), L"Change password");
+        EXPECT_TRUE(Type(dialog, kCurrent, L"123456"));
+        EXPECT_TRUE(Type(dialog, kNew, L"135790"));
+        EXPECT_TRUE(Type(dialog, kNewAgain, L"135790"));
+        EXPECT_TRUE(Click(dialog, kModify));
+        EXPECT_TRUE(Click(dialog, kCancel));
+        return ui::kIdOk;
+    };
+    ASSERT_TRUE(Click(window, 1007));
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(camera.snapshot().loginPassword, "135790");
+    ASSERT_EQ(backend->Messages().size(), 1u);
+    EXPECT_EQ(backend->Messages()[0].text, L"OK");
+}
+
+}  // namespace
