@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "dalvex.h"
+#include "devicestate.h"
 #include "langtable.h"
+#include "mainwindow.h"
 #include "pages/more_dialogs.h"
 #include "pages/moreparam.h"
 #include "pages/rk40more.h"
@@ -666,6 +668,40 @@ TEST_F(ModelDialogTest, EachModelCodeOpensItsOwnDialog) {
         };
         RunMoreDialog(&owner, c.model);
         EXPECT_EQ(opened, c.opened);
+    }
+}
+
+// The user's road: log in on the main window, then More on the parameter page. The RK20 learns its
+// model code only at the login, and its dialog must still be offered.
+TEST_F(ModelDialogTest, MoreOnTheParameterPageOpensTheModelsDialogAfterALogin) {
+    struct Case {
+        uint8_t model;
+        bool moreOffered;
+        std::vector<int> opened;
+    };
+    const Case cases[] = {
+        {48, true, {138}}, {208, true, {146}}, {240, true, {147}}, {16, false, {}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.model));
+        camsim::CameraState state;
+        state.modelCode = c.model;
+        state.loginPassword = "123456";
+        drives_.add('E', state);
+        CMainDlg window;
+        ASSERT_TRUE(window.Create());
+        ASSERT_TRUE(ui::headless::FireTimer(window, CMainDlg::kWatchTimer));
+        ASSERT_TRUE(Type(window, 1000, L"123456"));
+        ASSERT_TRUE(Click(window, 1001));
+        ASSERT_EQ(CurrentModelCode(), c.model);
+
+        std::vector<int> opened;
+        backend_->onModal = [&](ui::Dialog& d) {
+            opened.push_back(d.TemplateId());
+            return ui::kIdCancel;
+        };
+        EXPECT_EQ(Click(window.ParamPage(), 1023), c.moreOffered);
+        EXPECT_EQ(opened, c.opened);
+        backend_->onModal = nullptr;
     }
 }
 
