@@ -18,7 +18,7 @@ constexpr int kFreeSize = 1141, kTotalSize = 1144, kOfficerId = 1142, kSerial = 
 constexpr int kNoByte = -1;
 
 // An entry is a fixed text, or the text of a language key when it starts with "IDS_".
-struct ListSpec {
+struct Rk20List {
     int id;
     int recordByte;  // the byte of Rk20SettingRecord holding the position, or kNoByte
     std::vector<std::wstring> entries;
@@ -44,8 +44,8 @@ std::vector<std::wstring> GmtEntries() {
     return entries;
 }
 
-const std::vector<ListSpec>& Lists() {
-    static const std::vector<ListSpec> lists = {
+const std::vector<Rk20List>& Lists() {
+    static const std::vector<Rk20List> lists = {
         {1078, 0, {L"1920*1080/30F", L"1280*720/30F", L"848*480/30F"}},
         {1079, kNoByte, {L"2M", L"5M", L"8M", L"12M", L"16M"}},
         {1080, 1, kOnOff},
@@ -108,7 +108,7 @@ bool CDlgMorePararm::OnInitDialog() {
 void CDlgMorePararm::FillLists() {
     // The lists sort their entries, so each goes to its position: the position is what the
     // camera stores.
-    for (const ListSpec& list : Lists()) {
+    for (const Rk20List& list : Lists()) {
         for (size_t position = 0; position < list.entries.size(); ++position)
             InsertString(list.id, static_cast<int>(position), EntryText(list.entries[position]));
     }
@@ -122,7 +122,7 @@ void CDlgMorePararm::Load() {
         return;
     }
     const auto* bytes = reinterpret_cast<const uint8_t*>(&record);
-    for (const ListSpec& list : Lists()) {
+    for (const Rk20List& list : Lists()) {
         // A value past the end of its list leaves the list without a selection.
         if (list.recordByte != kNoByte)
             SetCurSel(list.id, bytes[list.recordByte]);
@@ -145,7 +145,7 @@ void CDlgMorePararm::OnOK() {
     Rk20SettingRecord sent;
     std::memset(&sent, 0, sizeof sent);
     auto* bytes = reinterpret_cast<uint8_t*>(&sent);
-    for (const ListSpec& list : Lists()) {
+    for (const Rk20List& list : Lists()) {
         // No selection (-1) goes out as 255.
         if (list.recordByte != kNoByte)
             bytes[list.recordByte] = static_cast<uint8_t>(GetCurSel(list.id));

@@ -2,6 +2,8 @@
 // configuration record.
 #pragma once
 
+#include <cstddef>
+
 #include "ui/dialog.h"
 
 class CDlgRK50MoreSetting : public ui::Dialog {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,8 +20,10 @@
 #include <thread>
 #include <vector>
 
+#include "dalvex.h"
 #include "langtable.h"
 #include "mainwindow.h"
+#include "pages/more_dialogs.h"
 #include "support/emulated_cameras.h"
 #include "ui/wx_backend.h"
 
@@ -324,6 +327,37 @@ TEST_F(WxWindowTest, NetworkPagesArePicturedWithTheCamerasValues) {
         gprs.SetDlgItemText(1150, given);
         EXPECT_EQ(gprs.GetDlgItemText(1150), held) << std::string(given.begin(), given.end());
     }
+}
+
+// The More dialogs of the RK20, RK40 and RK50 cameras, each pictured while its modal loop runs.
+TEST_F(WxWindowTest, ModelDialogsArePictured) {
+    ASSERT_EQ(TKUSB_IsDevice(), 'E');
+    {
+        auto& camera = drives_.model('E');
+        std::lock_guard<std::mutex> lock(camera.lock());
+        std::vector<uint8_t> config(128, 0);
+        std::memcpy(config.data() + 3, "AB-1234", 7);
+        camera.state().records[0xF23E] = config;
+    }
+    backend_.answerMessagesAutomatically = true;
+    std::vector<std::string> pictures;
+    backend_.onModalShown = [&](ui::Dialog& dialog) {
+        RunUntil([] { return false; }, 200);
+        const std::string path = dir_ + "/more-" + std::to_string(dialog.TemplateId()) + ".png";
+        if (ui::wx::SaveScreenshot(dialog, path))
+            pictures.push_back(path);
+        dialog.EndDialog(ui::kIdCancel);
+    };
+    for (int model : {kMoreModelRk20, kMoreModelRk40, kMoreModelRk50})
+        RunMoreDialog(nullptr, model);
+    backend_.onModalShown = nullptr;
+    backend_.answerMessagesAutomatically = false;
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_NE(pictures[0].find("more-138"), std::string::npos);
+    EXPECT_NE(pictures[1].find("more-146"), std::string::npos);
+    EXPECT_NE(pictures[2].find("more-147"), std::string::npos);
+    for (const std::string& path : pictures)
+        EXPECT_TRUE(IsPng(path)) << path;
 }
 
 // The program as a user starts it, with camsim as the camera: window title, login and pictures.
