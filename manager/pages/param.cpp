@@ -93,7 +93,8 @@ CDlgParam::CDlgParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner
     OnCommand(kDefaultSetting, [this] { DefaultSetting(); });
     OnSelChange(kVideoList, [this] { OnVideoChanged(); });
     // Nothing is reloaded when the model's dialog closes.
-    OnCommand(kMore, [this] { RunMoreDialog(this, CurrentModelCode()); });
+    // The model dialogs run over the main window, which owns this page.
+    OnCommand(kMore, [this] { RunMoreDialog(m_owner ? m_owner : this, CurrentModelCode()); });
 }
 
 bool CDlgParam::OnInitDialog() {

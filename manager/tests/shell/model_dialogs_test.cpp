@@ -697,6 +697,7 @@ TEST_F(ModelDialogTest, MoreOnTheParameterPageOpensTheModelsDialogAfterALogin) {
         std::vector<int> opened;
         backend_->onModal = [&](ui::Dialog& d) {
             opened.push_back(d.TemplateId());
+            EXPECT_EQ(d.ModalOwner(), &window);  // over the main window, not the page
             return ui::kIdCancel;
         };
         EXPECT_EQ(Click(window.ParamPage(), 1023), c.moreOffered);
