@@ -9,11 +9,11 @@
 namespace ui {
 
 enum class ControlKind {
-    kStatic,      // static text
-    kGroupBox,    // group frame
-    kButton,      // push button
-    kEdit,        // single-line edit
-    kDropList,    // drop-down list (no typing)
+    kStatic,    // static text
+    kGroupBox,  // group frame
+    kButton,    // push button
+    kEdit,      // single-line edit
+    kDropList,  // drop-down list (no typing)
     kCheckBox,
     kRadio,
     kDatePicker,
@@ -23,8 +23,8 @@ enum class ControlKind {
     // blanks it, so a record field that held no address is written back empty rather than as
     // "0.0.0.0". Once any field holds a number, the empty fields read as 0.
     kIpAddress,
-    kTab,         // tab control
-    kImage,       // static image (bitmap)
+    kTab,    // tab control
+    kImage,  // static image (bitmap)
 };
 
 // Initial state of a control.
@@ -43,10 +43,10 @@ enum ControlFlags : uint32_t {
 };
 
 struct ControlTemplate {
-    int id;              // fixed control id; -1 for controls the program never addresses
+    int id;  // fixed control id; -1 for controls the program never addresses
     ControlKind kind;
     const wchar_t* label;  // the template's own text (the language table usually replaces it)
-    int x, y, cx, cy;    // dialog units
+    int x, y, cx, cy;      // dialog units
     uint32_t flags = kNone;
     int textLimit = 0;   // edit: maximum characters, 0 for none
     int imageId = 0;     // image: bitmap resource number

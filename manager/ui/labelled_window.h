@@ -7,7 +7,7 @@
 namespace ui {
 
 class LabelledWindow {
-public:
+  public:
     virtual ~LabelledWindow() = default;
     virtual void SetWindowText(const std::wstring& text) = 0;
     // Direct children in window (template) order; nested windows are not children here.

@@ -88,7 +88,8 @@ std::vector<uint8_t> replyFrame(uint8_t ok, uint8_t status, uint32_t error,
     header.dataLength = uint32_t(data.size());
     std::vector<uint8_t> frame(16 + data.size());
     header.encode(frame.data());
-    if (!data.empty()) std::memcpy(frame.data() + 16, data.data(), data.size());
+    if (!data.empty())
+        std::memcpy(frame.data() + 16, data.data(), data.size());
     return frame;
 }
 
