@@ -2,6 +2,7 @@
 // stream socket. Used by the tests, the demo and anyone without a camera at hand. An open is a
 // connect, a command is one request frame and one reply frame, a close is a close.
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -21,6 +22,9 @@ namespace dalvex::platform {
 namespace {
 
 using namespace dalvex::emulated;
+
+// How long an open waits for a listener whose backlog is full.
+constexpr int64_t kConnectTimeoutMs = 1000;
 
 int64_t monotonicMs() {
     timespec ts{};
@@ -81,18 +85,28 @@ int connectSocket(const std::string& path) {
         setLastError(ENAMETOOLONG);
         return -1;
     }
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking while connecting: a blocking connect to a peer that stops accepting waits
+    // forever once its backlog is full, and an open must fail like a drive that is not there.
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         setLastError(uint32_t(errno));
         return -1;
     }
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-        setLastError(uint32_t(errno));
-        ::close(fd);
-        return -1;
+    const int64_t deadline = monotonicMs() + kConnectTimeoutMs;
+    while (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (error != EAGAIN || monotonicMs() >= deadline) {
+            setLastError(uint32_t(error == EAGAIN ? ETIMEDOUT : error));
+            ::close(fd);
+            return -1;
+        }
+        ::usleep(1000);  // the listener's backlog is full: give it a moment
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
