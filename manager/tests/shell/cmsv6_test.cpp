@@ -12,6 +12,7 @@
 #include "dalvex.h"
 #include "langtable.h"
 #include "pages/cmsv6.h"
+#include "record_bytes.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"
 
@@ -24,19 +25,6 @@ constexpr int kDeviceId = 1055, kServerIp = 1138, kServerPort = 1056, kListenPor
 constexpr int kSsid = 1166, kPassword = 1060, kShowPassword = 1151;
 constexpr int kRefresh = 1015, kSetting = 1014;
 constexpr uint16_t kReadCms = 0xF21C, kWriteCms = 0xF21D, kReadWifi = 0xF210, kWriteWifi = 0xF211;
-
-template <typename Record>
-std::vector<uint8_t> Bytes(const Record& record) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&record);
-    return std::vector<uint8_t>(p, p + sizeof record);
-}
-
-template <typename Record>
-Record FromBytes(const std::vector<uint8_t>& bytes) {
-    Record record{};
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
 
 Cmsv6Record Cms(const char* id, uint16_t serverPort = 6000, uint16_t listenPort = 6001) {
     Cmsv6Record r{};

@@ -12,6 +12,7 @@
 #include "langtable.h"
 #include "mainwindow.h"
 #include "pages/mobilelink.h"
+#include "record_bytes.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"
 
@@ -27,19 +28,6 @@ constexpr int kEdits[] = {kLinkId,   kServerAddress, kPort,           kApn,     
 constexpr int kSave = 1, kRefresh = 2;
 constexpr uint16_t kReadLink = 0xF212, kWriteLink = 0xF213, kReadUpload = 0xF214,
                    kWriteUpload = 0xF215;
-
-template <typename Record>
-std::vector<uint8_t> Bytes(const Record& record) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&record);
-    return std::vector<uint8_t>(p, p + sizeof record);
-}
-
-template <typename Record>
-Record FromBytes(const std::vector<uint8_t>& bytes) {
-    Record record{};
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
 
 MobileLinkRecord Link(uint16_t port = 7000, const char* address = "link.example.org") {
     MobileLinkRecord r{};

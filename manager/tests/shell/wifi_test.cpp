@@ -12,6 +12,7 @@
 #include "dalvex.h"
 #include "langtable.h"
 #include "pages/wifi.h"
+#include "record_bytes.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"
 
@@ -26,19 +27,6 @@ constexpr int kApName = 1055, kApPassword = 1056, kApShow = 1057;
 constexpr int kStationName = 1063, kStationPassword = 1068, kStationShow = 1151;
 constexpr int kRefresh = 1058, kApply = 1059;
 constexpr uint16_t kReadWifi = 0xF210, kWriteWifi = 0xF211, kReadAp = 0xF225, kWriteAp = 0xF226;
-
-template <typename Record>
-std::vector<uint8_t> Bytes(const Record& record) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&record);
-    return std::vector<uint8_t>(p, p + sizeof record);
-}
-
-template <typename Record>
-Record FromBytes(const std::vector<uint8_t>& bytes) {
-    Record record{};
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
 
 WifiRecord Wifi(uint8_t mode, uint8_t encryption, const char* ssid = "home-net",
                 const char* password = "secret99") {
