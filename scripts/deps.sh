@@ -5,7 +5,7 @@ DEB_PACKAGES=(
   cmake g++ make pkg-config
   libjsoncpp-dev libgtest-dev libgmock-dev libusbredirparser-dev
   libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-wqy-microhei
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev ccache
 )
 
 ensure_packages() {
