@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/read_ahead.h"
+
 #if defined(_WIN32)
 #include <cstdio>
 #else
@@ -32,6 +34,12 @@ size_t MemoryReader::readAt(uint64_t position, void* dst, size_t n) {
 
 FileReader::~FileReader() {
     close();
+}
+
+void FileReader::announce(uint64_t position, uint64_t n) {
+    if (handle_ != kNoHandle && position < size_) {
+        platform::announceRead(handle_, position, n);
+    }
 }
 
 #if defined(_WIN32)

@@ -21,6 +21,9 @@ class ByteReader {
     bool atEnd() const { return position_ >= size(); }
     virtual uint64_t size() const = 0;
     uint64_t bytesRead() const { return bytesRead_; }
+    // Tells the reader that n bytes at position will be read soon, so that a file on a cold disk
+    // can fetch them together. A hint: it moves nothing and reads nothing.
+    virtual void announce(uint64_t /*position*/, uint64_t /*n*/) {}
 
   protected:
     // Reads up to n bytes at position; returns the count read (0 at or past the end).
@@ -59,6 +62,7 @@ class FileReader final : public ByteReader {
     void close();
     bool isOpen() const { return handle_ != kNoHandle; }
     uint64_t size() const override { return size_; }
+    void announce(uint64_t position, uint64_t n) override;
 
   protected:
     size_t readAt(uint64_t position, void* dst, size_t n) override;
