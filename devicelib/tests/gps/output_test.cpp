@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -274,6 +276,36 @@ TEST(Document, StreamMatchesJsoncppForRandomTracks) {
         ASSERT_EQ(gps::formatDocument(points, fileType),
                   gpsreference::styledDocument(points, fileType))
             << doc;
+    }
+}
+
+// The g-sensor values take a fast exact path of their own: every thousandth near zero, where
+// values have the most digits, and a sample of the whole 32-bit range.
+TEST(Document, StreamMatchesJsoncppForGsensorValues) {
+    std::mt19937_64 random(20261207);
+    std::vector<int32_t> thousandths;
+    for (int32_t t = -20000; t <= 20000; ++t) {
+        thousandths.push_back(t);
+    }
+    for (int i = 0; i < 40000; ++i) {
+        thousandths.push_back(static_cast<int32_t>(random()));
+    }
+    thousandths.push_back(INT32_MIN);
+    thousandths.push_back(INT32_MAX);
+    std::vector<gps::GpsPoint> points;
+    for (size_t i = 0; i < thousandths.size(); i += 3) {
+        gps::GpsPoint p;
+        p.gsensor_x = gps::gsensorValue(thousandths[i]);
+        p.gsensor_y = gps::gsensorValue(thousandths[std::min(i + 1, thousandths.size() - 1)]);
+        p.gsensor_z = gps::gsensorValue(thousandths[std::min(i + 2, thousandths.size() - 1)]);
+        // Floats of every size, also far outside the g-sensor's.
+        p.north_angle = std::ldexp(static_cast<float>(random() % (1 << 24)),
+                                   static_cast<int>(random() % 300) - 150);
+        points.push_back(p);
+        if (points.size() == 2000 || i + 3 >= thousandths.size()) {
+            ASSERT_EQ(gps::formatDocument(points, 0), gpsreference::styledDocument(points, 0)) << i;
+            points.clear();
+        }
     }
 }
 
