@@ -20,6 +20,7 @@ constexpr uint32_t kHoldSlots = 60;
 constexpr uint32_t kOffsetBlock = 512;
 // A sample's length field and its longest payload.
 constexpr size_t kSampleRead = 2 + kRecordSize;
+constexpr size_t kNotRead = SIZE_MAX;
 // The udat scan reads its records in blocks of this many.
 constexpr size_t kUdatBlockRecords = 256;
 constexpr size_t kOutputBuffer = 64 * 1024;
@@ -123,6 +124,18 @@ int GpsParser::serverNumber(char* destination) const {
 
 namespace {
 
+// Marks the reads of its lifetime as scattered.
+class ScatteredReads {
+  public:
+    explicit ScatteredReads(ByteReader& in) : in_(in) { in_.expectScatteredReads(true); }
+    ~ScatteredReads() { in_.expectScatteredReads(false); }
+    ScatteredReads(const ScatteredReads&) = delete;
+    ScatteredReads& operator=(const ScatteredReads&) = delete;
+
+  private:
+    ByteReader& in_;
+};
+
 // Announces the sample reads of one block of offsets. Neighbouring and repeated offsets are
 // announced as one range, which also keeps a table that names one sample many times cheap.
 void announceSamples(ByteReader& in, const uint64_t* offsets, size_t count) {
@@ -160,19 +173,37 @@ void GpsParser::walkSamples(ByteReader& in) {
     const uint32_t count = std::min(table->count, kMaxTrackEntries);
     uint8_t block[kOffsetBlock * 8];
     uint64_t offsets[kOffsetBlock];
+    uint64_t missing[kOffsetBlock];
+    size_t sizes[kOffsetBlock];
+    std::vector<uint8_t> samples(size_t(kOffsetBlock) * kSampleRead);
+    // The samples lie far apart: reading ahead of each would fetch pages that are never used,
+    // and a sample that is not at hand would cost a whole read-ahead window of the disk.
+    const ScatteredReads scattered(in);
     for (uint32_t first = 0; first < count; first += kOffsetBlock) {
         const uint32_t wanted = std::min(kOffsetBlock, count - first);
         in.seek(table->firstEntry + uint64_t(first) * table->entrySize);
         const size_t got = in.read(block, size_t(wanted) * table->entrySize) / table->entrySize;
+        // The samples in memory are taken at once; the others are announced together and then
+        // read, so that a cold disk fetches them side by side instead of one after another.
+        size_t missed = 0;
         for (size_t k = 0; k < got; ++k) {
             offsets[k] = 0;
             for (uint32_t b = 0; b < table->entrySize; ++b) {
                 offsets[k] = offsets[k] << 8 | block[k * table->entrySize + b];
             }
+            if (!in.readAtHand(offsets[k], &samples[k * kSampleRead], kSampleRead, sizes[k])) {
+                sizes[k] = kNotRead;
+                missing[missed++] = offsets[k];
+            }
         }
-        announceSamples(in, offsets, got);
+        announceSamples(in, missing, missed);
         for (uint32_t k = 0; k < got; ++k) {
-            if (!readSample(in, offsets[k], first + k, walk)) {
+            uint8_t* sample = &samples[k * kSampleRead];
+            if (sizes[k] == kNotRead) {
+                in.seek(offsets[k]);
+                sizes[k] = in.read(sample, kSampleRead);
+            }
+            if (!takeSample(sample, sizes[k], first + k, walk)) {
                 return;
             }
         }
@@ -182,12 +213,9 @@ void GpsParser::walkSamples(ByteReader& in) {
     }
 }
 
-// Returns false when the walk must end.
-bool GpsParser::readSample(ByteReader& in, uint64_t offset, uint32_t index, Walk& walk) {
-    // The length field and the longest payload come in one read: a sample costs one system call.
-    uint8_t sample[kSampleRead];
-    in.seek(offset);
-    const size_t got = in.read(sample, sizeof sample);
+// Takes the got bytes read at a sample's offset: its length field and up to the longest payload,
+// read together so that a sample costs one system call. Returns false when the walk must end.
+bool GpsParser::takeSample(const uint8_t* sample, size_t got, uint32_t index, Walk& walk) {
     if (got < 2) {
         return false;
     }

@@ -72,7 +72,7 @@ class GpsParser {
     struct Walk;
 
     void walkSamples(ByteReader& in);
-    bool readSample(ByteReader& in, uint64_t offset, uint32_t index, Walk& walk);
+    bool takeSample(const uint8_t* sample, size_t got, uint32_t index, Walk& walk);
     void takePayload(uint8_t (&payload)[kRecordSize], size_t length, uint32_t index, Walk& walk);
     void releaseHeld(uint32_t keyIndex, Walk& walk);
     void scanUdat(ByteReader& in);

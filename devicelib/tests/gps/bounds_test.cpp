@@ -35,8 +35,16 @@ class LayoutReader final : public gps::ByteReader {
     uint64_t size() const override { return size_; }
     void announce(uint64_t position, uint64_t n) override { events.push_back({true, position, n}); }
     std::vector<Event> events;
+    bool cold = false;  // no byte is at hand: every sample must be read the slow way
 
   protected:
+    bool readAtHandAt(uint64_t position, void* dst, size_t n, size_t& got) override {
+        if (cold) {
+            return false;
+        }
+        got = readAt(position, dst, n);
+        return true;
+    }
     size_t readAt(uint64_t position, void* dst, size_t n) override {
         if (position >= size_) {
             return 0;
@@ -141,7 +149,8 @@ TEST(TrackBounds, UdatRecordsStopAtTheCap) {
     EXPECT_EQ(countPoints(in), gps::kMaxTrackEntries);
 }
 
-// The samples of each block of offsets are announced before the first of them is read.
+// On a cold file the samples of each block of offsets are announced before the first of them is
+// read; samples at hand are read once and never announced.
 TEST(TrackBounds, SampleReadsAreAnnouncedBlockByBlock) {
     gpsfixture::HeaderFields header;
     header.keyDigits = "00000000";
@@ -151,7 +160,20 @@ TEST(TrackBounds, SampleReadsAreAnnouncedBlockByBlock) {
         plan.samples.push_back({gpsfixture::binaryRecord(1, i, 0, 0, gpstest::kRmc)});
     }
     plan.mdatBodySize = 1300 * 1000;  // samples spread apart, so each is a range of its own
-    LayoutReader in(gpsfixture::layoutVideo(plan));
+    const gpsfixture::Layout layout = gpsfixture::layoutVideo(plan);
+    const auto countSampleReads = [](const LayoutReader& reader) {
+        return std::count_if(reader.events.begin(), reader.events.end(), [](const auto& e) {
+            return !e.announce && e.length == 2 + gps::kRecordSize;
+        });
+    };
+    LayoutReader warm(layout);
+    ASSERT_EQ(countPoints(warm), 1300U);
+    EXPECT_EQ(countSampleReads(warm), 1300);
+    EXPECT_TRUE(std::none_of(warm.events.begin(), warm.events.end(),
+                             [](const auto& e) { return e.announce; }));
+
+    LayoutReader in(layout);
+    in.cold = true;
     ASSERT_EQ(countPoints(in), 1300U);
     std::vector<size_t> sampleReads;  // event index of each sample read
     for (size_t e = 0; e < in.events.size(); ++e) {
