@@ -15,9 +15,6 @@ namespace {
 
 // Samples met before the key are held until it arrives; slot n holds sample n.
 constexpr uint32_t kHoldSlots = 60;
-// Offsets are fetched in blocks so that a long table is read in bounded memory; the sample reads
-// of a block are announced together before they are made.
-constexpr uint32_t kOffsetBlock = 512;
 // A sample's length field and its longest payload.
 constexpr size_t kSampleRead = 2 + kRecordSize;
 constexpr size_t kNotRead = SIZE_MAX;
@@ -171,10 +168,10 @@ void GpsParser::walkSamples(ByteReader& in) {
     // Every entry costs a seek and a read, even one that gives no point, so the entries beyond
     // the cap are not read at all. The cap also keeps the loop below from wrapping.
     const uint32_t count = std::min(table->count, kMaxTrackEntries);
-    uint8_t block[kOffsetBlock * 8];
-    uint64_t offsets[kOffsetBlock];
-    uint64_t missing[kOffsetBlock];
-    size_t sizes[kOffsetBlock];
+    std::vector<uint8_t> block(size_t(kOffsetBlock) * 8);
+    std::vector<uint64_t> offsets(kOffsetBlock);
+    std::vector<uint64_t> missing(kOffsetBlock);
+    std::vector<size_t> sizes(kOffsetBlock);
     std::vector<uint8_t> samples(size_t(kOffsetBlock) * kSampleRead);
     // The samples lie far apart: reading ahead of each would fetch pages that are never used,
     // and a sample that is not at hand would cost a whole read-ahead window of the disk.
@@ -182,7 +179,8 @@ void GpsParser::walkSamples(ByteReader& in) {
     for (uint32_t first = 0; first < count; first += kOffsetBlock) {
         const uint32_t wanted = std::min(kOffsetBlock, count - first);
         in.seek(table->firstEntry + uint64_t(first) * table->entrySize);
-        const size_t got = in.read(block, size_t(wanted) * table->entrySize) / table->entrySize;
+        const size_t got =
+            in.read(block.data(), size_t(wanted) * table->entrySize) / table->entrySize;
         // The samples in memory are taken at once; the others are announced together and then
         // read, so that a cold disk fetches them side by side instead of one after another.
         size_t missed = 0;
@@ -196,7 +194,7 @@ void GpsParser::walkSamples(ByteReader& in) {
                 missing[missed++] = offsets[k];
             }
         }
-        announceSamples(in, missing, missed);
+        announceSamples(in, missing.data(), missed);
         for (uint32_t k = 0; k < got; ++k) {
             uint8_t* sample = &samples[k * kSampleRead];
             if (sizes[k] == kNotRead) {

@@ -26,6 +26,10 @@
 namespace dalvex::gps {
 
 constexpr uint32_t kMaxTrackEntries = uint32_t(1) << 20;
+// Chunk offsets are fetched in blocks so that a long table is read in bounded memory; the sample
+// reads of a block are announced together before they are made. A block holds more than an hour
+// of recording at one sample a second, so a camera's video is mostly announced at once.
+constexpr uint32_t kOffsetBlock = 4096;
 
 class GpsParser {
   public:

@@ -156,10 +156,12 @@ TEST(TrackBounds, SampleReadsAreAnnouncedBlockByBlock) {
     header.keyDigits = "00000000";
     gpsfixture::VideoSpec plan;
     plan.samples.push_back({gpsfixture::headerRecord(header)});
-    for (int i = 1; i < 1300; ++i) {
-        plan.samples.push_back({gpsfixture::binaryRecord(1, i, 0, 0, gpstest::kRmc)});
+    const size_t samples = gps::kOffsetBlock + 300;
+    for (size_t i = 1; i < samples; ++i) {
+        plan.samples.push_back(
+            {gpsfixture::binaryRecord(1, static_cast<int32_t>(i), 0, 0, gpstest::kRmc)});
     }
-    plan.mdatBodySize = 1300 * 1000;  // samples spread apart, so each is a range of its own
+    plan.mdatBodySize = samples * 1000;  // samples spread apart, so each is a range of its own
     const gpsfixture::Layout layout = gpsfixture::layoutVideo(plan);
     const auto countSampleReads = [](const LayoutReader& reader) {
         return std::count_if(reader.events.begin(), reader.events.end(), [](const auto& e) {
@@ -167,24 +169,24 @@ TEST(TrackBounds, SampleReadsAreAnnouncedBlockByBlock) {
         });
     };
     LayoutReader warm(layout);
-    ASSERT_EQ(countPoints(warm), 1300U);
-    EXPECT_EQ(countSampleReads(warm), 1300);
+    ASSERT_EQ(countPoints(warm), samples);
+    EXPECT_EQ(countSampleReads(warm), static_cast<std::ptrdiff_t>(samples));
     EXPECT_TRUE(std::none_of(warm.events.begin(), warm.events.end(),
                              [](const auto& e) { return e.announce; }));
 
     LayoutReader in(layout);
     in.cold = true;
-    ASSERT_EQ(countPoints(in), 1300U);
+    ASSERT_EQ(countPoints(in), samples);
     std::vector<size_t> sampleReads;  // event index of each sample read
     for (size_t e = 0; e < in.events.size(); ++e) {
         if (!in.events[e].announce && in.events[e].length == 2 + gps::kRecordSize) {
             sampleReads.push_back(e);
         }
     }
-    ASSERT_EQ(sampleReads.size(), 1300U);
+    ASSERT_EQ(sampleReads.size(), samples);
     for (size_t i = 0; i < sampleReads.size(); ++i) {
         const LayoutReader::Event& read = in.events[sampleReads[i]];
-        const size_t blockStart = sampleReads[i - i % 512];
+        const size_t blockStart = sampleReads[i - i % gps::kOffsetBlock];
         const auto covering = std::find_if(in.events.begin(), in.events.end(), [&](const auto& a) {
             return a.announce && a.position <= read.position &&
                    read.position + read.length <= a.position + a.length;
