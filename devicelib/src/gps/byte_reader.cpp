@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/read_ahead.h"
+
 #if defined(_WIN32)
 #include <cstdio>
 #else
@@ -20,6 +22,19 @@ size_t ByteReader::read(void* dst, size_t n) {
     return got;
 }
 
+bool ByteReader::readAtHand(uint64_t position, void* dst, size_t n, size_t& got) {
+    got = 0;
+    if (n == 0) {
+        return true;
+    }
+    if (!readAtHandAt(position, dst, n, got)) {
+        got = 0;
+        return false;
+    }
+    bytesRead_ += got;
+    return true;
+}
+
 size_t MemoryReader::readAt(uint64_t position, void* dst, size_t n) {
     if (position >= size_) {
         return 0;
@@ -32,6 +47,29 @@ size_t MemoryReader::readAt(uint64_t position, void* dst, size_t n) {
 
 FileReader::~FileReader() {
     close();
+}
+
+void FileReader::announce(uint64_t position, uint64_t n) {
+    if (handle_ != kNoHandle && position < size_) {
+        platform::announceRead(handle_, position, n);
+    }
+}
+
+void FileReader::expectScatteredReads(bool scattered) {
+    if (handle_ != kNoHandle) {
+        platform::adviseScatteredReads(handle_, scattered);
+    }
+}
+
+bool FileReader::readAtHandAt(uint64_t position, void* dst, size_t n, size_t& got) {
+    if (handle_ == kNoHandle || position >= size_) {
+        got = 0;
+        return true;
+    }
+    const uint64_t left = size_ - position;
+    const size_t wanted = left < n ? static_cast<size_t>(left) : n;
+    // A short count before the end of the file means that only a part was in memory.
+    return platform::readIfResident(handle_, position, dst, wanted, got) && got == wanted;
 }
 
 #if defined(_WIN32)

@@ -21,10 +21,25 @@ class ByteReader {
     bool atEnd() const { return position_ >= size(); }
     virtual uint64_t size() const = 0;
     uint64_t bytesRead() const { return bytesRead_; }
+    // Reads up to n bytes at position without moving, but only if they are at hand: false, with
+    // nothing read, when getting them would wait for a disk or the reader cannot tell. On true,
+    // got is the count, short only at the end of the input.
+    bool readAtHand(uint64_t position, void* dst, size_t n, size_t& got);
+    // Tells the reader that n bytes at position will be read soon, so that a file on a cold disk
+    // can fetch them together. A hint: it moves nothing and reads nothing.
+    virtual void announce(uint64_t /*position*/, uint64_t /*n*/) {}
+    // Tells the reader whether the reads that follow jump about (true) or run on (false), so
+    // that a file reads ahead only where that helps.
+    virtual void expectScatteredReads(bool /*scattered*/) {}
 
   protected:
     // Reads up to n bytes at position; returns the count read (0 at or past the end).
     virtual size_t readAt(uint64_t position, void* dst, size_t n) = 0;
+    // As readAt, when the bytes are at hand; by default they always are.
+    virtual bool readAtHandAt(uint64_t position, void* dst, size_t n, size_t& got) {
+        got = readAt(position, dst, n);
+        return true;
+    }
 
   private:
     uint64_t position_ = 0;
@@ -59,9 +74,12 @@ class FileReader final : public ByteReader {
     void close();
     bool isOpen() const { return handle_ != kNoHandle; }
     uint64_t size() const override { return size_; }
+    void announce(uint64_t position, uint64_t n) override;
+    void expectScatteredReads(bool scattered) override;
 
   protected:
     size_t readAt(uint64_t position, void* dst, size_t n) override;
+    bool readAtHandAt(uint64_t position, void* dst, size_t n, size_t& got) override;
 
   private:
     static constexpr intptr_t kNoHandle = -1;

@@ -5,8 +5,16 @@
 
 namespace {
 
-dalvex::gps::GpsParser& processParser() {
+dalvex::gps::GpsParser& createParser() {
     static dalvex::gps::GpsParser parser;
+    // No export reads the points back, and the output takes each one as it is found, so the
+    // list is not kept: memory stays flat however long the track.
+    parser.setKeepPoints(false);
+    return parser;
+}
+
+dalvex::gps::GpsParser& processParser() {
+    static dalvex::gps::GpsParser& parser = createParser();
     return parser;
 }
 

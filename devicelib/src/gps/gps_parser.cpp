@@ -15,8 +15,9 @@ namespace {
 
 // Samples met before the key are held until it arrives; slot n holds sample n.
 constexpr uint32_t kHoldSlots = 60;
-// Offsets are fetched in blocks so that a table of any length is read whole in bounded memory.
-constexpr uint32_t kOffsetBlock = 512;
+// A sample's length field and its longest payload.
+constexpr size_t kSampleRead = 2 + kRecordSize;
+constexpr size_t kNotRead = SIZE_MAX;
 // The udat scan reads its records in blocks of this many.
 constexpr size_t kUdatBlockRecords = 256;
 constexpr size_t kOutputBuffer = 64 * 1024;
@@ -118,6 +119,45 @@ int GpsParser::serverNumber(char* destination) const {
     return static_cast<int>(length);
 }
 
+namespace {
+
+// Marks the reads of its lifetime as scattered.
+class ScatteredReads {
+  public:
+    explicit ScatteredReads(ByteReader& in) : in_(in) { in_.expectScatteredReads(true); }
+    ~ScatteredReads() { in_.expectScatteredReads(false); }
+    ScatteredReads(const ScatteredReads&) = delete;
+    ScatteredReads& operator=(const ScatteredReads&) = delete;
+
+  private:
+    ByteReader& in_;
+};
+
+// Announces the sample reads of one block of offsets. Neighbouring and repeated offsets are
+// announced as one range, which also keeps a table that names one sample many times cheap.
+void announceSamples(ByteReader& in, const uint64_t* offsets, size_t count) {
+    uint64_t start = 0;
+    uint64_t end = 0;
+    for (size_t k = 0; k < count; ++k) {
+        const uint64_t sampleEnd =
+            offsets[k] > UINT64_MAX - kSampleRead ? UINT64_MAX : offsets[k] + kSampleRead;
+        if (k > 0 && offsets[k] >= start && offsets[k] <= end) {
+            end = std::max(end, sampleEnd);
+            continue;
+        }
+        if (k > 0) {
+            in.announce(start, end - start);
+        }
+        start = offsets[k];
+        end = sampleEnd;
+    }
+    if (count > 0) {
+        in.announce(start, end - start);
+    }
+}
+
+}  // namespace
+
 void GpsParser::walkSamples(ByteReader& in) {
     binaryRecords_ = false;
     const std::optional<ChunkTable> table = findGpsChunkTable(in);
@@ -125,17 +165,43 @@ void GpsParser::walkSamples(ByteReader& in) {
         return;
     }
     Walk walk;
-    uint8_t block[kOffsetBlock * 8];
-    for (uint32_t first = 0; first < table->count; first += kOffsetBlock) {
-        const uint32_t wanted = std::min(kOffsetBlock, table->count - first);
+    // Every entry costs a seek and a read, even one that gives no point, so the entries beyond
+    // the cap are not read at all. The cap also keeps the loop below from wrapping.
+    const uint32_t count = std::min(table->count, kMaxTrackEntries);
+    std::vector<uint8_t> block(size_t(kOffsetBlock) * 8);
+    std::vector<uint64_t> offsets(kOffsetBlock);
+    std::vector<uint64_t> missing(kOffsetBlock);
+    std::vector<size_t> sizes(kOffsetBlock);
+    std::vector<uint8_t> samples(size_t(kOffsetBlock) * kSampleRead);
+    // The samples lie far apart: reading ahead of each would fetch pages that are never used,
+    // and a sample that is not at hand would cost a whole read-ahead window of the disk.
+    const ScatteredReads scattered(in);
+    for (uint32_t first = 0; first < count; first += kOffsetBlock) {
+        const uint32_t wanted = std::min(kOffsetBlock, count - first);
         in.seek(table->firstEntry + uint64_t(first) * table->entrySize);
-        const size_t got = in.read(block, size_t(wanted) * table->entrySize) / table->entrySize;
-        for (uint32_t k = 0; k < got; ++k) {
-            uint64_t offset = 0;
+        const size_t got =
+            in.read(block.data(), size_t(wanted) * table->entrySize) / table->entrySize;
+        // The samples in memory are taken at once; the others are announced together and then
+        // read, so that a cold disk fetches them side by side instead of one after another.
+        size_t missed = 0;
+        for (size_t k = 0; k < got; ++k) {
+            offsets[k] = 0;
             for (uint32_t b = 0; b < table->entrySize; ++b) {
-                offset = offset << 8 | block[k * table->entrySize + b];
+                offsets[k] = offsets[k] << 8 | block[k * table->entrySize + b];
             }
-            if (!readSample(in, offset, first + k, walk)) {
+            if (!in.readAtHand(offsets[k], &samples[k * kSampleRead], kSampleRead, sizes[k])) {
+                sizes[k] = kNotRead;
+                missing[missed++] = offsets[k];
+            }
+        }
+        announceSamples(in, missing.data(), missed);
+        for (uint32_t k = 0; k < got; ++k) {
+            uint8_t* sample = &samples[k * kSampleRead];
+            if (sizes[k] == kNotRead) {
+                in.seek(offsets[k]);
+                sizes[k] = in.read(sample, kSampleRead);
+            }
+            if (!takeSample(sample, sizes[k], first + k, walk)) {
                 return;
             }
         }
@@ -145,12 +211,9 @@ void GpsParser::walkSamples(ByteReader& in) {
     }
 }
 
-// Returns false when the walk must end.
-bool GpsParser::readSample(ByteReader& in, uint64_t offset, uint32_t index, Walk& walk) {
-    // The length field and the longest payload come in one read: a sample costs one system call.
-    uint8_t sample[2 + kRecordSize];
-    in.seek(offset);
-    const size_t got = in.read(sample, sizeof sample);
+// Takes the got bytes read at a sample's offset: its length field and up to the longest payload,
+// read together so that a sample costs one system call. Returns false when the walk must end.
+bool GpsParser::takeSample(const uint8_t* sample, size_t got, uint32_t index, Walk& walk) {
     if (got < 2) {
         return false;
     }
@@ -215,17 +278,19 @@ void GpsParser::scanUdat(ByteReader& in) {
     if (!findUdatBox(in)) {
         return;
     }
-    // The records run to the end of the file, not to the end of the box.
+    // The records run to the end of the file, not to the end of the box; no more are read than
+    // a chunk offset table may give.
     std::vector<uint8_t> block(kUdatBlockRecords * kRecordSize);
-    for (;;) {
-        const size_t got = in.read(block.data(), block.size());
+    for (size_t total = 0; total < kMaxTrackEntries; total += kUdatBlockRecords) {
+        const size_t wanted = std::min(kUdatBlockRecords, kMaxTrackEntries - total) * kRecordSize;
+        const size_t got = in.read(block.data(), wanted);
         const size_t records = got / kRecordSize;
         for (size_t r = 0; r < records; ++r) {
             uint8_t record[kRecordSize];
             std::memcpy(record, block.data() + r * kRecordSize, kRecordSize);
             append(decodeBinaryRecord(record), kOrdinaryPoint);
         }
-        if (got < block.size()) {
+        if (got < wanted) {
             return;
         }
     }
@@ -238,6 +303,7 @@ GpsPoint GpsParser::decodeRecord(const uint8_t (&payload)[kRecordSize]) const {
 void GpsParser::clearPoints() {
     points_.clear();
     pointCount_ = 0;
+    json_ = JsonTrackWriter();
 }
 
 void GpsParser::append(const GpsPoint& point, int head) {
@@ -248,16 +314,25 @@ void GpsParser::append(const GpsPoint& point, int head) {
     if (sink_) {
         sink_(point, head);
     }
-    if (output_ != nullptr && !jsonMode_) {
-        const std::string line = formatPointLine(point, head);
-        std::fwrite(line.data(), 1, line.size(), output_);
+    if (output_ == nullptr) {
+        return;
     }
+    if (jsonMode_) {
+        // The header is settled before the first point, so the head of the document, which
+        // holds the file type code, can go out with it.
+        json_.point(point, fileType(), outputText_);
+    } else {
+        outputText_ = formatPointLine(point, head);
+    }
+    std::fwrite(outputText_.data(), 1, outputText_.size(), output_);
+    outputText_.clear();
 }
 
 void GpsParser::finish() {
     if (jsonMode_ && output_ != nullptr) {
-        const std::string document = formatDocument(points_, fileType());
-        std::fwrite(document.data(), 1, document.size(), output_);
+        json_.finish(fileType(), outputText_);
+        std::fwrite(outputText_.data(), 1, outputText_.size(), output_);
+        outputText_.clear();
     }
     closeOutput();
 }

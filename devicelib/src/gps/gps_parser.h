@@ -1,8 +1,15 @@
 // GpsParser extracts the GPS track of one camera recording at a time: an MP4 video (the third
 // track's samples, or a top-level udat box) or a JPEG picture (its 128-byte trailer). Points are
-// written to the output as text lines when they are found, or as one JSON document at the end.
+// written to the output when they are found, as text lines or as the parts of one JSON document
+// that the end of the parse completes.
 //
 // Instances are independent, so several threads may each parse with their own parser.
+//
+// Limit: at most kMaxTrackEntries (1,048,576) entries of a video's chunk offset table are read,
+// and at most as many udat records, so one parse gives at most that many points. A camera
+// writes about one sample a second, so the cap is far above any recording; it bounds the work
+// and output that a small hostile file can cause (every entry of a table may name the same
+// sample).
 #pragma once
 
 #include <cstdint>
@@ -12,10 +19,17 @@
 #include <vector>
 
 #include "gps/byte_reader.h"
+#include "gps/gps_output.h"
 #include "gps/gps_point.h"
 #include "gps/records.h"
 
 namespace dalvex::gps {
+
+constexpr uint32_t kMaxTrackEntries = uint32_t(1) << 20;
+// Chunk offsets are fetched in blocks so that a long table is read in bounded memory; the sample
+// reads of a block are announced together before they are made. A block holds more than an hour
+// of recording at one sample a second, so a camera's video is mostly announced at once.
+constexpr uint32_t kOffsetBlock = 4096;
 
 class GpsParser {
   public:
@@ -62,7 +76,7 @@ class GpsParser {
     struct Walk;
 
     void walkSamples(ByteReader& in);
-    bool readSample(ByteReader& in, uint64_t offset, uint32_t index, Walk& walk);
+    bool takeSample(const uint8_t* sample, size_t got, uint32_t index, Walk& walk);
     void takePayload(uint8_t (&payload)[kRecordSize], size_t length, uint32_t index, Walk& walk);
     void releaseHeld(uint32_t keyIndex, Walk& walk);
     void scanUdat(ByteReader& in);
@@ -79,6 +93,8 @@ class GpsParser {
     bool binaryRecords_ = false;
     std::FILE* output_ = nullptr;
     bool jsonMode_ = false;
+    JsonTrackWriter json_;
+    std::string outputText_;  // the text of one point, kept to reuse its storage
 };
 
 // True when the path's last three characters are "jpg" in any case; no dot is needed.

@@ -50,7 +50,10 @@ uint64_t BoxHeader::end() const {
     return addSaturated(start, size);
 }
 
-bool readBoxHeader(ByteReader& in, BoxHeader& box) {
+namespace {
+
+// Reads the header fields without judging the size; false only on a short read.
+bool readBoxFields(ByteReader& in, BoxHeader& box) {
     uint8_t bytes[8];
     box.start = in.tell();
     if (in.read(bytes, 8) != 8) {
@@ -69,7 +72,13 @@ bool readBoxHeader(ByteReader& in, BoxHeader& box) {
     } else if (box.size == 0) {
         box.size = in.size() - box.start;
     }
-    return box.size >= box.headerSize;
+    return true;
+}
+
+}  // namespace
+
+bool readBoxHeader(ByteReader& in, BoxHeader& box) {
+    return readBoxFields(in, box) && box.size >= box.headerSize;
 }
 
 std::optional<ChunkTable> findGpsChunkTable(ByteReader& in) {
@@ -109,7 +118,7 @@ std::optional<ChunkTable> findGpsChunkTable(ByteReader& in) {
         }
     }
     // Videos over 4 GiB carry 64-bit chunk offsets in co64 instead of stco.
-    if (!descend(in, total, {"stco", "co64"}, box)) {
+    if (!descend(in, total, {"stco", "co64"}, box) || in.tell() > total) {
         return std::nullopt;
     }
     uint8_t head[8];
@@ -130,11 +139,16 @@ bool findUdatBox(ByteReader& in) {
     BoxHeader box;
     in.seek(0);
     for (;;) {
-        if (!readBoxHeader(in, box)) {
+        if (!readBoxFields(in, box)) {
             return false;
         }
+        // The records run to the end of the file whatever the udat box's size says, so the type
+        // is compared first: even a size too small for the header still marks the box.
         if (box.is("udat")) {
             return true;
+        }
+        if (box.size < box.headerSize) {
+            return false;
         }
         skipBox(in, box);
         if (in.atEnd()) {

@@ -34,7 +34,8 @@ struct ChunkTable {
 // none when the walk ends first; the walk always moves forward and so always ends.
 std::optional<ChunkTable> findGpsChunkTable(ByteReader& in);
 
-// Finds the first top-level udat box and leaves the position right after its header.
+// Finds the first top-level udat box and leaves the position right after its header; the box's
+// size is not judged, since its records run to the end of the file.
 bool findUdatBox(ByteReader& in);
 
 }  // namespace dalvex::gps

@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace dalvex::gps {
 
@@ -27,12 +28,56 @@ std::string_view skipLeadingSpace(std::string_view text) {
     return text;
 }
 
+// The power of ten of the leading digit of a decimal number that from_chars matched but could
+// not represent ("1e400": 400, "0.001e-400": -403).
+int64_t decimalMagnitude(std::string_view number) {
+    size_t i = number.empty() || number[0] != '-' ? 0 : 1;
+    int64_t magnitude = -1;
+    bool leading = true;
+    bool afterDot = false;
+    for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+        if (number[i] == '.') {
+            afterDot = true;
+        } else if (leading && number[i] == '0') {
+            magnitude -= afterDot ? 1 : 0;
+        } else if (leading) {
+            leading = false;
+            magnitude += afterDot ? 0 : 1;
+        } else if (!afterDot) {
+            ++magnitude;
+        }
+    }
+    int64_t exponent = 0;
+    if (i < number.size()) {
+        std::string_view digits = number.substr(i + 1);
+        const bool negative = !digits.empty() && digits[0] == '-';
+        if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+            digits.remove_prefix(1);
+        }
+        for (char c : digits) {
+            exponent = std::min<int64_t>(exponent * 10 + (c - '0'), INT32_MAX);
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    return magnitude + exponent;
+}
+
 // The value of the longest leading decimal number, 0 when there is none. Independent of the
-// caller's locale: a receiver always writes '.' as the decimal point.
+// caller's locale: a receiver always writes '.' as the decimal point. A number beyond the range
+// of a double gives the largest double of its sign, one too small to represent gives zero.
 double decimalValue(std::string_view text) {
     text = skipLeadingSpace(text);
     double value = 0.0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        const std::string_view number(text.data(), static_cast<size_t>(result.ptr - text.data()));
+        const bool negative = number[0] == '-';
+        if (decimalMagnitude(number) > 0) {
+            return negative ? -std::numeric_limits<double>::max()
+                            : std::numeric_limits<double>::max();
+        }
+        return negative ? -0.0 : 0.0;
+    }
     return result.ec == std::errc() ? value : 0.0;
 }
 
@@ -124,6 +169,13 @@ bool isDegreeText(const char* text) {
     return text[0] == '+' || text[0] == '-';
 }
 
+// "$", a two-letter talker ("GP", "GN", "GL", "GA", "GB", "BD", ...) and the sentence type.
+bool isSentence(std::string_view field, std::string_view type) {
+    const auto letter = [](char c) { return c >= 'A' && c <= 'Z'; };
+    return field.size() == 6 && field[0] == '$' && letter(field[1]) && letter(field[2]) &&
+           field.substr(3) == type;
+}
+
 // Fields keep their places: "a,,b" is three fields, the second one empty. Only the first
 // kKeptFields are kept; count tells how many there are in all.
 constexpr size_t kKeptFields = 12;
@@ -193,13 +245,14 @@ bool decodeRmc(std::string_view sentence, GpsPoint& point) {
     const auto present = [&field](size_t n) {
         return !field(n).empty() && field(n).size() <= kMaxFieldLength;
     };
-    if (field(1) != "$GPRMC") {
+    if (!isSentence(field(1), "RMC")) {
         return false;
     }
     // Time and date are kept even when the receiver has no position yet.
     setUtcTime(field(2), point);
     setUtcDate(field(10), point);
-    if (!present(2) || !present(3) || !present(4) || !present(6) || !present(8)) {
+    // Time and status are not used for the position, so their length does not matter.
+    if (field(2).empty() || field(3).empty() || !present(4) || !present(6) || !present(8)) {
         return false;
     }
     // A receiver that stands still leaves the course empty; only a missing or over-long course
@@ -223,7 +276,7 @@ void decodeGga(std::string_view, GpsPoint& point) {
 }
 
 void decodeSentence(std::string_view sentence, GpsPoint& point) {
-    if (sentence.substr(0, 6) == "$GPGGA") {
+    if (isSentence(sentence.substr(0, 6), "GGA")) {
         decodeGga(sentence, point);
     } else {
         decodeRmc(sentence, point);

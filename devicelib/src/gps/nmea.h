@@ -8,15 +8,17 @@
 
 namespace dalvex::gps {
 
-// Fills lon_text, lat_text, speed and north_angle from one sentence. "$GPGGA" sentences go to the
-// GGA decoder, every other one to the RMC decoder; a sentence that does not decode leaves the
-// defaults ("00.000000" texts, speed 0, heading 0).
+// Fills lon_text, lat_text, speed and north_angle (and the fix, UTC date and time) from one
+// sentence. GGA sentences from any talker ("$GPGGA", "$GNGGA", ...) go to the GGA decoder, every
+// other one to the RMC decoder; a sentence that does not decode leaves the defaults
+// ("00.000000" texts, speed 0, heading 0).
 void decodeSentence(std::string_view sentence, GpsPoint& point);
 
-// Decodes "$GPRMC"; returns false, with the defaults in place, when a check fails.
+// Decodes RMC from any two-letter talker ("$GPRMC", "$GNRMC", "$BDRMC", ...); returns false,
+// with the defaults in place, when a check fails.
 bool decodeRmc(std::string_view sentence, GpsPoint& point);
 
-// Decodes "$GPGGA": the point keeps the defaults, because readers of our tracks have only ever
+// Decodes GGA: the point keeps the defaults, because readers of our tracks have only ever
 // seen GGA samples as positionless points.
 void decodeGga(std::string_view sentence, GpsPoint& point);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <ostream>
 #include <string>
 
@@ -110,8 +111,31 @@ INSTANTIATE_TEST_SUITE_P(
         RmcCase{"ThirtyTwoCharacterLatitude",
                 "$GPRMC,123519,A,000000000000000000000002232.1234,N,11356.1234,E,1.0,2.5",
                 "+113.935390", "+22.535390", 1, 2.5},
-        RmcCase{"OtherTalker", "$GNRMC,123519,A,2232.1234,N,11356.1234,E,1.0,2.5,230394",
+        // Receivers that combine satellite systems name another talker; the fields are the same.
+        RmcCase{"TalkerGN", "$GNRMC,123519,A,2232.1234,N,11356.1234,E,1.0,2.5,230394",
+                "+113.935390", "+22.535390", 1, 2.5},
+        RmcCase{"TalkerGL", "$GLRMC,1,A,2232.1234,N,11356.1234,E,1.0,2.5", "+113.935390",
+                "+22.535390", 1, 2.5},
+        RmcCase{"TalkerGA", "$GARMC,1,A,2232.1234,N,11356.1234,E,1.0,2.5", "+113.935390",
+                "+22.535390", 1, 2.5},
+        RmcCase{"TalkerGB", "$GBRMC,1,A,2232.1234,N,11356.1234,E,1.0,2.5", "+113.935390",
+                "+22.535390", 1, 2.5},
+        RmcCase{"TalkerBD", "$BDRMC,1,A,2232.1234,N,11356.1234,E,1.0,2.5", "+113.935390",
+                "+22.535390", 1, 2.5},
+        RmcCase{"LowerCaseTalker", "$gnRMC,1,A,2232.1234,N,11356.1234,E,1.0,2.5", "00.000000",
+                "00.000000", 0, 0.0},
+        RmcCase{"OneLetterTalker", "$GRMC,1,A,2232.1234,N,11356.1234,E,1.0,2.5", "00.000000",
+                "00.000000", 0, 0.0},
+        RmcCase{"GgaFromAnyTalkerKeepsDefaults", "$GNGGA,1,A,2232.1234,N,11356.1234,E,1.0,2.5",
                 "00.000000", "00.000000", 0, 0.0},
+        // Only the coordinates, speed and course are held to 32 characters.
+        RmcCase{"FortyCharacterTime",
+                "$GPRMC,123519.000000000000000000000000000000000,A,2232.1234,N,11356.1234,E,1,2",
+                "+113.935390", "+22.535390", 1, 2.0},
+        RmcCase{
+            "FortyCharacterStatus",
+            "$GPRMC,123519,AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA,2232.1234,N,11356.1234,E,1,2",
+            "+113.935390", "+22.535390", 1, 2.0},
         RmcCase{"PrefixOnly", "$GPRMCX,123519,A,2232.1234,N,11356.1234,E,1.0,2.5,230394",
                 "00.000000", "00.000000", 0, 0.0},
         RmcCase{"Empty", "", "00.000000", "00.000000", 0, 0.0},
@@ -119,6 +143,21 @@ INSTANTIATE_TEST_SUITE_P(
                 2.5},
         RmcCase{"HugeSpeedSaturates", "$GPRMC,1,A,2232.1234,N,11356.1234,E,1e300,2.5",
                 "+113.935390", "+22.535390", 2147483647, 2.5},
+        // Beyond the range of a double the values saturate as they do below it.
+        RmcCase{"SpeedBeyondDoubleSaturates", "$GPRMC,1,A,2232.1234,N,11356.1234,E,1e400,2.5",
+                "+113.935390", "+22.535390", 2147483647, 2.5},
+        RmcCase{"NegativeSpeedBeyondDoubleSaturates",
+                "$GPRMC,1,A,2232.1234,N,11356.1234,E,-1e400,2.5", "+113.935390", "+22.535390",
+                -2147483647, 2.5},
+        RmcCase{"CourseBeyondDoubleIsTheLargestDouble",
+                "$GPRMC,1,A,2232.1234,N,11356.1234,E,1,123.4e99999999999", "+113.935390",
+                "+22.535390", 1, std::numeric_limits<double>::max()},
+        RmcCase{"NegativeCourseBeyondDouble", "$GPRMC,1,A,2232.1234,N,11356.1234,E,1,-0.5e309",
+                "+113.935390", "+22.535390", 1, -std::numeric_limits<double>::max()},
+        RmcCase{"CourseBelowDoubleIsZero", "$GPRMC,1,A,2232.1234,N,11356.1234,E,1,0.001e-400",
+                "+113.935390", "+22.535390", 1, 0.0},
+        RmcCase{"HugeDegreesBeyondDoubleAreBounded", "$GPRMC,1,A,1e400.1234,N,11356.1234,E,1,2",
+                "+113.935390", "+10000000000000.002056", 1, 2.0},
         RmcCase{"GgaKeepsDefaults",
                 "$GPGGA,123519,4807.0381,N,01131.0001,E,1,08,0.9,545.4,M,46.9,M,,*47", "00.000000",
                 "00.000000", 0, 0.0}),

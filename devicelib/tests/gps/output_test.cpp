@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -13,6 +15,7 @@
 #include "gps/gps_parser.h"
 #include "gps/nmea.h"
 #include "mp4_fixture.h"
+#include "styled_reference.h"
 #include "test_files.h"
 
 namespace gps = dalvex::gps;
@@ -174,6 +177,136 @@ TEST(Document, EmptyTrackHasNullData) {
    "gps_number" : 0
 }
 )");
+}
+
+// Texts a point may carry: a header record copies whatever bytes it holds, so besides the decoded
+// forms there are quotes, backslashes, control characters and any byte above 0x7F, in valid,
+// cut, overlong and surrogate UTF-8 sequences.
+std::string oddText(std::mt19937_64& random) {
+    static const std::vector<std::string> pieces = {"+",
+                                                    "-",
+                                                    "22.535390",
+                                                    "00.000000",
+                                                    "0",
+                                                    "\"",
+                                                    "\\",
+                                                    "/",
+                                                    "\b",
+                                                    "\f",
+                                                    "\n",
+                                                    "\r",
+                                                    "\t",
+                                                    "\x01",
+                                                    "\x1f",
+                                                    "\x7f",
+                                                    "\xc3\xa9",
+                                                    "\xe2\x82\xac",
+                                                    "\xf0\x9f\x98\x80",
+                                                    "\xf4\x8f\xbf\xbf",
+                                                    "\xf7\xbf\xbf\xbf",
+                                                    "\xc0\x80",
+                                                    "\xe0\x80\x80",
+                                                    "\xed\xa0\x80",
+                                                    "\xf0\x80\x80\x80",
+                                                    "\xc3",
+                                                    "\xe2\x82",
+                                                    "\xf0\x9f\x98",
+                                                    "\x80",
+                                                    "\xbf",
+                                                    "\xf8",
+                                                    "\xff",
+                                                    "\xc3"
+                                                    "A",
+                                                    "\xe2"
+                                                    "AB"};
+    std::string text;
+    const size_t parts = random() % 8;
+    for (size_t i = 0; i < parts; ++i) {
+        text += pieces[random() % pieces.size()];
+    }
+    return text.substr(0, gps::kPointTextSize - 1);
+}
+
+// Every kind of double the decoder can give a course: whatever a number text parses to, the
+// texts "nan" and "inf", saturated values, negative zero and subnormals, and any bit pattern.
+double oddDouble(std::mt19937_64& random) {
+    static const std::vector<std::string> courses = {"84.4",      "0",
+                                                     "-0",        "nan",
+                                                     "-nan",      "inf",
+                                                     "-inf",      "1e300",
+                                                     "1e400",     "-1e400",
+                                                     "1e-400",    "4.9e-324",
+                                                     "1e22",      "1e21",
+                                                     "123456789", "0.1",
+                                                     "1e-7",      "100000000000000000000",
+                                                     "2.5e-5",    "359.99999999999994"};
+    switch (random() % 3) {
+        case 0: {
+            gps::GpsPoint p;
+            gps::decodeSentence(
+                "$GPRMC,1,A,2232.1234,N,11356.1234,E,1," + courses[random() % courses.size()], p);
+            return p.north_angle;
+        }
+        case 1: {
+            const uint64_t bits = random();
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        }
+        default:
+            return static_cast<double>(static_cast<int64_t>(random() % 3600000)) / 10000.0;
+    }
+}
+
+TEST(Document, StreamMatchesJsoncppForRandomTracks) {
+    std::mt19937_64 random(1207);
+    for (int doc = 0; doc < 400; ++doc) {
+        std::vector<gps::GpsPoint> points(doc % 10 == 0 ? 0 : random() % 12 + 1);
+        for (gps::GpsPoint& p : points) {
+            p.gsensor_x = gps::gsensorValue(static_cast<int32_t>(random()));
+            p.gsensor_y = gps::gsensorValue(static_cast<int32_t>(random() % 4001) - 2000);
+            p.gsensor_z = gps::gsensorValue(random() % 2 == 0 ? INT32_MIN : INT32_MAX);
+            gps::setPointText(p.lon_text, oddText(random));
+            gps::setPointText(p.lat_text, oddText(random));
+            p.speed = static_cast<int32_t>(random());
+            p.mark = static_cast<int32_t>(random() % 256);
+            p.north_angle = oddDouble(random);
+        }
+        const int fileType = static_cast<int>(random() % 256);
+        ASSERT_EQ(gps::formatDocument(points, fileType),
+                  gpsreference::styledDocument(points, fileType))
+            << doc;
+    }
+}
+
+// The g-sensor values take a fast exact path of their own: every thousandth near zero, where
+// values have the most digits, and a sample of the whole 32-bit range.
+TEST(Document, StreamMatchesJsoncppForGsensorValues) {
+    std::mt19937_64 random(20261207);
+    std::vector<int32_t> thousandths;
+    for (int32_t t = -20000; t <= 20000; ++t) {
+        thousandths.push_back(t);
+    }
+    for (int i = 0; i < 40000; ++i) {
+        thousandths.push_back(static_cast<int32_t>(random()));
+    }
+    thousandths.push_back(INT32_MIN);
+    thousandths.push_back(INT32_MAX);
+    std::vector<gps::GpsPoint> points;
+    for (size_t i = 0; i < thousandths.size(); i += 3) {
+        gps::GpsPoint p;
+        p.gsensor_x = gps::gsensorValue(thousandths[i]);
+        p.gsensor_y = gps::gsensorValue(thousandths[std::min(i + 1, thousandths.size() - 1)]);
+        p.gsensor_z = gps::gsensorValue(thousandths[std::min(i + 2, thousandths.size() - 1)]);
+        // Floats of every size, also far outside the g-sensor's.
+        p.north_angle = std::ldexp(static_cast<float>(random() % (1 << 24)),
+                                   static_cast<int>(random() % 300) - 150);
+        points.push_back(p);
+        if (points.size() == 2000 || i + 3 >= thousandths.size()) {
+            ASSERT_EQ(gps::formatDocument(points, 0), gpsreference::styledDocument(points, 0)) << i;
+            points.clear();
+        }
+    }
 }
 
 // ---- the output file as the parser drives it ----
