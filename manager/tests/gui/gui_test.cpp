@@ -1,11 +1,13 @@
 // The wxWidgets backend under a display (Xvfb in CI): real windows, accessible names and ids, and
 // pictures of every window; and the program itself, run against camsim in its scripted mode.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/window.h>
 
 #include <chrono>
 #include <cstdio>
@@ -41,6 +43,27 @@ bool IsPng(const fs::path& path) {
 std::string TempDir() {
     char pattern[] = "/tmp/orvane-gui-XXXXXX";
     return mkdtemp(pattern);
+}
+
+// The accessible names of the entries inside a composite control's window.
+void CollectEntryNames(GtkWidget* widget, std::vector<std::string>& names) {
+    if (GTK_IS_ENTRY(widget)) {
+        const char* name = atk_object_get_name(gtk_widget_get_accessible(widget));
+        names.push_back(name ? name : "");
+    }
+    if (!GTK_IS_CONTAINER(widget))
+        return;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList* l = children; l; l = l->next)
+        CollectEntryNames(GTK_WIDGET(l->data), names);
+    g_list_free(children);
+}
+
+std::vector<std::string> InnerEntryNames(ui::Dialog& dialog, int id) {
+    std::vector<std::string> names;
+    if (wxWindow* window = ui::wx::ControlWindow(dialog, id))
+        CollectEntryNames(GTK_WIDGET(window->GetHandle()), names);
+    return names;
 }
 
 class WxWindowTest : public ::testing::Test {
@@ -138,6 +161,22 @@ TEST_F(WxWindowTest, ControlsCarryAccessibleNamesAndIds) {
     EXPECT_EQ(ui::wx::AccessibleNameOf(window_->DeviceInfoPage(), 1013), "User name:");
     EXPECT_EQ(ui::wx::AccessibleNameOf(window_->WifiPage(), 1057), "Show password");
     EXPECT_EQ(ui::wx::AccessibleNameOf(window_->GprsPage(), 1150), "IP:");
+    // The entries inside composite controls carry the control's label too.
+    const std::string dateLabel =
+        wxString(window_->DevCtrlPage().AccessibleName(1163)).utf8_string();
+    EXPECT_FALSE(dateLabel.empty());
+    const struct {
+        ui::Dialog* page;
+        int id;
+        std::string name;
+    } composites[] = {{&window_->DevCtrlPage(), 1163, dateLabel},
+                      {&window_->GprsPage(), 1150, "IP:"}};
+    for (const auto& c : composites) {
+        const std::vector<std::string> names = InnerEntryNames(*c.page, c.id);
+        EXPECT_FALSE(names.empty()) << c.id;
+        for (const std::string& name : names)
+            EXPECT_EQ(name, c.name) << c.id;
+    }
 }
 
 TEST_F(WxWindowTest, PasswordStyleSwitchesAtRunTimeAndListsKeepTheirEntries) {
