@@ -2,6 +2,7 @@
 // its user actions, and the wxWidgets one under a display (Xvfb in CI), driven with real pointer
 // and key events. What a user sees and what reaches the camera must not depend on the backend.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/init.h>
@@ -93,14 +94,18 @@ class HeadlessDriver : public Driver {
     ui::headless::HeadlessBackend backend_;
 };
 
-// Lets the toolkit handle what is pending for a while: the events of the input just sent.
+// Lets the toolkit handle the events of the input just sent: for at least the time given, and
+// then until the display server has nothing more for it.
 void Settle(int milliseconds = 40) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    do {
+    for (;;) {
+        gdk_display_sync(gdk_display_get_default());
         ui::wx::ProcessPending();
         wxTheApp->ProcessIdle();
+        if (std::chrono::steady_clock::now() >= end && !gtk_events_pending())
+            return;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (std::chrono::steady_clock::now() < end);
+    }
 }
 
 class WxDriver : public Driver {
