@@ -5,8 +5,13 @@
 // - the system menu: the items a dialog appends to its window menu are offered in the window's
 //   context menu (right click on the window's background, or Shift+F10 / the Menu key), and F1
 //   chooses the first of them (the About box of the main window);
-// - accessible names and ids: set on each control's ATK object, so AT-SPI clients (screen
-//   readers, UI automation) see them; wxGTK passes no window names on by itself.
+// - accessible names and ids: set on each control's ATK object and on the inner widgets of
+//   composite controls, so AT-SPI clients (screen readers, UI automation) see them; wxGTK passes
+//   no window names on by itself.
+// - the platform's dialog keys: Enter presses the focused push button, else the dialog's default
+//   button (nothing while it is disabled), else sends IDOK; Escape and the close box send IDCANCEL.
+// - the platform's edit limit: it stops typing and pasting, never the program's own text.
+// - the time picker: an edit that gives the page the last complete HH:MM:SS it held.
 #pragma once
 
 #include <functional>
