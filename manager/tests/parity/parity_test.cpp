@@ -23,6 +23,7 @@
 #include "langtable.h"
 #include "mainwindow.h"
 #include "pages/pwd.h"
+#include "pages/rk40more.h"
 #include "pages/rk50more.h"
 #include "support/emulated_cameras.h"
 #include "text.h"
@@ -380,15 +381,25 @@ TEST_P(ParityTest, TextsLongerThanTheTypingLimitSurviveRefreshAndApply) {
     const Bytes ap = Filled(64, {{0, "BWC-GUI-AP-12345"}, {16, "ap-secret-12345"}});
     // CMS: no identifier of its own, so the serial number (10 characters, limit 8) stands in.
     const Bytes cms = Filled(28, {{8, "172.16.0.9"}, {24, std::string("\xff\xff\xf0\x19", 4)}});
+    // Mobile link: every text field full, none with a terminator.
+    const Bytes link = Filled(186, {{0, "LINK0001"},
+                                    {8, std::string(64, 'a')},
+                                    {72, std::string("\x90\x1f", 2)},
+                                    {74, std::string(32, 'p')},
+                                    {106, std::string(16, 'u')},
+                                    {122, std::string(32, 'w')},
+                                    {154, std::string(32, '9')}});
     Store(kGprsRead, gprs);
     Store(kWifiApRead, ap);
     Store(kCmsRead, cms);
+    Store(0xF212, link);
+    Store(0xF214, Bytes{30, 0, 10, 0});
     LogIn();
 
     struct Case {
-        int tab;
+        int tab;  // -1: the mobile link page, which no tab leads to, shown in place of the first
         ui::Dialog* page;
-        int edit, applyButton;
+        int edit, refreshButton, applyButton;
         std::wstring shown;
         uint16_t record;
         Bytes written;
@@ -398,14 +409,22 @@ TEST_P(ParityTest, TextsLongerThanTheTypingLimitSurviveRefreshAndApply) {
     cmsWritten[24] = 0xD0;  // an unset server port is shown, and so written, as 6608
     cmsWritten[25] = 0x19;
     const Case cases[] = {
-        {3, &W().GprsPage(), 1050, 1014, L"1380013800012345", kGprsRead, gprs},
-        {4, &W().WifiPage(), 1055, 1059, L"BWC-GUI-AP-12345", kWifiApRead, ap},
-        {5, &W().CmsPage(), 1055, 1014, L"SN12345678", kCmsRead, cmsWritten},
+        {3, &W().GprsPage(), 1050, 1015, 1014, L"1380013800012345", kGprsRead, gprs},
+        {4, &W().WifiPage(), 1055, 1058, 1059, L"BWC-GUI-AP-12345", kWifiApRead, ap},
+        {5, &W().CmsPage(), 1055, 1015, 1014, L"SN12345678", kCmsRead, cmsWritten},
+        {-1, &W().MobileLinkPage(), 1069, 2, 1, std::wstring(64, L'a'), 0xF212, link},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.page->TemplateId());
         D().messages.clear();
-        SelectTab(c.tab);
+        if (c.tab >= 0) {
+            SelectTab(c.tab);
+        } else {
+            SelectTab(0);
+            W().DeviceInfoPage().ShowWindow(false);
+            D().Show(*c.page);
+        }
+        ASSERT_TRUE(D().Click(*c.page, c.refreshButton));
         EXPECT_EQ(c.page->GetDlgItemText(c.edit), c.shown);
         ASSERT_TRUE(D().Click(*c.page, c.applyButton));
         EXPECT_EQ(Texts(), std::vector<std::wstring>{L"OK!"});
@@ -587,6 +606,36 @@ TEST_P(ParityTest, Rk50PlateIsJudgedAgainstWhatWasEntered) {
         setenv("LC_ALL", previous.c_str(), 1);
     else
         unsetenv("LC_ALL");
+}
+
+// The RK40 dialog: Enter presses its default "Setting", which writes the lists as loaded; Escape
+// closes it without a write.
+TEST_P(ParityTest, Rk40EnterAppliesAndEscapeCancels) {
+    camsim::CameraState state = Camera();
+    state.modelCode = 208;
+    auto& camera = Plug(state);
+    Bytes config(128, 0);
+    config[0] = 10;  // volume "High"
+    config[15] = 1;  // loop recording on
+    Store(0xF23E, config);
+    for (bool enter : {true, false}) {
+        SCOPED_TRACE(enter ? "Enter" : "Escape");
+        camera.clearReceived();
+        D().messages.clear();
+        CDlgRK40MoreSetting dialog;
+        D().OnNextModal([&](ui::Dialog& d) {
+            EXPECT_EQ(d.GetCurSel(1099), 3);
+            EXPECT_TRUE(enter ? D().PressEnter(d) : D().PressEscape(d));
+        });
+        EXPECT_EQ(dialog.DoModal(), enter ? ui::kIdOk : ui::kIdCancel);
+        bool wrote = false;
+        for (const auto& r : camera.snapshot().received)
+            wrote = wrote || r.subCommand == 0xF23F;
+        EXPECT_EQ(wrote, enter);
+        EXPECT_EQ(Texts(), enter ? std::vector<std::wstring>{L"Modify success!"}
+                                 : std::vector<std::wstring>{});
+        EXPECT_EQ(Record(0xF23E), config);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ParityTest, ::testing::Values(Backend::kHeadless, Backend::kWx),
