@@ -950,11 +950,13 @@ int WxBackend::MessageBox(Dialog* owner, const std::wstring& text, const std::ws
     wxMessageDialog box(parent, ToWx(text), ToWx(caption), wxStyle);
     // The box's window exists only inside its modal run: a timer looks for it on screen.
     wxTimer watch;
+    GtkWidget* onScreen = nullptr;
     watch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         auto* widget = static_cast<GtkWidget*>(box.GetHandle());
         if (!widget || !gtk_widget_get_mapped(widget))
             return;
         watch.Stop();
+        onScreen = widget;
         g_openMessageBoxes.push_back(widget);
         if (onMessageShown)
             onMessageShown(ShownMessage{text, caption, style});
@@ -962,9 +964,9 @@ int WxBackend::MessageBox(Dialog* owner, const std::wstring& text, const std::ws
     watch.Start(20);
     const int shown = box.ShowModal();
     watch.Stop();
-    if (auto* widget = static_cast<GtkWidget*>(box.GetHandle()))
+    if (onScreen)
         g_openMessageBoxes.erase(
-            std::remove(g_openMessageBoxes.begin(), g_openMessageBoxes.end(), widget),
+            std::remove(g_openMessageBoxes.begin(), g_openMessageBoxes.end(), onScreen),
             g_openMessageBoxes.end());
     switch (shown) {
         case wxID_CANCEL:
