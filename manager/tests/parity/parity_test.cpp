@@ -638,6 +638,39 @@ TEST_P(ParityTest, Rk40EnterAppliesAndEscapeCancels) {
     }
 }
 
+// A click on "Show password" switches the password style and leaves the focus in the edit it
+// belongs to; after an Apply's message the focus is where the user left it, on the button.
+TEST_P(ParityTest, WifiShowPasswordAndTheFocusAfterApply) {
+    Plug();
+    LogIn();
+    SelectTab(4);
+    CDlgWifi& page = W().WifiPage();
+    ASSERT_TRUE(page.IsPasswordStyle(1056));
+    ASSERT_TRUE(D().Click(page, 1057));
+    EXPECT_FALSE(page.IsPasswordStyle(1056));
+    EXPECT_EQ(page.GetFocusId(), 1056);
+    ASSERT_TRUE(D().Type(page, 1056, "secret-1"));
+    EXPECT_EQ(page.GetDlgItemText(1056), L"secret-1");
+    ASSERT_TRUE(D().Click(page, 1057));
+    EXPECT_TRUE(page.IsPasswordStyle(1056));
+
+    ASSERT_TRUE(D().Type(page, 1055, "AP-2"));
+    ASSERT_TRUE(D().Click(page, 1059));
+    EXPECT_EQ(Texts(), std::vector<std::wstring>{L"OK!"});
+    EXPECT_EQ(Record(kWifiApRead), Filled(64, {{0, "AP-2"}, {16, "secret-1"}}));
+    EXPECT_EQ(page.GetFocusId(), 1059);
+}
+
+// The About box: its one button is the default, so Enter closes it as OK; Escape cancels.
+TEST_P(ParityTest, AboutBoxEnterAndEscape) {
+    for (bool enter : {true, false}) {
+        CAboutDlg about;
+        D().OnNextModal(
+            [&](ui::Dialog& d) { EXPECT_TRUE(enter ? D().PressEnter(d) : D().PressEscape(d)); });
+        EXPECT_EQ(about.DoModal(), enter ? ui::kIdOk : ui::kIdCancel) << enter;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ParityTest, ::testing::Values(Backend::kHeadless, Backend::kWx),
                          Name);
 
