@@ -26,7 +26,6 @@
 #include "pages/rk40more.h"
 #include "pages/rk50more.h"
 #include "support/emulated_cameras.h"
-#include "text.h"
 #include "ui/headless.h"
 #include "ui/wx_backend.h"
 
@@ -55,7 +54,6 @@ class Driver {
     struct Message {
         std::wstring text, caption;
         unsigned style;
-        int focusBefore;  // the focus id in the owner while the box was up (0: none)
     };
     std::vector<Message> messages;
 
@@ -75,7 +73,7 @@ class HeadlessDriver : public Driver {
     HeadlessDriver() {
         ui::SetBackend(&backend_);
         backend_.onMessage = [this](const ui::headless::RecordedMessage& m) {
-            messages.push_back({m.text, m.caption, m.style, 0});
+            messages.push_back({m.text, m.caption, m.style});
         };
         backend_.onModal = [this](ui::Dialog& dialog) {
             RunPlay(dialog);
@@ -115,7 +113,7 @@ class WxDriver : public Driver {
         backend_.manualTimers = true;
         ui::SetBackend(&backend_);
         backend_.onMessageShown = [this](const ui::wx::WxBackend::ShownMessage& m) {
-            messages.push_back({m.text, m.caption, m.style, 0});
+            messages.push_back({m.text, m.caption, m.style});
             const int first =
                 (m.style & ui::kMbButtonMask) == ui::kMbYesNo ? ui::kIdYes : ui::kIdOk;
             wxRect button;
