@@ -813,8 +813,8 @@ class WxPeer : public DialogPeer {
             // A focused push button (in this window or a page it hosts) is pressed by the toolkit
             // itself, as is a new line in a multi-line edit; any other Enter is the dialog's.
             wxWindow* focus = wxWindow::FindFocus();
-            auto* edit = wxDynamicCast(focus, wxTextCtrl);
-            if (wxDynamicCast(focus, wxButton) || (edit && edit->IsMultiLine())) {
+            auto* edit = dynamic_cast<wxTextCtrl*>(focus);
+            if (dynamic_cast<wxButton*>(focus) || (edit && edit->IsMultiLine())) {
                 event.Skip();
                 return;
             }
