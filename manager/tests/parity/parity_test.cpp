@@ -332,6 +332,26 @@ TEST_P(ParityTest, RefusedPasswordsAreReportedAndTheFocusGoesBackToTheBox) {
     EXPECT_EQ(W().GetCount(kTabs), 3);
 }
 
+// Enter presses the push button that has the focus, not the default one: after Modify was
+// clicked, Enter opens the password dialog again rather than logging in.
+TEST_P(ParityTest, EnterPressesTheFocusedButton) {
+    Plug();
+    Open();
+    int runs = 0;
+    for (int i = 0; i < 2; ++i) {
+        D().OnNextModal([&](ui::Dialog& d) {
+            ++runs;
+            EXPECT_EQ(d.TemplateId(), 109);
+            EXPECT_TRUE(D().PressEscape(d));
+        });
+    }
+    ASSERT_TRUE(D().Click(W(), 1007));
+    EXPECT_EQ(W().GetFocusId(), 1007);
+    ASSERT_TRUE(D().PressEnter(W()));
+    EXPECT_EQ(runs, 2);
+    EXPECT_TRUE(D().messages.empty());  // no login was tried
+}
+
 TEST_P(ParityTest, ACameraIsLostOnTheThirdTickWithoutIt) {
     Plug();
     LogIn();
