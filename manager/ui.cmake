@@ -66,9 +66,42 @@ if(DALVEX_BUILD_TESTS)
   target_link_libraries(orvane_gui_tests PRIVATE orvane_shell orvane_ui_wx camsim_model
     GTest::gtest Threads::Threads)
   add_dependencies(orvane_gui_tests orvane camsim)
+  # The page and dialog scenarios on both backends: headless always, wxWidgets under Xvfb (the
+  # wxWidgets half is skipped when there is no display).
+  add_executable(orvane_parity_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/parity/parity_test.cpp)
+  target_include_directories(orvane_parity_tests PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
+  target_link_libraries(orvane_parity_tests PRIVATE orvane_shell orvane_ui_wx camsim_model
+    GTest::gtest Threads::Threads)
+  if(XVFB_RUN)
+    add_test(NAME orvane_parity_tests
+      COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24"
+              $<TARGET_FILE:orvane_parity_tests>)
+  else()
+    add_test(NAME orvane_parity_tests COMMAND orvane_parity_tests)
+  endif()
+  set_tests_properties(orvane_parity_tests PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvane_instance
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/lsan.supp")
+  # What a screen reader hears: a small AT-SPI client the GUI test runs while a message box is
+  # open. The GUI test gets its own session bus (dbus-run-session), which starts the
+  # accessibility bus; without one the reader's test is skipped.
+  pkg_check_modules(ATSPI IMPORTED_TARGET atspi-2)
+  find_program(DBUS_RUN_SESSION dbus-run-session)
+  set(orvane_gui_bus)
+  if(ATSPI_FOUND)
+    add_executable(orvane_atspi_reader ${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/atspi_reader.cpp)
+    target_link_libraries(orvane_atspi_reader PRIVATE PkgConfig::ATSPI PkgConfig::GTK3)
+    target_compile_definitions(orvane_gui_tests PRIVATE
+      ATSPI_READER="$<TARGET_FILE:orvane_atspi_reader>")
+    add_dependencies(orvane_gui_tests orvane_atspi_reader)
+    if(DBUS_RUN_SESSION)
+      set(orvane_gui_bus ${DBUS_RUN_SESSION} --)
+    endif()
+  else()
+    target_compile_definitions(orvane_gui_tests PRIVATE ATSPI_READER="")
+  endif()
   if(XVFB_RUN)
     add_test(NAME orvane_gui_tests
-      COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24"
+      COMMAND ${orvane_gui_bus} ${XVFB_RUN} -a -s "-screen 0 1280x1024x24"
               $<TARGET_FILE:orvane_gui_tests>)
     set_tests_properties(orvane_gui_tests PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvane_instance
       ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/lsan.supp")

@@ -5,6 +5,7 @@ DEB_PACKAGES=(
   cmake g++ make pkg-config
   libjsoncpp-dev libgtest-dev libgmock-dev libusbredirparser-dev
   libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-wqy-microhei
+  at-spi2-core libatspi2.0-dev dbus-daemon
   clang libclang-rt-14-dev ccache
 )
 

@@ -46,11 +46,12 @@ void CDlgRK50MoreSetting::Apply() {
     text::ToAnsiBuffer(plate, sent.rk50.plateNumber);
     TKUSB_SetConfigInfo(&sent);  // the read-back below decides
 
+    // The camera's copy is judged against the plate as entered: characters that did not fit the
+    // field are a failed write, not a quiet cut.
     ConfigInfoRecord back;
     std::memset(&back, 0, sizeof back);
-    const size_t width = sizeof sent.rk50.plateNumber;
-    const bool kept = TKUSB_GetConfigInfo(&back) != 0 &&
-                      std::strncmp(back.rk50.plateNumber, sent.rk50.plateNumber, width) == 0;
+    const bool kept =
+        TKUSB_GetConfigInfo(&back) != 0 && text::FromAnsiField(back.rk50.plateNumber) == plate;
     ShowMessage(kept ? L"IDS_MODIFY_SUC" : L"IDS_MODIFY_FAILE");
     EndDialog(ui::kIdOk);
 }

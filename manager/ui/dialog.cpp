@@ -414,15 +414,31 @@ void Dialog::Dispatch(EventKind kind, int id) {
             OnTimer(id);
             break;
         case EventKind::kOk:
-            OnOK();
+            // IDOK and IDCANCEL are commands like any other: a handler of the button with that
+            // id runs in place of the default one.
+            Dispatch(EventKind::kCommand, kIdOk);
             break;
         case EventKind::kCancel:
-            OnCancel();
+            Dispatch(EventKind::kCommand, kIdCancel);
             break;
         case EventKind::kSysCommand:
             OnSysCommand(id);
             break;
     }
+}
+
+void Dialog::PressDefaultButton() {
+    if (!peer_ || !template_)
+        return;
+    for (size_t i = 0; i < template_->controls.size(); ++i) {
+        const ControlTemplate& c = template_->controls[i];
+        if (c.kind != ControlKind::kButton || !(c.flags & kDefaultButton))
+            continue;
+        if (peer_->IsEnabled() && peer_->IsControlEnabled(int(i)) && peer_->IsControlShown(int(i)))
+            Dispatch(EventKind::kCommand, c.id);
+        return;
+    }
+    Dispatch(EventKind::kOk, kIdOk);
 }
 
 }  // namespace ui

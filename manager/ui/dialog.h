@@ -64,8 +64,8 @@ enum class EventKind {
     kCommand,     // button clicked, check box or radio button toggled
     kSelChange,   // the user changed the selection of a list or a tab control
     kTimer,       // a window timer fired (id = timer id)
-    kOk,          // Enter: the dialog's OK command
-    kCancel,      // Escape or the close box: the dialog's cancel command
+    kOk,          // the dialog's OK command (IDOK), as Enter sends it without a default button
+    kCancel,      // Escape or the close box: the dialog's cancel command (IDCANCEL)
     kSysCommand,  // a command of the window menu (id = command)
 };
 
@@ -234,6 +234,11 @@ class Dialog : public LabelledWindow {
 
     // The backend reports the user's actions here.
     void Dispatch(EventKind kind, int id);
+    // Enter pressed while no push button of the dialog has the focus (a focused push button is
+    // pressed by the backend itself): the template's default button is pressed, or nothing
+    // happens while it is disabled or hidden; a dialog without a default button gets its OK
+    // command. Pages never have a default of their own: the key belongs to the top-level window.
+    void PressDefaultButton();
 
     DialogPeer* Peer() const { return peer_.get(); }
     // The window that owns a modal run (DoModal's argument), or null.

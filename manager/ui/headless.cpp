@@ -253,6 +253,8 @@ bool Click(Dialog& dialog, int id) {
         peer->SetCheck(index, !peer->IsChecked(index));
     if (kind == ControlKind::kRadio)
         peer->SetCheck(index, true);
+    // A click gives the control the focus, as the mouse does.
+    peer->SetFocus(index);
     dialog.Dispatch(EventKind::kCommand, id);
     return true;
 }
@@ -263,6 +265,30 @@ bool Type(Dialog& dialog, int id, const std::wstring& text) {
     HeadlessPeer* peer = PeerOf(dialog);
     const int index = dialog.IndexOf(id);
     const ControlState& state = peer->State(index);
+    if (state.kind == ControlKind::kTimePicker) {
+        // As in the wxWidgets backend's time edit: a complete HH:MM:SS is taken, anything else
+        // leaves the last time the picker held.
+        auto two = [&](size_t at) {
+            const wchar_t a = text[at], b = text[at + 1];
+            return (a >= L'0' && a <= L'9' && b >= L'0' && b <= L'9') ? (a - L'0') * 10 + (b - L'0')
+                                                                      : 99;
+        };
+        peer->SetFocus(index);
+        int h = 99, m = 99, sec = 99;
+        if (text.size() == 8 && text[2] == L':' && text[5] == L':') {
+            h = two(0);
+            m = two(3);
+            sec = two(6);
+        }
+        if (h < 24 && m < 60 && sec < 60) {
+            DateTime value = peer->GetDateTime(index);
+            value.hour = h;
+            value.minute = m;
+            value.second = sec;
+            peer->SetDateTime(index, value);
+        }
+        return true;
+    }
     if (state.kind != ControlKind::kEdit && state.kind != ControlKind::kIpAddress)
         return false;
     std::wstring typed;
@@ -291,18 +317,19 @@ bool SelectByUser(Dialog& dialog, int id, int position) {
 }
 
 bool PressEnter(Dialog& dialog) {
-    const DialogTemplate* tmpl = dialog.Template();
-    if (!tmpl || !PeerOf(dialog))
+    HeadlessPeer* peer = PeerOf(dialog);
+    if (!dialog.Template() || !peer)
         return false;
-    for (const ControlTemplate& c : tmpl->controls) {
-        if (c.kind == ControlKind::kButton && (c.flags & kDefaultButton)) {
-            // Enter on a disabled default button does nothing.
-            if (Reachable(dialog, c.id))
-                dialog.Dispatch(EventKind::kCommand, c.id);
+    // A push button with the focus is the one Enter presses.
+    const int focus = peer->FocusIndex();
+    if (focus >= 0 && peer->State(focus).kind == ControlKind::kButton) {
+        const int id = dialog.ChildId(focus);
+        if (Reachable(dialog, id)) {
+            dialog.Dispatch(EventKind::kCommand, id);
             return true;
         }
     }
-    dialog.Dispatch(EventKind::kOk, kIdOk);
+    dialog.PressDefaultButton();
     return true;
 }
 

@@ -21,6 +21,7 @@
 #include <wx/timer.h>
 #include <wx/wx.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <vector>
@@ -37,6 +38,51 @@ std::wstring FromWx(const wxString& text) {
     return text.ToStdWstring();
 }
 
+// Typing limits of single-line edits. The toolkit's own limit refuses a whole insertion that would
+// overflow, so a longer text set by the program would leave the edit empty. Here, as with the
+// platform's edit limit, the limit applies to what the user types or pastes (cut to the room
+// left); text the program sets is kept whole.
+int g_settingText = 0;  // > 0 while the program sets an edit's text
+constexpr const char* kLimitKey = "orvane-text-limit";
+
+void OnInsertText(GtkEditable* editable, const gchar* text, gint length, gint* position, gpointer) {
+    const int limit = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(editable), kLimitKey));
+    if (limit <= 0 || g_settingText > 0)
+        return;
+    const gint held = gtk_entry_get_text_length(GTK_ENTRY(editable));
+    const glong inserted = length < 0 ? g_utf8_strlen(text, -1) : g_utf8_strlen(text, length);
+    const glong room = std::max<glong>(0, limit - held);
+    if (inserted <= room)
+        return;
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    if (room == 0) {
+        gtk_widget_error_bell(GTK_WIDGET(editable));
+        return;
+    }
+    const gchar* end = g_utf8_offset_to_pointer(text, room);
+    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(OnInsertText), nullptr);
+    gtk_editable_insert_text(editable, text, gint(end - text), position);
+    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(OnInsertText), nullptr);
+}
+
+void SetTypingLimit(wxTextCtrl* edit, int limit) {
+    GtkWidget* widget = GTK_WIDGET(edit->GetHandle());
+    if (!GTK_IS_ENTRY(widget))
+        return;
+    if (!g_object_get_data(G_OBJECT(widget), "orvane-limit-hooked")) {
+        g_object_set_data(G_OBJECT(widget), "orvane-limit-hooked", GINT_TO_POINTER(1));
+        g_signal_connect(widget, "insert-text", G_CALLBACK(OnInsertText), nullptr);
+    }
+    g_object_set_data(G_OBJECT(widget), kLimitKey, GINT_TO_POINTER(limit));
+}
+
+// Sets an edit's text as the program does: whole, past the typing limit.
+void ChangeText(wxTextCtrl* edit, const wxString& text) {
+    ++g_settingText;
+    edit->ChangeValue(text);
+    --g_settingText;
+}
+
 // The controls of a page hosted by a tab control sit in the dialog beside the tab control, above
 // it, not inside the toolkit's notebook (which would manage them as its own pages).
 struct Control {
@@ -49,7 +95,17 @@ struct Control {
     bool password = false;
     std::vector<wxWindow*> tabPlaceholders;  // tab control: one empty page per tab
     int tabSelection = -1;
+    wxDateTime lastTime;  // time picker: the last complete time it held
 };
+
+// A complete HH:MM:SS (hours 0-23, minutes and seconds 0-59), or an invalid time.
+wxDateTime ParseTime(const wxString& text) {
+    wxDateTime time;
+    wxString::const_iterator end;
+    if (text.length() != 8 || !time.ParseFormat(text, "%H:%M:%S", &end) || end != text.end())
+        return wxDateTime();
+    return time;
+}
 
 class WxPeer;
 
@@ -187,7 +243,7 @@ class WxPeer : public DialogPeer {
         Control& c = controls_[size_t(i)];
         switch (c.kind) {
             case ControlKind::kEdit:
-                static_cast<wxTextCtrl*>(c.window)->ChangeValue(ToWx(text));
+                ChangeText(static_cast<wxTextCtrl*>(c.window), ToWx(text));
                 break;
             case ControlKind::kIpAddress:
                 SetAddress(c, text);
@@ -250,12 +306,21 @@ class WxPeer : public DialogPeer {
         else
             c.window->SetFocus();
     }
+    // The control holding the focus of the dialog's window (the toolkit's focus widget of the
+    // top-level window, whether or not that window is the active one), or -1. The focus may sit
+    // in an inner widget of a composite control (the entry of a date picker, a field of an
+    // address control).
     int FocusIndex() const override {
-        const wxWindow* focus = wxWindow::FindFocus();
-        for (size_t i = 0; focus && i < controls_.size(); ++i) {
-            const Control& c = controls_[i];
-            if (c.window == focus || focus->GetParent() == c.window)
-                return int(i);
+        GtkWidget* self = GTK_WIDGET(window_->GetHandle());
+        GtkWidget* top = gtk_widget_get_toplevel(self);
+        if (!GTK_IS_WINDOW(top))
+            return -1;
+        for (GtkWidget* w = gtk_window_get_focus(GTK_WINDOW(top)); w && w != self;
+             w = gtk_widget_get_parent(w)) {
+            for (size_t i = 0; i < controls_.size(); ++i) {
+                if (GTK_WIDGET(controls_[i].window->GetHandle()) == w)
+                    return int(i);
+            }
         }
         return -1;
     }
@@ -263,7 +328,7 @@ class WxPeer : public DialogPeer {
         Control& c = controls_[size_t(i)];
         c.limit = limit;
         if (c.kind == ControlKind::kEdit)
-            static_cast<wxTextCtrl*>(c.window)->SetMaxLength(unsigned(limit));
+            SetTypingLimit(static_cast<wxTextCtrl*>(c.window), limit);
     }
     int TextLimit(int i) const override { return controls_[size_t(i)].limit; }
     void SetPasswordStyle(int i, bool on) override {
@@ -402,8 +467,10 @@ class WxPeer : public DialogPeer {
             return;
         if (c.kind == ControlKind::kDatePicker)
             static_cast<wxDatePickerCtrl*>(c.window)->SetValue(dt);
-        else if (c.kind == ControlKind::kTimePicker)
+        else if (c.kind == ControlKind::kTimePicker) {
+            c.lastTime = dt;
             static_cast<wxTextCtrl*>(c.window)->ChangeValue(dt.Format("%H:%M:%S"));
+        }
     }
     DateTime GetDateTime(int i) const override {
         const Control& c = controls_[size_t(i)];
@@ -411,13 +478,10 @@ class WxPeer : public DialogPeer {
         if (c.kind == ControlKind::kDatePicker) {
             dt = static_cast<wxDatePickerCtrl*>(c.window)->GetValue();
         } else if (c.kind == ControlKind::kTimePicker) {
-            // Today's date with the typed time; an unreadable time reads as midnight.
+            // Today's date with the last complete time the edit held.
             dt = wxDateTime::Today();
-            wxString::const_iterator end;
-            wxDateTime time;
-            const wxString typed = static_cast<wxTextCtrl*>(c.window)->GetValue();
-            if (time.ParseFormat(typed, "%H:%M:%S", &end) && end == typed.end())
-                dt.SetHour(time.GetHour()).SetMinute(time.GetMinute()).SetSecond(time.GetSecond());
+            const wxDateTime& time = c.lastTime;
+            dt.SetHour(time.GetHour()).SetMinute(time.GetMinute()).SetSecond(time.GetSecond());
         }
         if (!dt.IsValid())
             return DateTime{};
@@ -428,10 +492,7 @@ class WxPeer : public DialogPeer {
         Control& c = controls_[size_t(i)];
         const std::string utf8 = ToWx(name).utf8_string();
         const std::string idText = id == -1 ? std::string() : std::to_string(id);
-        auto apply = [&](wxWindow* w) {
-            GtkWidget* widget = GTK_WIDGET(w->GetHandle());
-            if (!widget)
-                return;
+        auto apply = [&](GtkWidget* widget) {
             AtkObject* accessible = gtk_widget_get_accessible(widget);
             if (!accessible)
                 return;
@@ -439,9 +500,16 @@ class WxPeer : public DialogPeer {
             if (!idText.empty())
                 atk_object_set_accessible_id(accessible, idText.c_str());
         };
-        apply(c.window);
-        for (wxTextCtrl* field : c.fields)
-            apply(field);
+        GtkWidget* widget = GTK_WIDGET(c.window->GetHandle());
+        if (!widget)
+            return;
+        apply(widget);
+        // Composite controls (the date picker, the address control): every inner widget a user
+        // can reach carries the control's name too.
+        std::vector<GtkWidget*> inner;
+        CollectFocusable(widget, inner);
+        for (GtkWidget* w : inner)
+            apply(w);
     }
 
     bool AppendWindowMenuItem(int command, const std::wstring& text) override {
@@ -452,6 +520,9 @@ class WxPeer : public DialogPeer {
     }
 
     void SetTimer(int id, int milliseconds) override {
+        periods_[id] = milliseconds;
+        if (backend_.manualTimers)
+            return;
         auto& timer = timers_[id];
         if (!timer) {
             timer = std::make_unique<wxTimer>();
@@ -460,7 +531,12 @@ class WxPeer : public DialogPeer {
         }
         timer->Start(milliseconds);
     }
+    int TimerPeriod(int id) const {
+        auto it = periods_.find(id);
+        return it == periods_.end() ? 0 : it->second;
+    }
     void KillTimer(int id) override {
+        periods_.erase(id);
         auto it = timers_.find(id);
         if (it != timers_.end())
             it->second->Stop();
@@ -524,7 +600,8 @@ class WxPeer : public DialogPeer {
                 break;
             case ControlKind::kButton: {
                 auto* button = new wxButton(parent, wxID_ANY, label, pos, size);
-                if (t.flags & kDefaultButton)
+                // A page hosted in another window never takes that window's default button.
+                if ((t.flags & kDefaultButton) && !host_)
                     button->SetDefault();
                 const int id = t.id;
                 button->Bind(wxEVT_BUTTON, [this, id](wxCommandEvent&) {
@@ -543,7 +620,7 @@ class WxPeer : public DialogPeer {
                     style |= wxTE_MULTILINE;
                 auto* edit = new wxTextCtrl(parent, wxID_ANY, label, pos, size, style);
                 if (t.textLimit > 0)
-                    edit->SetMaxLength(unsigned(t.textLimit));
+                    SetTypingLimit(edit, t.textLimit);
                 if (t.flags & kDigitsOnly)
                     BindDigitsOnly(edit);
                 c.window = edit;
@@ -584,10 +661,27 @@ class WxPeer : public DialogPeer {
                 break;
             case ControlKind::kTimePicker: {
                 // The toolkit's generic time picker squeezes the time behind its buttons at dialog
-                // sizes; an edit holding HH:MM:SS keeps the time readable and typeable.
-                auto* edit = new wxTextCtrl(parent, wxID_ANY, wxDateTime::Now().Format("%H:%M:%S"),
-                                            pos, size);
+                // sizes; an edit holding HH:MM:SS keeps the time readable and typeable. Like the
+                // platform's picker it never holds a time the user did not give: the page reads
+                // the last complete HH:MM:SS the edit held (typed, or set by the program), and
+                // when the edit loses the focus with anything else in it, that time comes back.
+                c.lastTime = wxDateTime::Now();
+                auto* edit =
+                    new wxTextCtrl(parent, wxID_ANY, c.lastTime.Format("%H:%M:%S"), pos, size);
                 edit->SetMaxLength(8);
+                const size_t index = controls_.size();
+                edit->Bind(wxEVT_TEXT, [this, index, edit](wxCommandEvent& event) {
+                    event.Skip();
+                    const wxDateTime typed = ParseTime(edit->GetValue());
+                    if (typed.IsValid())
+                        controls_[index].lastTime = typed;
+                });
+                edit->Bind(wxEVT_KILL_FOCUS, [this, index, edit](wxFocusEvent& event) {
+                    event.Skip();
+                    const wxDateTime& kept = controls_[index].lastTime;
+                    if (!ParseTime(edit->GetValue()).IsValid())
+                        edit->ChangeValue(kept.Format("%H:%M:%S"));
+                });
                 edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
                     const int key = event.GetKeyCode();
                     if (key < WXK_SPACE || key == WXK_DELETE || key > WXK_START ||
@@ -629,6 +723,19 @@ class WxPeer : public DialogPeer {
         if (t.flags & kDisabled)
             c.window->Disable();
         return c;
+    }
+
+    static void CollectFocusable(GtkWidget* widget, std::vector<GtkWidget*>& out) {
+        if (!GTK_IS_CONTAINER(widget))
+            return;
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* l = children; l; l = l->next) {
+            GtkWidget* child = GTK_WIDGET(l->data);
+            if (gtk_widget_get_can_focus(child) || GTK_IS_ENTRY(child))
+                out.push_back(child);
+            CollectFocusable(child, out);
+        }
+        g_list_free(children);
     }
 
     static void BindDigitsOnly(wxTextCtrl* edit) {
@@ -702,6 +809,18 @@ class WxPeer : public DialogPeer {
             dialog_.Dispatch(EventKind::kCancel, kIdCancel);
             return;
         }
+        if (key == WXK_RETURN || key == WXK_NUMPAD_ENTER) {
+            // A focused push button (in this window or a page it hosts) is pressed by the toolkit
+            // itself, as is a new line in a multi-line edit; any other Enter is the dialog's.
+            wxWindow* focus = wxWindow::FindFocus();
+            auto* edit = dynamic_cast<wxTextCtrl*>(focus);
+            if (dynamic_cast<wxButton*>(focus) || (edit && edit->IsMultiLine())) {
+                event.Skip();
+                return;
+            }
+            dialog_.PressDefaultButton();
+            return;
+        }
         if (key == WXK_F1 && !menu_.empty()) {
             dialog_.Dispatch(EventKind::kSysCommand, menu_.front().first);
             return;
@@ -737,6 +856,7 @@ class WxPeer : public DialogPeer {
     bool moved_ = false;
     std::vector<std::pair<int, std::wstring>> menu_;
     std::map<int, std::unique_ptr<wxTimer>> timers_;
+    std::map<int, int> periods_;  // armed timers and their periods
     bool ended_ = false;
     int result_ = kIdCancel;
     int programmatic_ = 0;  // > 0 while the program itself changes a tab control
@@ -761,6 +881,9 @@ void ApplyStyleOnce() {
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(css);
 }
+
+// The message boxes on screen, innermost last.
+std::vector<GtkWidget*> g_openMessageBoxes;
 
 WxPeer* PeerOf(Dialog& dialog) {
     return dynamic_cast<WxPeer*>(dialog.Peer());
@@ -825,7 +948,27 @@ int WxBackend::MessageBox(Dialog* owner, const std::wstring& text, const std::ws
             parent = parent->GetParent();
     }
     wxMessageDialog box(parent, ToWx(text), ToWx(caption), wxStyle);
-    switch (box.ShowModal()) {
+    // The box's window exists only inside its modal run: a timer looks for it on screen.
+    wxTimer watch;
+    GtkWidget* onScreen = nullptr;
+    watch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        auto* widget = static_cast<GtkWidget*>(box.GetHandle());
+        if (!widget || !gtk_widget_get_mapped(widget))
+            return;
+        watch.Stop();
+        onScreen = widget;
+        g_openMessageBoxes.push_back(widget);
+        if (onMessageShown)
+            onMessageShown(ShownMessage{text, caption, style});
+    });
+    watch.Start(20);
+    const int shown = box.ShowModal();
+    watch.Stop();
+    if (onScreen)
+        g_openMessageBoxes.erase(
+            std::remove(g_openMessageBoxes.begin(), g_openMessageBoxes.end(), onScreen),
+            g_openMessageBoxes.end());
+    switch (shown) {
         case wxID_CANCEL:
             return kIdCancel;
         case wxID_YES:
@@ -937,6 +1080,42 @@ bool SelectByUser(Dialog& dialog, int id, int position) {
         return choice->GetEventHandler()->ProcessEvent(event);
     }
     return false;
+}
+
+bool FireTimer(Dialog& dialog, int id) {
+    WxPeer* peer = PeerOf(dialog);
+    if (!peer || peer->TimerPeriod(id) == 0)
+        return false;
+    dialog.Dispatch(EventKind::kTimer, id);
+    return true;
+}
+
+wxWindow* ControlWindow(Dialog& dialog, int id) {
+    WxPeer* peer = PeerOf(dialog);
+    const int index = dialog.IndexOf(id);
+    return peer && index >= 0 ? peer->ControlAt(index).window : nullptr;
+}
+
+bool MessageBoxButton(int result, wxRect& screen) {
+    if (g_openMessageBoxes.empty())
+        return false;
+    GtkWidget* box = g_openMessageBoxes.back();
+    const int response = result == kIdCancel ? GTK_RESPONSE_CANCEL
+                         : result == kIdYes  ? GTK_RESPONSE_YES
+                         : result == kIdNo   ? GTK_RESPONSE_NO
+                                             : GTK_RESPONSE_OK;
+    GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), response);
+    GdkWindow* window = gtk_widget_get_window(box);
+    if (!button || !window || !gtk_widget_get_mapped(button))
+        return false;
+    int x = 0, y = 0;
+    gdk_window_get_origin(window, &x, &y);
+    GtkAllocation place;
+    gtk_widget_get_allocation(button, &place);
+    int bx = 0, by = 0;
+    gtk_widget_translate_coordinates(button, box, 0, 0, &bx, &by);
+    screen = wxRect(x + bx, y + by, place.width, place.height);
+    return true;
 }
 
 namespace {

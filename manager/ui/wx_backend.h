@@ -5,14 +5,22 @@
 // - the system menu: the items a dialog appends to its window menu are offered in the window's
 //   context menu (right click on the window's background, or Shift+F10 / the Menu key), and F1
 //   chooses the first of them (the About box of the main window);
-// - accessible names and ids: set on each control's ATK object, so AT-SPI clients (screen
-//   readers, UI automation) see them; wxGTK passes no window names on by itself.
+// - accessible names and ids: set on each control's ATK object and on the inner widgets of
+//   composite controls, so AT-SPI clients (screen readers, UI automation) see them; wxGTK passes
+//   no window names on by itself.
+// - the platform's dialog keys: Enter presses the focused push button, else the dialog's default
+//   button (nothing while it is disabled), else sends IDOK; Escape and the close box send IDCANCEL.
+// - the platform's edit limit: it stops typing and pasting, never the program's own text.
+// - the time picker: an edit that gives the page the last complete HH:MM:SS it held.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "ui/dialog.h"
+
+class wxWindow;
+class wxRect;
 
 namespace ui::wx {
 
@@ -26,8 +34,16 @@ class WxBackend : public Backend {
     // Scripted runs: message boxes are written to standard error and answered with their first
     // button instead of waiting for a user.
     bool answerMessagesAutomatically = false;
+    // Window timers are armed but never run: tests fire them (FireTimer).
+    bool manualTimers = false;
     // Called once each modal dialog is on screen and its modal loop runs.
     std::function<void(Dialog&)> onModalShown;
+    // Called once each message box is on screen, from within its modal loop.
+    struct ShownMessage {
+        std::wstring text, caption;
+        unsigned style;
+    };
+    std::function<void(const ShownMessage&)> onMessageShown;
 };
 
 // Installs a WxBackend, starts wxWidgets and calls app.InitInstance(); returns the exit code.
@@ -44,6 +60,14 @@ bool SelectByUser(Dialog& dialog, int id, int position);
 bool PressKey(Dialog& dialog, int keyCode);
 // Lets the toolkit process what is pending (layout, painting).
 void ProcessPending();
+
+// Fires an armed window timer when timers are manual. False when it is not armed.
+bool FireTimer(Dialog& dialog, int id);
+// For real input (pointer and keys): the window of a control, null when the dialog has none.
+wxWindow* ControlWindow(Dialog& dialog, int id);
+// Where on screen the open message box shows the button that answers with `result` (a
+// DialogResult). False when no message box is open or it has no such button.
+bool MessageBoxButton(int result, wxRect& screen);
 
 // What the accessibility interface reports for a control: its name and its id text.
 std::string AccessibleNameOf(Dialog& dialog, int id);

@@ -1,12 +1,16 @@
 // The wxWidgets backend under a display (Xvfb in CI): real windows, accessible names and ids, and
 // pictures of every window; and the program itself, run against camsim in its scripted mode.
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/uiaction.h>
+#include <wx/window.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +45,27 @@ bool IsPng(const fs::path& path) {
 std::string TempDir() {
     char pattern[] = "/tmp/orvane-gui-XXXXXX";
     return mkdtemp(pattern);
+}
+
+// The accessible names of the entries inside a composite control's window.
+void CollectEntryNames(GtkWidget* widget, std::vector<std::string>& names) {
+    if (GTK_IS_ENTRY(widget)) {
+        const char* name = atk_object_get_name(gtk_widget_get_accessible(widget));
+        names.push_back(name ? name : "");
+    }
+    if (!GTK_IS_CONTAINER(widget))
+        return;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList* l = children; l; l = l->next)
+        CollectEntryNames(GTK_WIDGET(l->data), names);
+    g_list_free(children);
+}
+
+std::vector<std::string> InnerEntryNames(ui::Dialog& dialog, int id) {
+    std::vector<std::string> names;
+    if (wxWindow* window = ui::wx::ControlWindow(dialog, id))
+        CollectEntryNames(GTK_WIDGET(window->GetHandle()), names);
+    return names;
 }
 
 class WxWindowTest : public ::testing::Test {
@@ -138,6 +163,22 @@ TEST_F(WxWindowTest, ControlsCarryAccessibleNamesAndIds) {
     EXPECT_EQ(ui::wx::AccessibleNameOf(window_->DeviceInfoPage(), 1013), "User name:");
     EXPECT_EQ(ui::wx::AccessibleNameOf(window_->WifiPage(), 1057), "Show password");
     EXPECT_EQ(ui::wx::AccessibleNameOf(window_->GprsPage(), 1150), "IP:");
+    // The entries inside composite controls carry the control's label too.
+    const std::string dateLabel =
+        wxString(window_->DevCtrlPage().AccessibleName(1163)).utf8_string();
+    EXPECT_FALSE(dateLabel.empty());
+    const struct {
+        ui::Dialog* page;
+        int id;
+        std::string name;
+    } composites[] = {{&window_->DevCtrlPage(), 1163, dateLabel},
+                      {&window_->GprsPage(), 1150, "IP:"}};
+    for (const auto& c : composites) {
+        const std::vector<std::string> names = InnerEntryNames(*c.page, c.id);
+        EXPECT_FALSE(names.empty()) << c.id;
+        for (const std::string& name : names)
+            EXPECT_EQ(name, c.name) << c.id;
+    }
 }
 
 TEST_F(WxWindowTest, PasswordStyleSwitchesAtRunTimeAndListsKeepTheirEntries) {
@@ -358,6 +399,70 @@ TEST_F(WxWindowTest, ModelDialogsArePictured) {
     EXPECT_NE(pictures[2].find("more-147"), std::string::npos);
     for (const std::string& path : pictures)
         EXPECT_TRUE(IsPng(path)) << path;
+}
+
+// A screen reader can read a message box while it is open: its name, its text and its buttons
+// through AT-SPI. The box is opened by a real click (an accessibility action on the button would
+// run the box's modal loop inside the bridge, which then answers nothing until the box closes).
+TEST_F(WxWindowTest, AScreenReaderReadsAnOpenMessageBox) {
+    if (!getenv("DBUS_SESSION_BUS_ADDRESS") || std::string(ATSPI_READER).empty())
+        GTEST_SKIP() << "no session bus for the accessibility bus, or no AT-SPI client";
+    window_ = std::make_unique<CMainDlg>();
+    ASSERT_TRUE(window_->Create());
+    window_->ShowWindow(true);
+    ASSERT_TRUE(RunUntil([&] { return window_->IsControlEnabled(1001); }, 5000));
+
+    const std::string output = dir_ + "/reader.txt";
+    int readerStatus = -1;
+    int boxes = 0;
+    wxUIActionSimulator input;
+    backend_.onMessageShown = [&](const ui::wx::WxBackend::ShownMessage&) {
+        ++boxes;
+        // The reader is another process: this one keeps running its toolkit so that the bridge
+        // answers.
+        const std::string self = std::to_string(getpid());
+        const pid_t reader = fork();
+        if (reader == 0) {
+            if (!freopen(output.c_str(), "w", stdout))
+                _exit(3);
+            execl(ATSPI_READER, ATSPI_READER, self.c_str(), "10", nullptr);
+            _exit(127);
+        }
+        RunUntil(
+            [&] {
+                int status = 0;
+                if (waitpid(reader, &status, WNOHANG) != reader)
+                    return false;
+                readerStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                return true;
+            },
+            15000);
+        wxRect ok;
+        ASSERT_TRUE(ui::wx::MessageBoxButton(ui::kIdOk, ok));
+        input.MouseMove(ok.GetLeft() + ok.GetWidth() / 2, ok.GetTop() + ok.GetHeight() / 2);
+        RunUntil([] { return false; }, 50);
+        input.MouseClick();
+        RunUntil([] { return false; }, 50);
+    };
+    const wxRect login = ui::wx::ControlWindow(*window_, 1001)->GetScreenRect();
+    input.MouseMove(login.GetLeft() + login.GetWidth() / 2, login.GetTop() + login.GetHeight() / 2);
+    RunUntil([] { return false; }, 50);
+    input.MouseClick();  // the password box is empty: "Please input password!"
+    ASSERT_TRUE(RunUntil([&] { return boxes == 1; }, 5000));
+    backend_.onMessageShown = nullptr;
+    EXPECT_EQ(window_->GetFocusId(), 1000);
+
+    ASSERT_EQ(readerStatus, 0);
+    std::ifstream in(output);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    EXPECT_TRUE(has("window alert Orvane"));
+    EXPECT_TRUE(has("text Please input password!"));
+    EXPECT_TRUE(has("button OK"));
 }
 
 // The program as a user starts it, with camsim as the camera: window title, login and pictures.

@@ -580,8 +580,8 @@ TEST_F(Rk50Test, SettingCutsThePlateToTwelveCharactersInTheEditAndOnTheCamera) {
 }
 
 // Twelve characters of two bytes each do not fit the 13-byte field: it keeps whole characters
-// and its terminator, and nothing spills into the bytes after it.
-TEST_F(Rk50Test, APlateOfWideCharactersKeepsWholeCharactersInItsField) {
+// and its terminator, nothing spills into the bytes after it, and the cut is reported.
+TEST_F(Rk50Test, APlateOfWideCharactersKeepsWholeCharactersInItsFieldAndFails) {
     const char* saved = std::getenv("LC_ALL");
     const std::string previous = saved != nullptr ? saved : "";
     setenv("LC_ALL", "C.UTF-8", 1);
@@ -597,7 +597,7 @@ TEST_F(Rk50Test, APlateOfWideCharactersKeepsWholeCharactersInItsField) {
     for (int i = 0; i < 6; ++i)
         sent += "\xC3\xA9";
     EXPECT_EQ(LastPayload(camera, kConfigWrite), PlateRecord(sent));
-    EXPECT_EQ(Messages(), std::vector<Message>{kModifySuccess});
+    EXPECT_EQ(Messages(), std::vector<Message>{kModifyFailed});
     if (saved != nullptr)
         setenv("LC_ALL", previous.c_str(), 1);
     else

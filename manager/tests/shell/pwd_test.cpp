@@ -107,13 +107,13 @@ TEST_F(PwdTest, ModifyChecksInOrderAndFocusesTheBoxToCorrect) {
                      std::string(c.again.begin(), c.again.end()));
         backend_->ClearMessages();
         focusAtMessage_.clear();
-        // The focus starts in the browse part, away from every box a check may pick.
-        Fill({{kCurrent, c.current}, {kNew, c.next}, {kNewAgain, c.again}, {kBrowse, L""}});
+        Fill({{kCurrent, c.current}, {kNew, c.next}, {kNewAgain, c.again}});
         ASSERT_TRUE(Click(dialog_, kModify));
         EXPECT_EQ(Messages(), std::vector<std::wstring>{c.message});
         EXPECT_EQ(dialog_.GetFocusId(), c.focus);
-        // The length checks move the focus before they speak, the others after.
-        EXPECT_EQ(focusAtMessage_[0], c.message == kLength ? c.focus : kBrowse);
+        // The length checks move the focus before they speak; the others speak while the
+        // clicked button holds it.
+        EXPECT_EQ(focusAtMessage_[0], c.message == kLength ? c.focus : kModify);
         EXPECT_EQ(dialog_.GetDlgItemText(kNewAgain), c.again);
     }
     EXPECT_EQ(PasswordCommands(), 0);
@@ -132,11 +132,11 @@ TEST_F(PwdTest, ApplyChecksInOrderAndFocusesTheBrowseBox) {
     for (const Case& c : cases) {
         backend_->ClearMessages();
         focusAtMessage_.clear();
-        Fill({{kBrowse, c.password}, {kBrowseAgain, c.again}, {kCurrent, L""}});
+        Fill({{kBrowse, c.password}, {kBrowseAgain, c.again}});
         ASSERT_TRUE(Click(dialog_, kApply));
         EXPECT_EQ(Messages(), std::vector<std::wstring>{c.message});
         EXPECT_EQ(dialog_.GetFocusId(), kBrowse);
-        EXPECT_EQ(focusAtMessage_[0], c.message == kLength ? kBrowse : kCurrent);
+        EXPECT_EQ(focusAtMessage_[0], c.message == kLength ? kBrowse : kApply);
     }
     EXPECT_EQ(PasswordCommands(), 0);
 }
