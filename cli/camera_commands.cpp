@@ -336,7 +336,16 @@ void applyProfile(Session& s, const std::string& path) {
                                (in ? errors.substr(0, errors.find('\n')) : "no such file"));
         return;
     }
-    // The profile is the JSON of get: one camera's object, or its records alone.
+    // The profile is the JSON of get: its whole output for one camera, one camera's object, or
+    // the records alone.
+    if (profile.isMember("cameras")) {
+        const Json::Value cameras = profile["cameras"];
+        if (!cameras.isArray() || cameras.size() != 1) {
+            s.fail(kExitUsage, "the profile " + path + " must hold exactly one camera");
+            return;
+        }
+        profile = cameras[0];
+    }
     const Json::Value records = profile.isMember("records") ? profile["records"] : profile;
     std::map<std::string, FieldValues> wanted;
     for (const std::string& name : records.getMemberNames()) {

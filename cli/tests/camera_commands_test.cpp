@@ -137,13 +137,15 @@ TEST_F(CameraCommands, SetRefusesValuesTheModelDoesNotHave) {
 
 TEST_F(CameraCommands, ApplyDryRunWritesNothingAndASecondApplyChangesNothing) {
     camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
-    Json::Value profile = dalvex({"--json", "get", "all"}).json()["cameras"][0];
+    // The whole output of get is a profile.
+    Json::Value output = dalvex({"--json", "get", "all"}).json();
+    Json::Value& profile = output["cameras"][0];
     profile["records"]["user"]["userName"] = "J. Smith";
     profile["records"]["setting"]["videoLength"] = "15 Minutes";
     profile["records"]["wifi"] = Json::Value(Json::objectValue);
     profile["records"]["wifi"]["ssid"] = "depot";
     const std::string path = state_ + "/profile.json";
-    std::ofstream(path) << profile;
+    std::ofstream(path) << output;
     model.clearReceived();
 
     const clitest::Result dry = dalvex({"apply", path, "--dry-run"});
