@@ -5,6 +5,10 @@
 
 namespace cli {
 
+namespace {
+constexpr size_t kLoginPasswordLength = 6;
+}
+
 std::string cameraLabel(const Camera& camera) {
     return std::string(1, camera.letter) + ": " + (camera.serial.empty() ? "-" : camera.serial);
 }
@@ -44,6 +48,12 @@ bool Session::login(const std::vector<Camera>& cameras) {
         return false;
     }
     password_ = *password;
+    // The camera compares six characters: a longer text would pass on its first six.
+    if (password_.size() > kLoginPasswordLength) {
+        fail(kExitWrongPassword, "the login password has " + std::to_string(kLoginPasswordLength) +
+                                     " characters, nothing was written");
+        return false;
+    }
     bool all = true;
     for (const Camera& c : cameras) {
         if (TKUSB_CheckLoginPwd_Ex(password_.c_str(), c.letter) == 0) {

@@ -204,6 +204,10 @@ TEST_F(CameraCommands, AWrongPasswordFailsBeforeAnyWrite) {
     camsim::CameraState other = camera(33, "SER-F");
     other.loginPassword = "135790";
     camsim::CameraModel& f = drives.add('F', other);
+    // Seven characters whose first six are right are still a wrong password.
+    EXPECT_EQ(
+        dalvex({"set", "user", "userName=X", "--letter", "E"}, std::string(kPassword) + "9").code,
+        4);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"set", "user", "userName=X", "--all"},
           {"--json", "time", "sync", "--all"},
