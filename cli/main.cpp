@@ -88,8 +88,19 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? cli::kExitOk : cli::kExitUsage;
+        if (e.get_exit_code() == 0)
+            return app.exit(e);  // --help
+        // Standard output stays one JSON document for callers that asked for it.
+        for (int i = 1; i < argc; ++i) {
+            if (std::string(argv[i]) == "--json") {
+                o.json = true;
+                cli::Session session(o);
+                session.fail(cli::kExitUsage, e.what());
+                return session.finish();
+            }
+        }
+        app.exit(e);
+        return cli::kExitUsage;
     }
 
     dalvex::setLogEnabled(o.verbose);

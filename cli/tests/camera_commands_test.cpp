@@ -225,6 +225,9 @@ TEST_F(CameraCommands, AWrongPasswordFailsBeforeAnyWrite) {
 
 TEST_F(CameraCommands, WithoutACameraTheExitCodeIsThreeAndJsonStaysValid) {
     drives.addEmpty('E');
+    const clitest::Result usage = dalvex({"--json", "get"});  // no record named
+    EXPECT_EQ(usage.code, 2);
+    EXPECT_EQ(usage.json()["exit_code"].asInt(), 2) << usage.out;
     for (const char* command : {"list", "get"}) {
         const clitest::Result r = command == std::string("list") ? dalvex({"--json", "list"})
                                                                  : dalvex({"--json", "get", "all"});
