@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <sstream>
 #include <thread>
 
 #include "fields.h"

@@ -176,6 +176,7 @@ TEST_F(GpsCommand, ABrokenFileIsReportedAndSkipped) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("broken.mp4: no GPS track found, skipped"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("1 failed"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("files/s"), std::string::npos) << "a progress line off a terminal";
     size_t written = 0;
     for (const auto& entry : std::filesystem::directory_iterator(out)) {
         EXPECT_EQ(entry.path().extension(), ".gpx");
