@@ -64,10 +64,11 @@ std::vector<std::string> expandPaths(const std::vector<std::string>& paths,
 }
 
 struct Parsed {
-    FileTrack track;
-    std::string text;  // text lines or JSON document, as the library's exports write them
+    FileTrack track;   // its points are dropped once the file's part is made
+    std::string text;  // text lines or JSON document as the exports write them, or a map track
     std::string error;
-    bool done = false;
+    size_t points = 0;
+    size_t withoutFix = 0;
 };
 
 // The library's own output, written by the parser into an anonymous in-memory file.
@@ -112,8 +113,18 @@ void parseOne(const std::string& path, GpsFormat format, Parsed& out) {
         out.text = parseToLibraryOutput(parser, path, format == GpsFormat::kJson);
     else
         parser.parse(path.c_str());
-    if (out.track.points.empty())
+    out.points = out.track.points.size();
+    if (out.points == 0) {
         out.error = "no GPS track found";
+        return;
+    }
+    for (const TrackPoint& t : out.track.points) {
+        Position at;
+        out.withoutFix += positionOf(out.track, t, at) ? 0 : 1;
+    }
+    if (format != GpsFormat::kText && format != GpsFormat::kJson)
+        out.text = renderTrack(format, out.track);
+    out.track.points = {};
 }
 
 class Progress {
@@ -145,30 +156,23 @@ bool writeFile(const std::string& path, const std::string& text) {
     return bool(out.flush());
 }
 
-// One output: the library's text of the files, or head, tracks and tail.
+// One output: the library's texts of the files, or a head, the tracks and a tail.
 std::string assemble(GpsFormat format, const std::vector<const Parsed*>& files) {
-    if (format == GpsFormat::kText) {
-        std::string all;
-        for (const Parsed* p : files)
-            all += p->text;
-        return all;
-    }
-    if (format == GpsFormat::kJson) {
-        if (files.size() == 1)
-            return files[0]->text;
+    if (format == GpsFormat::kJson && files.size() > 1) {
         // Several documents are one JSON array of them.
         std::string all = "[\n";
         for (size_t i = 0; i < files.size(); ++i)
             all += (i ? ",\n" : "") + files[i]->text;
         return all + "]\n";
     }
+    const bool map = format != GpsFormat::kText && format != GpsFormat::kJson;
     std::vector<const FileTrack*> sources;
     for (const Parsed* p : files)
         sources.push_back(&p->track);
-    std::string all = renderHead(format, sources);
+    std::string all = map ? renderHead(format, sources) : "";
     for (size_t i = 0; i < files.size(); ++i)
-        all += renderTrack(format, files[i]->track, i == 0);
-    return all + renderTail(format);
+        all += (i ? separatorOf(format) : "") + files[i]->text;
+    return map ? all + renderTail(format) : all;
 }
 
 std::string outputName(const std::string& dir, const std::string& source, GpsFormat format,
@@ -216,6 +220,16 @@ int runGps(const GpsOptions& o, bool) {
         return kExitUsage;
     }
 
+    // Names are chosen before the work starts, so they do not depend on the finishing order.
+    std::vector<std::string> outputs;
+    if (!o.outDir.empty()) {
+        std::error_code ec;
+        fs::create_directories(o.outDir, ec);
+        std::map<std::string, int> used;
+        for (const std::string& f : files)
+            outputs.push_back(outputName(o.outDir, f, format, used));
+    }
+
     std::vector<Parsed> parsed(files.size());
     std::atomic<size_t> next{0};
     std::mutex mutex;
@@ -230,11 +244,13 @@ int runGps(const GpsOptions& o, bool) {
             for (size_t i; (i = next++) < files.size();) {
                 Parsed result;
                 parseOne(files[i], format, result);
+                if (!outputs.empty() && result.error.empty() &&
+                    !writeFile(outputs[i], assemble(format, {&result})))
+                    result.error = "cannot write " + outputs[i];
                 std::lock_guard<std::mutex> lock(mutex);
                 parsed[i] = std::move(result);
-                parsed[i].done = true;
                 ++finished;
-                points += parsed[i].track.points.size();
+                points += parsed[i].points;
                 changed.notify_one();
             }
         });
@@ -261,26 +277,13 @@ int runGps(const GpsOptions& o, bool) {
             continue;
         }
         good.push_back(&p);
-        for (const TrackPoint& t : p.track.points) {
-            Position at;
-            withoutFix += positionOf(p.track, t, at) ? 0 : 1;
-        }
+        withoutFix += p.withoutFix;
     }
     if (failed > 0)
         exit = kExitCameraFailed;
 
-    if (!o.outDir.empty()) {
-        std::error_code ec;
-        fs::create_directories(o.outDir, ec);
-        std::map<std::string, int> used;
-        for (const Parsed* p : good) {
-            const std::string path = outputName(o.outDir, p->track.path, format, used);
-            if (!writeFile(path, assemble(format, {p}))) {
-                std::cerr << "dalvex: cannot write " << path << "\n";
-                exit = kExitCameraFailed;
-            }
-        }
-    } else if (!good.empty()) {
+    // With --out-dir each worker has written its own file.
+    if (o.outDir.empty() && !good.empty()) {
         const std::string text = assemble(format, good);
         if (o.output.empty()) {
             std::cout << text;

@@ -138,7 +138,7 @@ std::string csvTrack(const FileTrack& t) {
     return out;
 }
 
-std::string geoJsonTrack(const FileTrack& t, bool first) {
+std::string geoJsonTrack(const FileTrack& t) {
     Json::Value feature(Json::objectValue);
     feature["type"] = "Feature";
     Json::Value& props = feature["properties"];
@@ -177,7 +177,7 @@ std::string geoJsonTrack(const FileTrack& t, bool first) {
     builder["emitUTF8"] = true;
     builder["precision"] = 7;
     builder["precisionType"] = "decimal";
-    return std::string(first ? "" : ",\n") + Json::writeString(builder, feature);
+    return Json::writeString(builder, feature);
 }
 
 }  // namespace
@@ -230,7 +230,7 @@ std::string renderHead(GpsFormat format, const std::vector<const FileTrack*>& so
     }
 }
 
-std::string renderTrack(GpsFormat format, const FileTrack& track, bool first) {
+std::string renderTrack(GpsFormat format, const FileTrack& track) {
     switch (format) {
         case GpsFormat::kGpx:
             return gpxTrack(track);
@@ -239,7 +239,7 @@ std::string renderTrack(GpsFormat format, const FileTrack& track, bool first) {
         case GpsFormat::kCsv:
             return csvTrack(track);
         case GpsFormat::kGeoJson:
-            return geoJsonTrack(track, first);
+            return geoJsonTrack(track);
         default:
             return "";
     }
@@ -256,6 +256,10 @@ std::string renderTail(GpsFormat format) {
         default:
             return "";
     }
+}
+
+const char* separatorOf(GpsFormat format) {
+    return format == GpsFormat::kGeoJson ? ",\n" : "";
 }
 
 const char* extensionOf(GpsFormat format) {

@@ -37,7 +37,9 @@ bool positionOf(const FileTrack& track, const TrackPoint& p, Position& out);
 std::string utcTime(const dalvex::gps::GpsPoint& point);
 
 std::string renderHead(GpsFormat format, const std::vector<const FileTrack*>& sources);
-std::string renderTrack(GpsFormat format, const FileTrack& track, bool first);
+std::string renderTrack(GpsFormat format, const FileTrack& track);
+// What goes between two tracks of one output.
+const char* separatorOf(GpsFormat format);
 std::string renderTail(GpsFormat format);
 
 const char* extensionOf(GpsFormat format);
