@@ -243,10 +243,17 @@ int runGps(const GpsOptions& o, bool) {
         workers.emplace_back([&] {
             for (size_t i; (i = next++) < files.size();) {
                 Parsed result;
-                parseOne(files[i], format, result);
-                if (!outputs.empty() && result.error.empty() &&
-                    !writeFile(outputs[i], assemble(format, {&result})))
-                    result.error = "cannot write " + outputs[i];
+                try {
+                    parseOne(files[i], format, result);
+                    if (!outputs.empty() && result.error.empty()) {
+                        if (!writeFile(outputs[i], assemble(format, {&result})))
+                            result.error = "cannot write " + outputs[i];
+                        result.text.clear();  // written: no need to hold it
+                    }
+                } catch (const std::exception& e) {
+                    result.track.path = files[i];
+                    result.error = e.what();  // out of memory on a huge track
+                }
                 std::lock_guard<std::mutex> lock(mutex);
                 parsed[i] = std::move(result);
                 ++finished;
