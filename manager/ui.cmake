@@ -27,7 +27,8 @@ add_library(orvane_shell STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/instance.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/mainwindow.cpp
   ${ORVANE_PAGE_SOURCES})
-target_include_directories(orvane_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_include_directories(orvane_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
+  ${PROJECT_SOURCE_DIR}/common)
 target_link_libraries(orvane_shell PUBLIC orvane_ui orvane_lang orvane_res dalvex)
 
 add_executable(orvane

@@ -54,17 +54,13 @@ bool describesCamera(const char description[32]) {
 void refreshEntry(int index) {
     DriveEntry entry{};
     const char letter = static_cast<char>('C' + index);
-    char root[kDrivePathSize];
-    formatDriveRoot(letter, root);
-    if (isRemovable(letter)) {
-        char description[32] = {};
-        if (readCommandFrom(kSubDescription, description, sizeof description, root) &&
-            describesCamera(description)) {
-            char serial[33] = {};
-            readCommandFrom(kSubSerial, serial, 32, root);
-            std::memcpy(entry.serial, serial, sizeof entry.serial - 1);
-            entry.state = kStatePresent;
-        }
+    if (cameraAt(letter)) {
+        char root[kDrivePathSize];
+        formatDriveRoot(letter, root);
+        char serial[33] = {};
+        readCommandFrom(kSubSerial, serial, 32, root);
+        std::memcpy(entry.serial, serial, sizeof entry.serial - 1);
+        entry.state = kStatePresent;
     }
     std::lock_guard<std::mutex> lock(state().tableLock);
     state().table[index] = entry;
@@ -77,6 +73,17 @@ void refreshTable() {
 }
 
 }  // namespace
+
+bool cameraAt(char letter) {
+    if (!isRemovable(letter)) {
+        return false;
+    }
+    char root[kDrivePathSize];
+    formatDriveRoot(letter, root);
+    char description[32] = {};
+    return readCommandFrom(kSubDescription, description, sizeof description, root) &&
+           describesCamera(description);
+}
 
 char* currentDrivePath() {
     return state().currentPath;

@@ -26,6 +26,10 @@ void resetDiscoveryState();
 // Small disk: the camera's command disk (0 MiB by READ CAPACITY, or under 1 GiB in total).
 bool isSmallDisk(const char* root);
 
+// True when the drive on letter is removable and its description names a camera. Uses commands
+// addressed to that drive: the current drive path and the mass-storage flag stay as they are.
+bool cameraAt(char letter);
+
 // Reads the 32-byte description of the current drive into out (32 bytes). Returns 1 on success.
 int queryDescription(char out[32]);
 

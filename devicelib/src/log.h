@@ -13,4 +13,7 @@ namespace dalvex {
 
 void dalvexLog(const char* format, ...) DALVEX_PRINTF(1, 2);
 
+// Programs that link the internals may silence the lines (on by default).
+void setLogEnabled(bool enabled);
+
 }  // namespace dalvex

@@ -4,6 +4,7 @@
 
 #include "dalvex.h"
 #include "langtable.h"
+#include "settings_lists.h"
 #include "text.h"
 
 namespace {
@@ -18,8 +19,9 @@ bool CDlgGPRSParam::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
     const int selected = GetCurSel(kSosList);
     ResetContent(kSosList);
-    InsertString(kSosList, 0, LangTable().GetText(L"IDS_GPRS_SOS_TYPE1"));
-    InsertString(kSosList, 1, LangTable().GetText(L"IDS_GPRS_SOS_TYPE2"));
+    const settings::Entries sos = settings::SosEntries();
+    for (size_t i = 0; i < sos.size(); ++i)
+        InsertString(kSosList, int(i), LangTable().GetText(sos[i]));
     SetCurSel(kSosList, selected);
     LimitText(kUserName, 15);
     LimitText(kPhone, 15);

@@ -11,6 +11,7 @@
 #include "devicestate.h"
 #include "langtable.h"
 #include "pages/more_dialogs.h"
+#include "settings_lists.h"
 #include "text.h"
 
 namespace {
@@ -18,59 +19,12 @@ constexpr int kVideoList = 1016, kPhotoList = 1017, kLengthList = 1018;
 constexpr int kPhotoLabel = 1027;
 constexpr int kCapacity = 1019, kFreeSpace = 1020, kVersion = 1022;
 constexpr int kMore = 1023, kDefaultSetting = 1021, kRefresh = 1015, kApply = 1014;
-constexpr int kModelRk20 = 48, kModelRk40 = 208, kModelRk50 = 240;
+using settings::kModelRk20;
+using settings::kModelRk40;
+using settings::kModelRk50;
 
-// Early models count their card in MB and store the photo choice shifted by one.
-bool CountsInMegabytes(int model) {
-    return model == 16 || model == 17;
-}
-bool HasShiftedPhoto(int model) {
-    return model < 32;
-}
 bool HasMoreDialog(int model) {
     return model == kModelRk20 || model == kModelRk40 || model == kModelRk50;
-}
-
-using Entries = std::vector<std::wstring>;
-
-Entries VideoEntries(int model) {
-    if (CountsInMegabytes(model))
-        return {L"1080P (1920x1080)", L"720P (1280x720)", L"WVGA60 (848x480 60fps)",
-                L"WVGA (848x480 30fps)"};
-    if (model >= 32 && model <= 47)
-        return {L"2304*1296/30F", L"1920*1080/30F", L"1280*720/30F", L"848*480/30F"};
-    if (model >= 48 && model <= 79)
-        return {L"1920*1080/30F", L"1280*720/30F", L"848*480/30F"};
-    if (model == kModelRk40)
-        return {L"1920*1080", L"1080*720"};
-    if (model == kModelRk50)
-        return {L"3840*2160", L"2560*1440/60", L"2560*1440", L"1920*1080/60", L"1920*1080"};
-    return {};
-}
-
-Entries PhotoEntries(int model) {
-    if (CountsInMegabytes(model) || (model >= 32 && model <= 79))
-        return {L"2M", L"5M", L"8M", L"12M", L"16M"};
-    if (model == kModelRk40)
-        return {L"2M", L"1M"};
-    if (model == kModelRk50)
-        return {L"2M", L"8M", L"16M", L"32M", L"48M"};
-    return {};
-}
-
-// Keys of the video length entries.
-std::vector<const wchar_t*> LengthKeys(int model) {
-    if (model < 32)
-        return {L"IDS_OFF",           L"IDS_FILE_SIZE_1_M",  L"IDS_FILE_SIZE_2_M",
-                L"IDS_FILE_SIZE_5_M", L"IDS_FILE_SIZE_10_M", L"IDS_FILE_SIZE_15_M"};
-    if (model == kModelRk40)
-        return {L"IDS_FILE_SIZE_1_M", L"IDS_FILE_SIZE_3_M", L"IDS_FILE_SIZE_5_M",
-                L"IDS_FILE_SIZE_10_M"};
-    if (model == kModelRk50)
-        return {L"IDS_FILE_SIZE_1_M", L"IDS_FILE_SIZE_2_M", L"IDS_FILE_SIZE_3_M",
-                L"IDS_FILE_SIZE_5_M", L"IDS_FILE_SIZE_10_M"};
-    return {L"IDS_FILE_SIZE_1_M", L"IDS_FILE_SIZE_3_M", L"IDS_FILE_SIZE_5_M", L"IDS_FILE_SIZE_10_M",
-            L"IDS_FILE_SIZE_15_M"};
 }
 
 std::wstring Format(const wchar_t* format, int value) {
@@ -146,13 +100,13 @@ void CDlgParam::Refresh() {
 }
 
 void CDlgParam::FillLists(int model) {
-    const Entries video = VideoEntries(model);
+    const settings::Entries video = settings::VideoEntries(model);
     for (size_t i = 0; i < video.size(); ++i)
         InsertString(kVideoList, int(i), video[i]);
-    const Entries photo = PhotoEntries(model);
+    const settings::Entries photo = settings::PhotoEntries(model);
     for (size_t i = 0; i < photo.size(); ++i)
         InsertString(kPhotoList, int(i), photo[i]);
-    const auto lengths = LengthKeys(model);
+    const settings::Entries lengths = settings::LengthEntries(model);
     for (size_t i = 0; i < lengths.size(); ++i)
         InsertString(kLengthList, int(i), LangTable().GetText(lengths[i]));
 }
@@ -168,11 +122,8 @@ void CDlgParam::LoadRecord(int model) {
     auto clamp = [this](int id, int value) { return std::min(value, GetCount(id) - 1); };
     SetCurSel(kVideoList, clamp(kVideoList, record.videoResolution));
     SetCurSel(kLengthList, clamp(kLengthList, record.videoLength));
-    const int photo = clamp(kPhotoList, record.photoResolution);
-    if (HasShiftedPhoto(model))
-        SetCurSel(kPhotoList, photo >= 0 && photo <= 3 ? photo + 1 : 0);
-    else
-        SetCurSel(kPhotoList, photo);
+    SetCurSel(kPhotoList,
+              settings::PhotoPosition(model, clamp(kPhotoList, record.photoResolution)));
     ShowStorage(model, record.cardCapacity, record.freeSpaceMB);
 }
 
@@ -207,7 +158,8 @@ void CDlgParam::LoadRk50Record() {
 }
 
 void CDlgParam::ShowStorage(int model, int cardCapacity, int freeSpaceMB) {
-    SetDlgItemText(kCapacity, Format(CountsInMegabytes(model) ? L"%d MB" : L"%d G", cardCapacity));
+    SetDlgItemText(kCapacity,
+                   Format(settings::CountsInMegabytes(model) ? L"%d MB" : L"%d G", cardCapacity));
     SetDlgItemText(kFreeSpace, Format(L"%d MB", freeSpaceMB));
 }
 
@@ -225,12 +177,7 @@ void CDlgParam::Apply() {
     const int model = CurrentModelCode();
     const int video = GetCurSel(kVideoList);
     const int length = GetCurSel(kLengthList);
-    int photo = GetCurSel(kPhotoList);
-    if (HasShiftedPhoto(model)) {
-        photo -= 1;
-        if (photo < 0)
-            photo = 4;  // "2M" is stored after the other four
-    }
+    const int photo = settings::PhotoStored(model, GetCurSel(kPhotoList));
     TKUSB_SetDeviceSetting(photo, video, length);
 
     DeviceSettingRecord record;

@@ -1,55 +1,37 @@
 #include "pages/rk40more.h"
 
 #include <cstring>
+#include <utility>
 
 #include "dalvex.h"
 #include "langtable.h"
+#include "settings_lists.h"
 
 namespace {
 constexpr int kVolumeList = 1099, kIrList = 1100, kLoopList = 1104;
 constexpr int kSetting = 1001, kCancel = 1003;
 
-// The camera may hold values the lists do not have; those read as the first entry.
-int TwoStatePosition(uint8_t value) {
-    return value < 2 ? value : 0;
-}
 }  // namespace
 
 CDlgRK40MoreSetting::CDlgRK40MoreSetting() : ui::Dialog(kTemplateId) {}
 
 int CDlgRK40MoreSetting::VolumePosition(uint8_t volume) {
-    if (volume == 0)
-        return 0;
-    if (volume <= 4)
-        return 1;
-    if (volume == 6)
-        return 2;
-    return 3;
+    return settings::Rk40VolumePosition(volume);
 }
 
 uint8_t CDlgRK40MoreSetting::VolumeByte(int position) {
-    switch (position) {
-        case 0:
-            return 0;
-        case 1:
-            return 2;
-        case 3:
-            return 10;
-        default:
-            return 6;  // "Normal", and also no selection
-    }
+    return settings::Rk40VolumeByte(position);
 }
 
 bool CDlgRK40MoreSetting::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
-    const wchar_t* const volumes[] = {L"IDS_VOLUME_OFF", L"IDS_VOLUME_LOW", L"IDS_VOLUME_NORMAL",
-                                      L"IDS_VOLUME_HIGH"};
-    for (int i = 0; i < 4; ++i)
-        InsertString(kVolumeList, i, LangTable().GetText(volumes[i]));
-    InsertString(kIrList, 0, LangTable().GetText(L"IDS_IRMODE_AUTO"));
-    InsertString(kIrList, 1, LangTable().GetText(L"IDS_IRMODE_MANUAL"));
-    InsertString(kLoopList, 0, LangTable().GetText(L"IDS_OFF"));
-    InsertString(kLoopList, 1, LangTable().GetText(L"IDS_ON"));
+    const std::pair<int, settings::Entries> lists[] = {{kVolumeList, settings::Rk40VolumeEntries()},
+                                                       {kIrList, settings::Rk40IrEntries()},
+                                                       {kLoopList, settings::Rk40LoopEntries()}};
+    for (const auto& [id, entries] : lists) {
+        for (size_t i = 0; i < entries.size(); ++i)
+            InsertString(id, int(i), LangTable().GetText(entries[i]));
+    }
     OnCommand(kSetting, [this] { Apply(); });
     OnCommand(kCancel, [this] { EndDialog(ui::kIdCancel); });
     Load();
@@ -64,8 +46,8 @@ void CDlgRK40MoreSetting::Load() {
         return;
     }
     SetCurSel(kVolumeList, VolumePosition(record.rk40.volume));
-    SetCurSel(kIrList, TwoStatePosition(record.rk40.irMode));
-    SetCurSel(kLoopList, TwoStatePosition(record.rk40.recycleRecording));
+    SetCurSel(kIrList, settings::Rk40TwoStatePosition(record.rk40.irMode));
+    SetCurSel(kLoopList, settings::Rk40TwoStatePosition(record.rk40.recycleRecording));
 }
 
 void CDlgRK40MoreSetting::Apply() {

@@ -5,6 +5,7 @@
 
 #include "dalvex.h"
 #include "langtable.h"
+#include "settings_lists.h"
 #include "text.h"
 
 namespace {
@@ -21,10 +22,13 @@ CDlgWifi::CDlgWifi(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) 
 bool CDlgWifi::OnInitDialog() {
     LimitText(kPort, 5);
     LangTable().ApplyDialogTexts(*this, kTemplateId);
-    InsertString(kEncryptionList, 0, L"WAP");
-    InsertString(kEncryptionList, 1, L"WAP2");
-    InsertString(kModeList, 0, LangTable().GetText(L"IDS_STATION"));
-    InsertString(kModeList, 1, L"AP");
+    const settings::Entries encryption = settings::WifiEncryptionEntries();
+    for (size_t i = 0; i < encryption.size(); ++i)
+        InsertString(kEncryptionList, int(i), encryption[i]);
+    const settings::Entries modes = settings::WifiModeEntries();
+    for (size_t i = 0; i < modes.size(); ++i)
+        InsertString(kModeList, int(i),
+                     settings::IsLanguageKey(modes[i]) ? LangTable().GetText(modes[i]) : modes[i]);
     SetCurSel(kEncryptionList, 0);
     SetCurSel(kModeList, 0);
     OnCommand(kRefresh, [this] { Refresh(); });

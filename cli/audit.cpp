@@ -1,0 +1,100 @@
+#include "audit.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+namespace cli {
+
+namespace {
+
+std::string operatorName() {
+    if (const passwd* pw = getpwuid(geteuid()); pw != nullptr && pw->pw_name != nullptr)
+        return pw->pw_name;
+    if (const char* user = std::getenv("USER"))
+        return user;
+    return std::to_string(geteuid());
+}
+
+std::string hostName() {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0)
+        return "";
+    return host;
+}
+
+}  // namespace
+
+std::string formatNow(const char* format, bool utc) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    if (utc)
+        gmtime_r(&now, &tm);
+    else
+        localtime_r(&now, &tm);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, format, &tm);
+    return buffer;
+}
+
+std::string AuditLog::defaultPath() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/')
+        return std::string(state) + "/dalvex/audit.log";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0')
+        return std::string(home) + "/.local/state/dalvex/audit.log";
+    return "";
+}
+
+std::string AuditLog::append(const std::string& serial, char letter, const std::string& record,
+                             const std::vector<AuditChange>& changes, const std::string& outcome) {
+    if (path_.empty())
+        return "no audit log path (set XDG_STATE_HOME or HOME, or give --audit)";
+    Json::Value line(Json::objectValue);
+    line["time"] = formatNow("%Y-%m-%dT%H:%M:%SZ", true);
+    line["operator"] = operatorName();
+    line["host"] = hostName();
+    line["serial"] = serial;
+    line["letter"] = std::string(1, letter);
+    line["record"] = record;
+    Json::Value fields(Json::arrayValue);
+    for (const AuditChange& c : changes) {
+        Json::Value f(Json::objectValue);
+        f["field"] = c.field;
+        if (!c.secret) {
+            f["old"] = c.before;
+            f["new"] = c.after;
+        }
+        fields.append(f);
+    }
+    line["fields"] = fields;
+    line["outcome"] = outcome;
+
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    const std::string text = Json::writeString(builder, line) + "\n";
+
+    std::error_code ec;
+    const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return "cannot open the audit log " + path_ + ": " + std::strerror(errno);
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    const int saved = errno;
+    ::close(fd);
+    if (written != ssize_t(text.size()))
+        return "cannot write the audit log " + path_ + ": " + std::strerror(saved);
+    return "";
+}
+
+}  // namespace cli

@@ -1,0 +1,73 @@
+// The settings records as named fields: which records a camera model has, how each field is laid
+// out in its record, how a stored value is shown (list entries by their meaning, as the settings
+// pages show them) and how a value given by the user is stored.
+#pragma once
+
+#include <json/json.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dalvex.h"
+#include "settings_lists.h"
+
+namespace cli {
+
+enum class FieldKind {
+    kText,      // fixed-width text in the camera's code set
+    kNumber,    // unsigned little-endian integer of 1, 2 or 4 bytes
+    kList,      // one byte holding a list choice
+    kReadOnly,  // signed 4-byte value the camera keeps (shown, never written)
+};
+
+struct Field {
+    std::string name;
+    FieldKind kind = FieldKind::kNumber;
+    size_t offset = 0;
+    size_t width = 1;     // bytes in the record
+    size_t maxBytes = 0;  // kText: the bytes a setter keeps (defaults to width)
+    bool secret = false;  // a network password: never written to the audit log
+    settings::Entries entries;
+    // kList: list position for a stored byte and stored byte for a position.
+    std::function<int(int stored)> toPosition = [](int v) { return v; };
+    std::function<int(int position)> toStored = [](int v) { return v; };
+};
+
+using Bytes = std::vector<uint8_t>;
+
+struct Record {
+    std::string name;
+    size_t size = 0;
+    std::vector<Field> fields;
+    // Reads the whole record from the selected camera; false when the camera does not answer.
+    std::function<bool(Bytes&)> read;
+    // Writes the whole record; the result of the write itself (the read-back decides).
+    std::function<bool(const Bytes&)> write;
+
+    const Field* field(const std::string& name) const;
+};
+
+// The records of a camera with this description, in a fixed order.
+std::vector<Record> recordsFor(const DeviceSpecRecord& spec);
+// Every record name any model has, for the help texts and completion.
+std::vector<std::string> allRecordNames();
+
+// The text of a list entry (a language key is looked up in the English table) as UTF-8.
+std::string entryText(const std::wstring& entry);
+
+// A field's value in a record: a string for text and list fields (a stored value outside the list
+// is shown as its number), a number otherwise.
+Json::Value fieldValue(const Field& field, const Bytes& record);
+
+// Stores a value given as text ("1920*1080/30F", "5 Minutes", "42") or as JSON into the record.
+// Returns an error text, or nothing on success.
+std::optional<std::string> storeValue(const Field& field, const Json::Value& value, Bytes& record);
+
+// The value as the one-line text the table output and the audit log use.
+std::string valueText(const Json::Value& value);
+
+}  // namespace cli

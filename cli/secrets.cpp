@@ -1,0 +1,74 @@
+#include "secrets.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace cli {
+
+namespace {
+
+// Reads up to a line feed, one byte at a time so that nothing after it is consumed.
+std::optional<std::string> readLine(int fd) {
+    std::string line;
+    char c;
+    for (;;) {
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        if (c == '\n')
+            return line;
+        line.push_back(c);
+        if (line.size() > 256)
+            return std::nullopt;
+    }
+    if (line.empty())
+        return std::nullopt;
+    return line;
+}
+
+}  // namespace
+
+std::optional<std::string> SecretSource::get(const char* prompt, const char* variable) {
+    std::optional<std::string> secret;
+    if (fd_ >= 0) {
+        secret = readLine(fd_);
+    } else if (const char* value = std::getenv(variable); value != nullptr) {
+        secret = std::string(value);
+    } else {
+        secret = promptHidden(prompt);
+    }
+    if (secret && !secret->empty() && secret->back() == '\r')
+        secret->pop_back();
+    return secret;
+}
+
+std::optional<std::string> promptHidden(const char* prompt) {
+    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    termios saved{};
+    const bool isTerminal = tcgetattr(fd, &saved) == 0;
+    if (!isTerminal) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    termios quiet = saved;
+    quiet.c_lflag &= ~tcflag_t(ECHO);
+    tcsetattr(fd, TCSAFLUSH, &quiet);
+    (void)!::write(fd, prompt, std::strlen(prompt));
+    std::optional<std::string> line = readLine(fd);
+    tcsetattr(fd, TCSAFLUSH, &saved);
+    (void)!::write(fd, "\n", 1);
+    ::close(fd);
+    return line ? line : std::string();
+}
+
+}  // namespace cli

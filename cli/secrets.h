@@ -1,0 +1,25 @@
+// Camera passwords, never taken from the command line: each comes from the next line of a
+// descriptor the caller opened (--password-fd), else from an environment variable, else from a
+// prompt without echo on the terminal.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace cli {
+
+class SecretSource {
+  public:
+    explicit SecretSource(int fd) : fd_(fd) {}
+
+    // The secret, or nothing when no source has one (no descriptor, no variable, no terminal).
+    std::optional<std::string> get(const char* prompt, const char* variable);
+
+  private:
+    int fd_;  // -1: none
+};
+
+// Reads one line from the terminal with echo off; nothing when there is no terminal.
+std::optional<std::string> promptHidden(const char* prompt);
+
+}  // namespace cli

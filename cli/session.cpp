@@ -1,0 +1,130 @@
+#include "session.h"
+
+#include <cctype>
+#include <iostream>
+
+namespace cli {
+
+namespace {
+constexpr size_t kLoginPasswordLength = 6;
+}
+
+std::string cameraLabel(const Camera& camera) {
+    return std::string(1, camera.letter) + ": " + (camera.serial.empty() ? "-" : camera.serial);
+}
+
+Session::Session(const Options& options)
+    : options_(options),
+      secrets_(options.passwordFd),
+      audit_(options.audit.empty() ? AuditLog::defaultPath() : options.audit) {}
+
+std::vector<Camera> Session::targets(bool manyByDefault) {
+    std::vector<Camera> cameras = findCameras();
+    if (cameras.empty()) {
+        fail(kExitNoCamera, "no camera found on C: to Z:");
+        return {};
+    }
+    if (!options_.letter.empty()) {
+        const char wanted = char(std::toupper(static_cast<unsigned char>(options_.letter[0])));
+        for (const Camera& c : cameras) {
+            if (c.letter == wanted && options_.letter.size() == 1)
+                return {c};
+        }
+        fail(kExitNoCamera, "no camera on " + options_.letter + ":");
+        return {};
+    }
+    if (options_.all || manyByDefault || cameras.size() == 1)
+        return cameras;
+    fail(kExitUsage, std::to_string(cameras.size()) +
+                         " cameras are connected: choose one with --letter, or use --all");
+    return {};
+}
+
+bool Session::login(const std::vector<Camera>& cameras) {
+    std::optional<std::string> password = secrets_.get("Login password: ", "DALVEX_PASSWORD");
+    if (!password) {
+        fail(kExitUsage,
+             "no login password: give it on a terminal, with --password-fd or in DALVEX_PASSWORD");
+        return false;
+    }
+    password_ = *password;
+    // The camera compares six characters: a longer text would pass on its first six.
+    if (password_.size() > kLoginPasswordLength) {
+        fail(kExitWrongPassword, "the login password has " + std::to_string(kLoginPasswordLength) +
+                                     " characters, nothing was written");
+        return false;
+    }
+    bool all = true;
+    for (const Camera& c : cameras) {
+        if (TKUSB_CheckLoginPwd_Ex(password_.c_str(), c.letter) == 0) {
+            fail(kExitWrongPassword, cameraLabel(c) + ": the camera refused the login password");
+            all = false;
+        }
+    }
+    if (!all)
+        fail(kExitWrongPassword, "nothing was written");
+    return all;
+}
+
+void Session::fail(int code, const std::string& line) {
+    std::cerr << "dalvex: " << line << '\n';
+    errors_.push_back(line);
+    // A wrong password outranks a missing camera, which outranks a usage error or a failure.
+    auto rank = [](int c) {
+        switch (c) {
+            case kExitWrongPassword:
+                return 4;
+            case kExitNoCamera:
+                return 3;
+            case kExitUsage:
+                return 2;
+            case kExitCameraFailed:
+                return 1;
+            default:
+                return 0;
+        }
+    };
+    if (rank(code) > rank(exit_))
+        exit_ = code;
+}
+
+void Session::failCamera(const Camera& camera, Json::Value& result, const std::string& why) {
+    result["status"] = "failed";
+    result["error"] = why;
+    fail(kExitCameraFailed, cameraLabel(camera) + ": " + why);
+}
+
+void Session::say(const std::string& line) {
+    (options_.json ? std::cerr : std::cout) << line << '\n';
+}
+
+void Session::audit(const Camera& camera, const std::string& record,
+                    const std::vector<AuditChange>& changes, bool succeeded) {
+    const std::string error =
+        audit_.append(camera.serial, camera.letter, record, changes, succeeded ? "ok" : "failed");
+    if (!error.empty())
+        fail(kExitCameraFailed, error);
+}
+
+void Session::addResult(Json::Value result) {
+    results_.append(std::move(result));
+}
+
+int Session::finish() {
+    if (options_.json) {
+        Json::Value doc(Json::objectValue);
+        doc["cameras"] = results_;
+        doc["exit_code"] = exit_;
+        doc["errors"] = Json::Value(Json::arrayValue);
+        for (const std::string& e : errors_)
+            doc["errors"].append(e);
+        Json::StreamWriterBuilder builder;
+        builder["indentation"] = "  ";
+        builder["emitUTF8"] = true;
+        std::cout << Json::writeString(builder, doc) << '\n';
+    }
+    std::cout.flush();
+    return exit_;
+}
+
+}  // namespace cli

@@ -1,0 +1,81 @@
+// What one run of the tool shares between its commands: the options, the cameras it works on,
+// the password sources, the audit log, the exit code and the JSON document it prints.
+#pragma once
+
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+#include "audit.h"
+#include "cameras.h"
+#include "secrets.h"
+
+namespace cli {
+
+// The documented exit codes.
+enum ExitCode {
+    kExitOk = 0,
+    kExitCameraFailed = 1,
+    kExitUsage = 2,
+    kExitNoCamera = 3,
+    kExitWrongPassword = 4,
+};
+
+struct Options {
+    bool json = false;
+    bool verbose = false;
+    bool all = false;
+    bool yes = false;
+    bool dryRun = false;
+    std::string letter;
+    std::string audit;
+    int passwordFd = -1;
+};
+
+class Session {
+  public:
+    explicit Session(const Options& options);
+
+    const Options& options() const { return options_; }
+
+    // The cameras a command works on: the one of --letter, all with --all (or when many are
+    // allowed), else the only camera. Empty after an error (exit code set).
+    std::vector<Camera> targets(bool manyByDefault);
+
+    // Checks the login password on every target before anything is written. False (exit code 4,
+    // or 2 when no password could be read) when one refuses it.
+    bool login(const std::vector<Camera>& cameras);
+    const std::string& loginPassword() const { return password_; }
+    SecretSource& secrets() { return secrets_; }
+
+    // One line on standard error, and the exit code raised to at least code.
+    void fail(int code, const std::string& line);
+    void failCamera(const Camera& camera, Json::Value& result, const std::string& why);
+    // A line for the user: standard output, or standard error in JSON mode.
+    void say(const std::string& line);
+
+    // Appends the audit line of one attempted write; a failure to log fails the camera.
+    void audit(const Camera& camera, const std::string& record,
+               const std::vector<AuditChange>& changes, bool succeeded);
+
+    // Adds a per-camera object to the JSON document.
+    void addResult(Json::Value result);
+
+    // Prints the JSON document (in JSON mode) and returns the exit code.
+    int finish();
+    int exitCode() const { return exit_; }
+
+  private:
+    Options options_;
+    SecretSource secrets_;
+    AuditLog audit_;
+    std::string password_;
+    Json::Value results_{Json::arrayValue};
+    std::vector<std::string> errors_;
+    int exit_ = kExitOk;
+};
+
+std::string cameraLabel(const Camera& camera);
+
+}  // namespace cli

@@ -1,0 +1,268 @@
+// The camera commands of the program against emulated cameras and the real library.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "run_cli.h"
+#include "support/emulated_cameras.h"
+
+namespace {
+
+using clitest::run;
+constexpr const char* kPassword = "246810";
+
+camsim::CameraState camera(uint8_t model, const std::string& serial) {
+    camsim::CameraState s;
+    s.modelCode = model;
+    s.serial = serial;
+    s.loginPassword = kPassword;
+    return s;
+}
+
+bool receivedWrite(camsim::CameraModel& model) {
+    for (const auto& r : model.snapshot().received) {
+        if (!r.dataIn && r.subCommand != 0xF203)  // the login check is the only allowed one
+            return true;
+    }
+    return false;
+}
+
+class CameraCommands : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/dalvex-cli-state-XXXXXX";
+        state_ = mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(state_); }
+
+    std::string auditPath() const { return state_ + "/dalvex/audit.log"; }
+    std::string auditText() const {
+        std::ifstream in(auditPath());
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    clitest::Result dalvex(std::vector<std::string> args, const std::string& password = kPassword) {
+        return run(args, {{"DALVEX_PASSWORD", password}, {"XDG_STATE_HOME", state_}});
+    }
+
+    testsupport::EmulatedDrives drives;
+    std::string state_;
+};
+
+TEST_F(CameraCommands, ListsEveryCameraOfADockingStation) {
+    drives.add('E', camera(33, "SER-E"));
+    drives.add('F', camera(48, "SER-F"));
+    drives.addStick('G', 4096);
+    drives.add('H', camera(240, "SER-H")).state().massStorage = true;
+
+    const clitest::Result r = dalvex({"--json", "list"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const Json::Value cameras = r.json()["cameras"];
+    ASSERT_EQ(cameras.size(), 3u) << r.out;
+    const struct {
+        const char* letter;
+        const char* serial;
+        int model;
+        const char* name;
+        bool exposed;
+    } expected[] = {{"E", "SER-E", 33, "", false},
+                    {"F", "SER-F", 48, "RK20", false},
+                    {"H", "SER-H", 240, "RK50", true}};
+    for (unsigned i = 0; i < 3; ++i) {
+        SCOPED_TRACE(expected[i].letter);
+        EXPECT_EQ(cameras[i]["letter"].asString(), expected[i].letter);
+        EXPECT_EQ(cameras[i]["serial"].asString(), expected[i].serial);
+        EXPECT_EQ(cameras[i]["model_code"].asInt(), expected[i].model);
+        EXPECT_EQ(cameras[i]["model"].asString(), expected[i].name);
+        EXPECT_EQ(cameras[i]["battery"].asInt(), 87);
+        EXPECT_EQ(cameras[i]["storage_exposed"].asBool(), expected[i].exposed);
+    }
+    // The text form: a header and one line per camera.
+    const clitest::Result text = dalvex({"list"});
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 4) << text.out;
+}
+
+// One field per record and model, written with set and read back with get; where the stored
+// byte differs from the list position, the camera's byte is checked too.
+TEST_F(CameraCommands, SetThenGetRoundTripsEveryRecord) {
+    const struct {
+        uint8_t model;
+        const char* record;
+        const char* field;
+        const char* value;
+        uint16_t readSub;  // with the stored byte: the record's read sub-command
+        size_t offset;
+        int stored;
+    } cases[] = {
+        {33, "setting", "videoResolution", "848*480/30F", 0, 0, -1},
+        {16, "setting", "photoResolution", "2M", 0xF206, 1, 4},  // stored after the others
+        {33, "user", "userId", "12345678901", 0, 0, -1},
+        {33, "user", "departmentName", "Traffic Unit 7", 0, 0, -1},
+        {33, "gprs", "apn", "internet.example", 0, 0, -1},
+        {33, "mobile-link", "serverPort", "5600", 0, 0, -1},
+        {33, "gps-upload", "alarmInterval", "30", 0, 0, -1},
+        {33, "wifi", "encryptionType", "WAP2", 0, 0, -1},
+        {33, "wifi-ap", "apSsid", "BWC-AP", 0, 0, -1},
+        {33, "cms", "serverIp", "10.0.0.9", 0, 0, -1},
+        {48, "rk20", "gmtSetup", "-5", 0xF218, 11, 19},
+        {208, "config", "volume", "High", 0xF23E, 0, 10},
+        {240, "config", "plateNumber", "AB-1234", 0, 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.record) + "." + c.field);
+        camsim::CameraModel& model = drives.add('E', camera(c.model, "RT"));
+        const std::string assignment = std::string(c.field) + "=" + c.value;
+        const clitest::Result set = dalvex({"set", c.record, assignment});
+        EXPECT_EQ(set.code, 0) << set.err;
+        const clitest::Result get = dalvex({"--json", "get", c.record});
+        ASSERT_EQ(get.code, 0) << get.err;
+        EXPECT_EQ(get.json()["cameras"][0]["records"][c.record][c.field].asString(), c.value);
+        if (c.readSub != 0) {
+            EXPECT_EQ(model.snapshot().records[c.readSub].at(c.offset), c.stored);
+        }
+    }
+}
+
+TEST_F(CameraCommands, SetRefusesValuesTheModelDoesNotHave) {
+    camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
+    for (const char* assignment : {"videoResolution=3840*2160", "cardCapacityGB=64", "nosuch=1"}) {
+        SCOPED_TRACE(assignment);
+        EXPECT_EQ(dalvex({"set", "setting", assignment}).code, 1);
+    }
+    EXPECT_EQ(dalvex({"set", "user", "deviceId=123456789012"}).code, 1);  // 12 of 11
+    EXPECT_EQ(dalvex({"set", "nosuch", "a=b"}).code, 2);
+    EXPECT_EQ(dalvex({"set", "rk20", "volume=High"}).code, 1);  // not an RK20
+    EXPECT_FALSE(receivedWrite(model));
+}
+
+TEST_F(CameraCommands, ApplyDryRunWritesNothingAndASecondApplyChangesNothing) {
+    camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
+    // The whole output of get is a profile.
+    Json::Value output = dalvex({"--json", "get", "all"}).json();
+    Json::Value& profile = output["cameras"][0];
+    profile["records"]["user"]["userName"] = "J. Smith";
+    profile["records"]["setting"]["videoLength"] = "15 Minutes";
+    profile["records"]["wifi"] = Json::Value(Json::objectValue);
+    profile["records"]["wifi"]["ssid"] = "depot";
+    const std::string path = state_ + "/profile.json";
+    std::ofstream(path) << output;
+    model.clearReceived();
+
+    const clitest::Result dry = dalvex({"apply", path, "--dry-run"});
+    EXPECT_EQ(dry.code, 0) << dry.err;
+    EXPECT_NE(dry.out.find("user.userName: Officer -> J. Smith"), std::string::npos) << dry.out;
+    EXPECT_NE(dry.out.find("wifi.ssid:  -> depot"), std::string::npos) << dry.out;
+    EXPECT_FALSE(receivedWrite(model));
+    EXPECT_FALSE(std::filesystem::exists(auditPath()));
+
+    const clitest::Result first = dalvex({"--json", "apply", path});
+    EXPECT_EQ(first.code, 0) << first.err;
+    EXPECT_EQ(first.json()["cameras"][0]["status"].asString(), "ok");
+    EXPECT_EQ(dalvex({"--json", "get", "user"}).json()["cameras"][0]["records"]["user"]["userName"],
+              "J. Smith");
+    const std::string audit = auditText();
+    EXPECT_EQ(std::count(audit.begin(), audit.end(), '\n'), 3) << audit;  // three records
+
+    model.clearReceived();
+    const clitest::Result second = dalvex({"--json", "apply", path});
+    EXPECT_EQ(second.code, 0);
+    EXPECT_EQ(second.json()["cameras"][0]["status"].asString(), "unchanged");
+    EXPECT_FALSE(receivedWrite(model));
+    EXPECT_EQ(auditText(), audit);
+}
+
+TEST_F(CameraCommands, ARefusedWriteFailsItsCameraAndIsAuditedAsFailed) {
+    drives.add('E', camera(33, "SER-E"));
+    drives.add('F', camera(33, "SER-F"))
+        .setHandler(0xF20E, [](camsim::CameraState&, const camsim::Command&) {
+            return camsim::Reply{camsim::kStatusCheckCondition, {}, 0};
+        });
+    const clitest::Result r = dalvex({"--json", "set", "gprs", "apn=fleet", "--all"});
+    EXPECT_EQ(r.code, 1);
+    const Json::Value cameras = r.json()["cameras"];
+    EXPECT_EQ(cameras[0]["status"].asString(), "ok");
+    EXPECT_EQ(cameras[1]["status"].asString(), "failed");
+    EXPECT_NE(r.err.find("F: SER-F: the camera did not keep gprs.apn"), std::string::npos) << r.err;
+
+    std::istringstream lines(auditText());
+    std::vector<Json::Value> entries;
+    for (std::string line; std::getline(lines, line);) {
+        Json::Value v;
+        std::istringstream(line) >> v;
+        entries.push_back(v);
+    }
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1]["serial"].asString(), "SER-F");
+    EXPECT_EQ(entries[1]["outcome"].asString(), "failed");
+    EXPECT_EQ(entries[1]["fields"][0]["new"].asString(), "fleet");
+    for (const char* key : {"time", "operator", "host", "letter", "record"})
+        EXPECT_TRUE(entries[1].isMember(key)) << key;
+}
+
+TEST_F(CameraCommands, AWrongPasswordFailsBeforeAnyWrite) {
+    camsim::CameraModel& e = drives.add('E', camera(33, "SER-E"));
+    camsim::CameraState other = camera(33, "SER-F");
+    other.loginPassword = "135790";
+    camsim::CameraModel& f = drives.add('F', other);
+    // Seven characters whose first six are right are still a wrong password.
+    EXPECT_EQ(
+        dalvex({"set", "user", "userName=X", "--letter", "E"}, std::string(kPassword) + "9").code,
+        4);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"set", "user", "userName=X", "--all"},
+          {"--json", "time", "sync", "--all"},
+          {"format", "--yes", "--all"}}) {
+        const clitest::Result r = dalvex(args);
+        EXPECT_EQ(r.code, 4) << args[0];
+        if (args[0] == "--json") {
+            EXPECT_EQ(r.json()["exit_code"].asInt(), 4);
+        }
+    }
+    EXPECT_FALSE(receivedWrite(e));
+    EXPECT_FALSE(receivedWrite(f));
+    EXPECT_FALSE(std::filesystem::exists(auditPath()));
+}
+
+TEST_F(CameraCommands, WithoutACameraTheExitCodeIsThreeAndJsonStaysValid) {
+    drives.addEmpty('E');
+    const clitest::Result usage = dalvex({"--json", "get"});  // no record named
+    EXPECT_EQ(usage.code, 2);
+    EXPECT_EQ(usage.json()["exit_code"].asInt(), 2) << usage.out;
+    for (const char* command : {"list", "get"}) {
+        const clitest::Result r = command == std::string("list") ? dalvex({"--json", "list"})
+                                                                 : dalvex({"--json", "get", "all"});
+        EXPECT_EQ(r.code, 3) << command;
+        EXPECT_TRUE(r.json()["cameras"].isArray()) << r.out;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST_F(CameraCommands, PasswordsFromADescriptorStayOutOfArgumentsAndTheAuditLog) {
+    drives.add('E', camera(33, "SER-E"));
+    const std::string newPassword = "975311";
+    const std::vector<std::string> args = {"password", "change", "login", "--password-fd", "3"};
+    const clitest::Result r =
+        run(args, {{"XDG_STATE_HOME", state_}}, std::string(kPassword) + "\n" + newPassword + "\n");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(drives.model('E').snapshot().loginPassword, newPassword);
+    for (const std::string& a : args)
+        EXPECT_EQ(a.find(kPassword), std::string::npos);
+    const std::string audit = auditText();
+    EXPECT_NE(audit.find("\"record\":\"password\""), std::string::npos) << audit;
+    EXPECT_EQ(audit.find(kPassword), std::string::npos);
+    EXPECT_EQ(audit.find(newPassword), std::string::npos);
+}
+
+TEST_F(CameraCommands, FormatNeedsConfirmationAndPollsToTheEnd) {
+    camsim::CameraState s = camera(33, "SER-E");
+    s.formatPolls = 2;
+    camsim::CameraModel& model = drives.add('E', s);
+    EXPECT_EQ(dalvex({"format"}).code, 2);  // no terminal, no --yes
+    EXPECT_EQ(model.snapshot().formats, 0);
+    const clitest::Result r = dalvex({"format", "--yes"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(model.snapshot().formats, 1);
+    EXPECT_NE(r.out.find("E: formatting (2 s)"), std::string::npos) << r.out;
+}
+
+}  // namespace
