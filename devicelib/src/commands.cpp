@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "discovery.h"
+#include "export_guard.h"
 #include "log.h"
 #include "passwords.h"
 #include "platform/platform.h"
@@ -93,22 +94,26 @@ using namespace dalvex;
 
 extern "C" {
 
-DALVEX_API int TKUSB_GetVersion(void) {
-    return readVersion(Drive::current());
+DALVEX_API int TKUSB_GetVersion(void) try { return readVersion(Drive::current()); } catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetVersion_Ex(int letter) {
+DALVEX_API int TKUSB_GetVersion_Ex(int letter) try {
     return readVersion(Drive::ofLetter(letter));
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetBuildVersion(char* block32) {
+DALVEX_API int TKUSB_GetBuildVersion(char* block32) try {
     if (block32 == nullptr) {
         return 0;
     }
     return Drive::current().read(kSubBuildVersion, block32, 32);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetDevSerial(char* text33) {
+DALVEX_API int TKUSB_GetDevSerial(char* text33) try {
     char block[32] = {};
     if (text33 == nullptr || !Drive::current().read(kSubDeviceSerial, block, sizeof block)) {
         return 0;
@@ -117,18 +122,22 @@ DALVEX_API int TKUSB_GetDevSerial(char* text33) {
     std::memcpy(text33, block, length);
     text33[length] = '\0';
     return 1;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetDeviceSpec(DeviceSpecRecord* spec) {
+DALVEX_API int TKUSB_GetDeviceSpec(DeviceSpecRecord* spec) try {
     if (spec == nullptr) {
         return 0;
     }
     const int ok = Drive::current().read(kSubDeviceSpec, spec, sizeof *spec);
     substituteFirmware(reinterpret_cast<unsigned char*>(spec));
     return ok;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetFWVer(char* text49) {
+DALVEX_API int TKUSB_GetFWVer(char* text49) try {
     if (text49 == nullptr) {
         return 0;
     }
@@ -142,76 +151,104 @@ DALVEX_API int TKUSB_GetFWVer(char* text49) {
     std::memcpy(text49, text, length);
     text49[length] = '\0';
     return ok;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetDeviceTime(char* block32) {
+DALVEX_API int TKUSB_GetDeviceTime(char* block32) try {
     if (block32 == nullptr) {
         return 0;
     }
     return Drive::current().read(kSubDeviceTime, block32, 32);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Reboot(void) {
+DALVEX_API int TKUSB_Reboot(void) try {
     return Drive::current().writeByte(kSubReboot, kActionByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Reboot_Ex(int letter) {
+DALVEX_API int TKUSB_Reboot_Ex(int letter) try {
     return Drive::ofLetter(letter).writeByte(kSubReboot, kActionByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Shutdown(void) {
+DALVEX_API int TKUSB_Shutdown(void) try {
     return readDiscarded(Drive::current(), kSubShutdown);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Shutdown_Ex(int letter) {
+DALVEX_API int TKUSB_Shutdown_Ex(int letter) try {
     return readDiscarded(Drive::ofLetter(letter), kSubShutdown);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_DeleteLog(void) {
+DALVEX_API int TKUSB_DeleteLog(void) try {
     return Drive::current().writeByte(kSubDeleteLog, kActionByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_DeleteLog_Ex(int letter) {
+DALVEX_API int TKUSB_DeleteLog_Ex(int letter) try {
     return Drive::ofLetter(letter).writeByte(kSubDeleteLog, kActionByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Format(void) {
+DALVEX_API int TKUSB_Format(void) try {
     if (storageExposed()) {
         return 0;
     }
     return Drive::current().writeByte(kSubFormat, kFormatByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Format_Ex(int letter) {
+DALVEX_API int TKUSB_Format_Ex(int letter) try {
     if (storageExposed()) {
         return 0;
     }
     return Drive::ofLetter(letter).writeByte(kSubFormat, kFormatByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Get_FormatStatus(void) {
+DALVEX_API int TKUSB_Get_FormatStatus(void) try {
     return formatStatus(Drive::current());
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_Get_FormatStatus_Ex(int letter) {
+DALVEX_API int TKUSB_Get_FormatStatus_Ex(int letter) try {
     return formatStatus(Drive::ofLetter(letter));
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_FactoryFocus(void) {
+DALVEX_API int TKUSB_FactoryFocus(void) try {
     if (storageExposed()) {
         return 0;
     }
     return readDiscarded(Drive::current(), kSubFactoryFocus);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_RK20UseDefault(void) {
+DALVEX_API int TKUSB_RK20UseDefault(void) try {
     if (storageExposed()) {
         return 0;
     }
     return Drive::current().writeByte(kSubRestoreDefaults, kActionByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) {
+DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) try {
     // The password stays out of the log: logs end up in bug reports.
     dalvexLog("drive:%c, pwd:%s \n", static_cast<char>(letter & 0xFF), "******");
     char found = static_cast<char>(letter & 0xFF);
@@ -226,52 +263,69 @@ DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) {
     dalvexLog("2");
     formatDriveRoot(found, currentDrivePath());
     return Drive::current().writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter) {
+DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter) try {
     return Drive::ofLetter(letter).writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetBattle(int* value) {
+DALVEX_API int TKUSB_GetBattle(int* value) try {
     if (value == nullptr || storageExposed()) {
         return 0;
     }
     return Drive::current().read(kSubBattery, value, 4);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetBattle_Ex(int* value, int letter) {
+DALVEX_API int TKUSB_GetBattle_Ex(int* value, int letter) try {
     if (value == nullptr) {
         return 0;
     }
     return Drive::ofLetter(letter).read(kSubBattery, value, 4);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetGsensorData(unsigned char* block8) {
+DALVEX_API int TKUSB_GetGsensorData(unsigned char* block8) try {
     if (block8 == nullptr || storageExposed()) {
         return 0;
     }
     return Drive::current().read(kSubGsensor, block8, 8);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_CheckLastOperateSuc(unsigned char* block8) {
+DALVEX_API int TKUSB_CheckLastOperateSuc(unsigned char* block8) try {
     if (block8 == nullptr) {
         return 0;
     }
     return Drive::current().read(kSubLastOperation, block8, 8);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetTime(void) {
+DALVEX_API int TKUSB_SetTime(void) try {
     if (storageExposed()) {
         return 0;
     }
     const platform::LocalTime now = platform::localTime();
     return sendTime(encodeTime(uint16_t(now.year), uint8_t(now.month), uint8_t(now.day),
                                uint8_t(now.hour), uint8_t(now.minute), uint8_t(now.second)));
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetDeviceTime(int year, int month, int day, int hour, int minute, int second) {
+DALVEX_API int TKUSB_SetDeviceTime(int year, int month, int day, int hour, int minute,
+                                   int second) try {
     return sendTime(encodeTime(uint16_t(year), uint8_t(month), uint8_t(day), uint8_t(hour),
                                uint8_t(minute), uint8_t(second)));
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
 }  // extern "C"

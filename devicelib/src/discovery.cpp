@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "dalvex.h"
+#include "export_guard.h"
 #include "log.h"
 #include "platform/platform.h"
 #include "transport.h"
@@ -29,6 +31,8 @@ struct LibraryState {
     char currentPath[kDrivePathSize] = "C:\\";
     int massStorage = 0;
     DriveEntry table[kLetterCount] = {};
+    // What stood behind each letter when its entry was filled (empty: no drive).
+    std::string nodes[kLetterCount];
     std::mutex tableLock;
     int attached = 0;
 };
@@ -50,11 +54,20 @@ bool describesCamera(const char description[32]) {
 }
 
 // Reads one letter's identity with explicit-drive commands, leaving the current drive path and
-// the mass-storage flag alone. Fills the entry when a camera answers.
+// the mass-storage flag alone, and fills the entry when a camera answers. A letter is asked only
+// when its drive appeared, vanished or was replaced since it was last asked, so that a drive
+// that does not answer costs its time-out once rather than at every call.
 void refreshEntry(int index) {
-    DriveEntry entry{};
     const char letter = static_cast<char>('C' + index);
-    if (cameraAt(letter)) {
+    const std::string node = platform::driveNode(letter);
+    {
+        std::lock_guard<std::mutex> lock(state().tableLock);
+        if (state().nodes[index] == node) {
+            return;
+        }
+    }
+    DriveEntry entry{};
+    if (!node.empty() && cameraAt(letter)) {
         char root[kDrivePathSize];
         formatDriveRoot(letter, root);
         char serial[33] = {};
@@ -64,6 +77,7 @@ void refreshEntry(int index) {
     }
     std::lock_guard<std::mutex> lock(state().tableLock);
     state().table[index] = entry;
+    state().nodes[index] = node;
 }
 
 void refreshTable() {
@@ -98,6 +112,9 @@ void resetDiscoveryState() {
     std::strcpy(s.currentPath, "C:\\");
     s.massStorage = 0;
     std::memset(s.table, 0, sizeof s.table);
+    for (std::string& node : s.nodes) {
+        node.clear();
+    }
 }
 
 bool isSmallDisk(const char* root) {
@@ -198,13 +215,15 @@ using namespace dalvex;
 
 extern "C" {
 
-DALVEX_API int TKUSB_IsDevice(void) {
+DALVEX_API int TKUSB_IsDevice(void) try {
     char letter = 0;
     findCameraDrive(&letter, ScanMode::kIdentification);
     return static_cast<unsigned char>(letter);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_IsDevice_Ex(void) {
+DALVEX_API int TKUSB_IsDevice_Ex(void) try {
     refreshTable();
     std::lock_guard<std::mutex> lock(state().tableLock);
     for (int k = 0; k < kLetterCount; ++k) {
@@ -213,11 +232,13 @@ DALVEX_API int TKUSB_IsDevice_Ex(void) {
         }
     }
     return 'C' + kLetterCount;
+} catch (...) {
+    return exportFailed(__func__, 'C' + kLetterCount);
 }
 
 DALVEX_API void TKUSB_DisConnect(void) {}
 
-DALVEX_API int TKUSB_GetDevSerial_Ex(char* serial, int letter) {
+DALVEX_API int TKUSB_GetDevSerial_Ex(char* serial, int letter) try {
     int l = letter & 0xFF;
     if (l > 'Z') {
         l -= 32;
@@ -230,9 +251,11 @@ DALVEX_API int TKUSB_GetDevSerial_Ex(char* serial, int letter) {
     std::lock_guard<std::mutex> lock(state().tableLock);
     std::strcpy(serial, state().table[index].serial);
     return 1;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial) {
+DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial) try {
     if (serial == nullptr) {
         return 0;
     }
@@ -257,6 +280,8 @@ DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial) {
         writeCommandTo(kSubCopyFinished, &payload, 1, root);
     }
     return 1;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
 }  // extern "C"

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "commands.h"
+#include "export_guard.h"
 #include "log.h"
 
 namespace dalvex {
@@ -28,14 +29,16 @@ using namespace dalvex;
 
 extern "C" {
 
-DALVEX_API int TKUSB_GetMenuList(char* block2048) {
+DALVEX_API int TKUSB_GetMenuList(char* block2048) try {
     if (block2048 == nullptr) {
         return 0;
     }
     return Drive::current().read(kSubGetMenuList, block2048, kTextBlockSize);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetMenuList(const char* text) {
+DALVEX_API int TKUSB_SetMenuList(const char* text) try {
     if (text == nullptr) {
         return 0;
     }
@@ -45,9 +48,11 @@ DALVEX_API int TKUSB_SetMenuList(const char* text) {
     const size_t length = strnlen(text, kTextBlockSize - 2);
     std::memcpy(block + 1, text, length);
     return Drive::current().write(kSubSetMenuList, block, sizeof block);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetJsonString(char* block2048) {
+DALVEX_API int TKUSB_GetJsonString(char* block2048) try {
     if (block2048 == nullptr) {
         return 0;
     }
@@ -64,22 +69,28 @@ DALVEX_API int TKUSB_GetJsonString(char* block2048) {
     Drive::current().write(kSubJsonRequest, block2048, kTextBlockSize);
     std::memset(block2048, 0, kTextBlockSize);
     return Drive::current().read(kSubJsonAnswer, block2048, kTextBlockSize);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetJsonString(const char* block2048) {
+DALVEX_API int TKUSB_SetJsonString(const char* block2048) try {
     if (block2048 == nullptr) {
         return 0;
     }
     return Drive::current().write(kSubJsonRequest, block2048, kTextBlockSize);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_TEST_Json(void) {
+DALVEX_API int TKUSB_TEST_Json(void) try {
     char block[kTestBlockSize] = {};
     std::memcpy(block, kJsonTestText, sizeof kJsonTestText - 1);
     const int ok = Drive::current().read(kSubJsonTest, block, sizeof block);
     // The camera may fill all 30 bytes without a terminator.
     dalvexLog(">>buf:%.*s\n", int(sizeof block), block);
     return ok;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
 }  // extern "C"

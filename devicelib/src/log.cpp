@@ -3,6 +3,9 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
+
+#include "export_guard.h"
 
 namespace dalvex {
 
@@ -22,6 +25,17 @@ void dalvexLog(const char* format, ...) {
     va_start(args, format);
     std::vfprintf(stderr, format, args);
     va_end(args);
+}
+
+int exportFailed(const char* exportName, int result) noexcept {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        dalvexLog("%s: exception: %s\n", exportName, error.what());
+    } catch (...) {
+        dalvexLog("%s: unknown exception\n", exportName);
+    }
+    return result;
 }
 
 }  // namespace dalvex

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "export_guard.h"
 
 namespace dalvex {
 
@@ -91,7 +92,7 @@ using namespace dalvex;
 extern "C" {
 
 DALVEX_API int TKUSB_GetUserInfo(char* deviceId, char* departmentName, char* departmentNumber,
-                                 char* userName, char* userId) {
+                                 char* userName, char* userId) try {
     UserInfoRecord record{};
     const int ok = Drive::current().read(kSubGetUserInfo, &record, sizeof record);
     char* outputs[5] = {deviceId, departmentName, departmentNumber, userName, userId};
@@ -103,11 +104,13 @@ DALVEX_API int TKUSB_GetUserInfo(char* deviceId, char* departmentName, char* dep
     }
     // A failed read is a failure even though the outputs were filled (with empty texts).
     return ok;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetUserInfo(const char* deviceId, const char* departmentName,
                                  const char* departmentNumber, const char* userName,
-                                 const char* userId) {
+                                 const char* userId) try {
     if (storageExposed()) {
         return 0;
     }
@@ -120,10 +123,12 @@ DALVEX_API int TKUSB_SetUserInfo(const char* deviceId, const char* departmentNam
         }
     }
     return Drive::current().write(kSubSetUserInfo, &record, sizeof record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetDeviceSetting(int* photoResolution, int* videoResolution, int* videoLength,
-                                      int* cardCapacity) {
+                                      int* cardCapacity) try {
     if (storageExposed()) {
         return 0;
     }
@@ -144,126 +149,184 @@ DALVEX_API int TKUSB_GetDeviceSetting(int* photoResolution, int* videoResolution
         *cardCapacity = setting.cardCapacity;
     }
     return 1;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetDeviceSettingEx(DeviceSettingRecord* setting) {
+DALVEX_API int TKUSB_GetDeviceSettingEx(DeviceSettingRecord* setting) try {
     if (storageExposed()) {
         return 0;
     }
     return copySetting(Drive::current(), setting);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetDeviceSettingEx_Ex(DeviceSettingRecord* setting, int letter) {
+DALVEX_API int TKUSB_GetDeviceSettingEx_Ex(DeviceSettingRecord* setting, int letter) try {
     return copySetting(Drive::ofLetter(letter), setting);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetDeviceSetting(int photoResolution, int videoResolution, int videoLength) {
+DALVEX_API int TKUSB_SetDeviceSetting(int photoResolution, int videoResolution,
+                                      int videoLength) try {
     return writeSetting(Drive::current(), photoResolution, videoResolution, videoLength);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetDeviceSetting_Ex(int photoResolution, int videoResolution, int videoLength,
-                                         int letter) {
+                                         int letter) try {
     return writeSetting(Drive::ofLetter(letter), photoResolution, videoResolution, videoLength);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetDeviceSettingEx(int photoResolution, int videoResolution, int videoLength) {
+DALVEX_API int TKUSB_SetDeviceSettingEx(int photoResolution, int videoResolution,
+                                        int videoLength) try {
     if (photoResolution < 0 || photoResolution > 4 || videoResolution < 0 || videoResolution > 3 ||
         videoLength < 0 || videoLength > 5) {
         return 0;
     }
     return writeSetting(Drive::current(), photoResolution, videoResolution, videoLength);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetGprsParam(GprsRecord* record) {
+DALVEX_API int TKUSB_GetGprsParam(GprsRecord* record) try {
     return getRecord(Drive::current(), kSubGetGprs, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetGprsParam(const GprsRecord* record) {
+DALVEX_API int TKUSB_SetGprsParam(const GprsRecord* record) try {
     return setRecord(Drive::current(), kSubSetGprs, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetWifiParam(WifiRecord* record) {
+DALVEX_API int TKUSB_GetWifiParam(WifiRecord* record) try {
     return getRecord(Drive::current(), kSubGetWifi, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetWifiParam(const WifiRecord* record) {
+DALVEX_API int TKUSB_SetWifiParam(const WifiRecord* record) try {
     return setRecord(Drive::current(), kSubSetWifi, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetWifiAPParam(WifiApRecord* record) {
+DALVEX_API int TKUSB_GetWifiAPParam(WifiApRecord* record) try {
     return getRecord(Drive::current(), kSubGetWifiAp, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetWifiAPParam(const WifiApRecord* record) {
+DALVEX_API int TKUSB_SetWifiAPParam(const WifiApRecord* record) try {
     return setRecord(Drive::current(), kSubSetWifiAp, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetMobileLinkParam(MobileLinkRecord* record) {
+DALVEX_API int TKUSB_GetMobileLinkParam(MobileLinkRecord* record) try {
     return getRecord(Drive::current(), kSubGetMobileLink, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetMobileLinkParam(const MobileLinkRecord* record) {
+DALVEX_API int TKUSB_SetMobileLinkParam(const MobileLinkRecord* record) try {
     return setRecord(Drive::current(), kSubSetMobileLink, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetGpsUploadParam(GpsUploadRecord* record) {
+DALVEX_API int TKUSB_GetGpsUploadParam(GpsUploadRecord* record) try {
     return getRecord(Drive::current(), kSubGetGpsUpload, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetGpsUploadParam(const GpsUploadRecord* record) {
+DALVEX_API int TKUSB_SetGpsUploadParam(const GpsUploadRecord* record) try {
     return setRecord(Drive::current(), kSubSetGpsUpload, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetConfigInfo(ConfigInfoRecord* record) {
+DALVEX_API int TKUSB_GetConfigInfo(ConfigInfoRecord* record) try {
     return getRecord(Drive::current(), kSubGetConfigInfo, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetConfigInfo(const ConfigInfoRecord* record) {
+DALVEX_API int TKUSB_SetConfigInfo(const ConfigInfoRecord* record) try {
     return setRecord(Drive::current(), kSubSetConfigInfo, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetConfigInfo_Ex(ConfigInfoRecord* record, int letter) {
+DALVEX_API int TKUSB_GetConfigInfo_Ex(ConfigInfoRecord* record, int letter) try {
     return getRecord(Drive::ofLetter(letter), kSubGetConfigInfo, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetConfigInfo_Ex(const ConfigInfoRecord* record, int letter) {
+DALVEX_API int TKUSB_SetConfigInfo_Ex(const ConfigInfoRecord* record, int letter) try {
     return setRecord(Drive::ofLetter(letter), kSubSetConfigInfo, record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_CMSV6GetSeting(Cmsv6Record* record) {
+DALVEX_API int TKUSB_CMSV6GetSeting(Cmsv6Record* record) try {
     return getClearedRecord(kSubGetCmsv6, record, true);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_CMSV6Setting(Cmsv6Record record) {
+DALVEX_API int TKUSB_CMSV6Setting(Cmsv6Record record) try {
     return setRecord(Drive::current(), kSubSetCmsv6, &record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_RK20GetSeting(Rk20SettingRecord* record) {
+DALVEX_API int TKUSB_RK20GetSeting(Rk20SettingRecord* record) try {
     return getClearedRecord(kSubGetRk20Setting, record, true);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_RK20Setting(Rk20SettingRecord record) {
+DALVEX_API int TKUSB_RK20Setting(Rk20SettingRecord record) try {
     return setRecord(Drive::current(), kSubSetRk20Setting, &record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_RK20GetStringInfo(Rk20StringInfo* record) {
+DALVEX_API int TKUSB_RK20GetStringInfo(Rk20StringInfo* record) try {
     return getClearedRecord(kSubRk20StringInfo, record, false);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetPointBlankSet(int* value) {
+DALVEX_API int TKUSB_GetPointBlankSet(int* value) try {
     return getRecord(Drive::current(), kSubGetPointBlank, value);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_GetPointBlankSet_Ex(int letter) {
+DALVEX_API int TKUSB_GetPointBlankSet_Ex(int letter) try {
     return readPointBlank(Drive::ofLetter(letter));
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetPointBlankSet(int value) {
+DALVEX_API int TKUSB_SetPointBlankSet(int value) try {
     const int32_t record = value;
     return setRecord(Drive::current(), kSubSetPointBlank, &record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetPointBlankSet_Ex(int value, int letter) {
+DALVEX_API int TKUSB_SetPointBlankSet_Ex(int value, int letter) try {
     const Drive drive = Drive::ofLetter(letter);
     if (storageExposed()) {
         return 0;
@@ -272,19 +335,25 @@ DALVEX_API int TKUSB_SetPointBlankSet_Ex(int value, int letter) {
     // The write's own result says little; what counts is what the camera kept.
     drive.write(kSubSetPointBlank, &written, sizeof written);
     return readPointBlank(drive) == value ? 1 : 0;
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_RFIDSetting(int value) {
+DALVEX_API int TKUSB_RFIDSetting(int value) try {
     const uint8_t record[2] = {uint8_t(value & 0xFF), uint8_t((value >> 8) & 0xFF)};
     return Drive::current().write(kSubRfid, record, sizeof record);
+} catch (...) {
+    return exportFailed(__func__, 0);
 }
 
 }  // extern "C"
 
 // The second form of the point-blank getter is a C++ function, exported under its C++ name.
-DALVEX_API int TKUSB_GetPointBlankSet() {
+DALVEX_API int TKUSB_GetPointBlankSet() try {
     if (storageExposed()) {
         return 0;
     }
     return readPointBlank(Drive::current());
+} catch (...) {
+    return exportFailed(__func__, 0);
 }

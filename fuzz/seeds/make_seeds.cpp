@@ -87,6 +87,62 @@ void sentenceSeeds(const fs::path& dir) {
     put(dir, "binary_record", gpsfixture::binaryRecord(9, 1, 2, 3, kRmc));
 }
 
+// Emulated-drive frames, laid out by hand (little-endian).
+void putU32(Bytes& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(value >> (8 * i)));
+}
+
+Bytes requestFrame(uint8_t op, uint8_t direction, uint16_t subCommand, const Bytes& dataOut,
+                   uint32_t length) {
+    Bytes frame = {'D',
+                   'V',
+                   'X',
+                   'Q',
+                   op,
+                   direction,
+                   16,
+                   0,
+                   0xB8,
+                   0,
+                   uint8_t(subCommand),
+                   uint8_t(subCommand >> 8)};
+    frame.resize(24, 0);
+    putU32(frame, 1000);
+    putU32(frame, length);
+    frame.insert(frame.end(), dataOut.begin(), dataOut.end());
+    return frame;
+}
+
+Bytes replyFrame(uint8_t ok, uint8_t status, const Bytes& data) {
+    Bytes frame = {'D', 'V', 'X', 'R', ok, status, 0, 0};
+    putU32(frame, ok ? 0 : 0x1F);
+    putU32(frame, uint32_t(data.size()));
+    frame.insert(frame.end(), data.begin(), data.end());
+    return frame;
+}
+
+void driveSeeds(const fs::path& requests, const fs::path& replies) {
+    // A client's session: description, serial, a settings write, the size query, a capacity read.
+    Bytes session = requestFrame(1, 0, 0xF103, {}, 32);
+    const Bytes more[] = {requestFrame(1, 0, 0xF20F, {}, 32),
+                          requestFrame(1, 1, 0xF207, Bytes(20, 1), 20),
+                          requestFrame(2, 0, 0, {}, 8)};
+    for (const Bytes& frame : more)
+        session.insert(session.end(), frame.begin(), frame.end());
+    Bytes capacity = requestFrame(1, 0, 0, {}, 8);
+    capacity[8] = 0x25;
+    capacity[10] = capacity[11] = 0;
+    session.insert(session.end(), capacity.begin(), capacity.end());
+    put(requests, "session", session);
+
+    // Two reads of 8 bytes (plan words 16 = data in, length 8) answered well, then a failure.
+    Bytes answers = {1, 16, 0, 16, 0};
+    for (const Bytes& frame : {replyFrame(1, 0, Bytes(8, 7)), replyFrame(0, 2, Bytes(4, 9))})
+        answers.insert(answers.end(), frame.begin(), frame.end());
+    put(replies, "answers", answers);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +155,7 @@ int main(int argc, char** argv) {
         videoSeeds(root / "fuzz_video_walk");
         pictureSeeds(root / "fuzz_jpeg_trailer");
         sentenceSeeds(root / "fuzz_sentence");
+        driveSeeds(root / "fuzz_camsim_requests", root / "fuzz_drive_reply");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_seeds: %s\n", e.what());
         return 1;

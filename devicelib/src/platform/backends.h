@@ -11,17 +11,25 @@ namespace dalvex::platform {
 
 // Emulated drives (emulated_drive.cpp): a camera emulator listening on a Unix stream socket.
 std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& socketPath);
+// An emulated drive on a stream that is already connected; the drive owns and closes it.
+std::unique_ptr<DriveHandle> adoptEmulatedDrive(int connectedFd);
 bool emulatedDriveExists(const std::string& socketPath);
 bool emulatedTotalSize(const std::string& socketPath, uint64_t& bytes);
+std::string emulatedDriveNode(const std::string& socketPath);
+// The identity of a file (device, inode, change time), empty when it does not exist; a file
+// removed and created again under the same name gets another one.
+std::string fileNode(const std::string& path);
 
 // The system's own drives (linux_sg.cpp or win32.cpp).
 // A device path named in DALVEX_DRIVES ("/dev/sdb", "/dev/sg2").
 std::unique_ptr<DriveHandle> openDevicePath(const std::string& devicePath);
 bool devicePathExists(const std::string& devicePath);
 bool devicePathTotalSize(const std::string& devicePath, uint64_t& bytes);
+std::string devicePathNode(const std::string& devicePath);
 // A letter when DALVEX_DRIVES is not set: the system's own assignment.
 std::unique_ptr<DriveHandle> openNativeDrive(char letter);
 int nativeDriveType(char letter);
 bool nativeTotalSize(char letter, uint64_t& bytes);
+std::string nativeDriveNode(char letter);
 
 }  // namespace dalvex::platform

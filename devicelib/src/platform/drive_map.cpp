@@ -17,7 +17,12 @@ namespace dalvex::platform {
 namespace {
 thread_local uint32_t t_lastError = 0;
 constexpr std::string_view kUnixPrefix = "unix:";
+DriveOpener g_openerForTesting;
 }  // namespace
+
+void setDriveOpenerForTesting(DriveOpener opener) {
+    g_openerForTesting = std::move(opener);
+}
 
 uint32_t lastError() {
     return t_lastError;
@@ -67,6 +72,9 @@ DriveTarget mapDrive(char letter, bool& mapped) {
 }
 
 std::unique_ptr<DriveHandle> openDrive(char letter) {
+    if (g_openerForTesting) {
+        return g_openerForTesting(letter);
+    }
     bool mapped = false;
     DriveTarget target = mapDrive(letter, mapped);
     if (!mapped) {
@@ -99,6 +107,23 @@ int driveType(char letter) {
             break;
     }
     return kDriveNoRootDir;
+}
+
+std::string driveNode(char letter) {
+    bool mapped = false;
+    DriveTarget target = mapDrive(letter, mapped);
+    if (!mapped) {
+        return nativeDriveNode(letter);
+    }
+    switch (target.kind) {
+        case DriveTarget::kEmulated:
+            return emulatedDriveNode(target.path);
+        case DriveTarget::kDevice:
+            return devicePathNode(target.path);
+        case DriveTarget::kNone:
+            break;
+    }
+    return {};
 }
 
 bool totalSize(char letter, uint64_t& bytes) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -134,10 +135,6 @@ class EmulatedDrive final : public DriveHandle {
             return false;
         }
         request.scsiStatus = reply.scsiStatus;
-        if (!reply.ok) {
-            setLastError(reply.errorCode);
-            return false;
-        }
         request.dataTransferLength = reply.dataLength;
         return true;
     }
@@ -148,7 +145,7 @@ class EmulatedDrive final : public DriveHandle {
         header.dataLength = 8;
         uint8_t block[8] = {};
         ReplyHeader reply;
-        if (!exchange(header, block, reply) || !reply.ok || reply.dataLength != 8) {
+        if (!exchange(header, block, reply) || reply.dataLength != 8) {
             return false;
         }
         bytes = getU64(block);
@@ -156,15 +153,17 @@ class EmulatedDrive final : public DriveHandle {
     }
 
   private:
-    // Sends one frame and receives its reply; data in is copied into data (at most the request's
-    // length), bytes the reply did not carry are left as they were.
+    // Sends one frame and receives its reply. A reply that says the call succeeded copies its
+    // data into data (at most the request's length) and leaves the bytes it did not carry as they
+    // were; a failed call, a broken or short reply leaves data untouched and returns false with
+    // lastError() set (the reply's own error code for a failed call).
     bool exchange(const RequestHeader& header, uint8_t* data, ReplyHeader& reply) {
         const int64_t deadline = monotonicMs() + std::max<uint32_t>(header.timeoutMs, 1);
         uint8_t head[kRequestHeaderSize];
         header.encode(head);
         if (!writeAll(fd_, head, sizeof head))
             return false;
-        if (header.op == kOpScsi && header.direction == kDataOut && header.dataLength > 0 &&
+        if (header.direction == kDataOut && header.dataLength > 0 &&
             !writeAll(fd_, data, header.dataLength)) {
             return false;
         }
@@ -175,17 +174,21 @@ class EmulatedDrive final : public DriveHandle {
             setLastError(EPROTO);
             return false;
         }
-        const bool toHost = header.op == kOpTotalSize || header.direction == kDataIn;
+        const bool toHost = header.direction == kDataIn;
         if (reply.dataLength > (toHost ? header.dataLength : 0)) {
             setLastError(EPROTO);
             return false;
         }
-        if (reply.dataLength > 0) {
-            std::vector<uint8_t> incoming(reply.dataLength);
-            if (!readAll(fd_, incoming.data(), incoming.size(), deadline))
-                return false;
-            std::memcpy(data, incoming.data(), incoming.size());
+        // The reply's data is read whole before anything reaches the caller's block.
+        std::vector<uint8_t> incoming(reply.dataLength);
+        if (!incoming.empty() && !readAll(fd_, incoming.data(), incoming.size(), deadline))
+            return false;
+        if (!reply.ok) {
+            setLastError(reply.errorCode);
+            return false;
         }
+        if (!incoming.empty())
+            std::memcpy(data, incoming.data(), incoming.size());
         return true;
     }
 
@@ -198,12 +201,33 @@ std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& socketPath) {
     int fd = connectSocket(socketPath);
     if (fd < 0)
         return nullptr;
-    return std::make_unique<EmulatedDrive>(fd);
+    return adoptEmulatedDrive(fd);
+}
+
+std::unique_ptr<DriveHandle> adoptEmulatedDrive(int connectedFd) {
+    return std::make_unique<EmulatedDrive>(connectedFd);
 }
 
 bool emulatedDriveExists(const std::string& socketPath) {
     struct stat st {};
     return ::stat(socketPath.c_str(), &st) == 0;
+}
+
+std::string fileNode(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "%llx:%llx:%llx:%lld.%09ld", (unsigned long long)st.st_dev,
+                  (unsigned long long)st.st_ino, (unsigned long long)st.st_rdev,
+                  (long long)st.st_ctim.tv_sec, long(st.st_ctim.tv_nsec));
+    return text;
+}
+
+std::string emulatedDriveNode(const std::string& socketPath) {
+    const std::string node = fileNode(socketPath);
+    return node.empty() ? node : "unix:" + socketPath + "#" + node;
 }
 
 bool emulatedTotalSize(const std::string& socketPath, uint64_t& bytes) {

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -108,7 +109,11 @@ bool runSgIo(int fd, PassThroughRequest& request) {
 std::vector<std::string> usbDisks(const std::string& sysBlock) {
     std::vector<std::string> disks;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(sysBlock, ec)) {
+    // Disks come and go while the folder is read; a failed step ends the walk instead of
+    // throwing.
+    for (std::filesystem::directory_iterator it(sysBlock, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const auto& entry = *it;
         const std::string name = entry.path().filename().string();
         if (name.rfind("sd", 0) != 0)
             continue;
@@ -134,15 +139,19 @@ std::string commandNodeOfDisk(const std::string& sysBlock, const std::string& di
     return "/dev/" + disk;
 }
 
-namespace {
-
-// The disk name behind a letter, or empty.
-std::string diskOfLetter(char letter) {
+std::string diskOfLetter(const std::string& sysBlock, char letter) {
+    letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     if (letter < kFirstUsbLetter || letter > 'Z')
         return {};
-    const auto disks = usbDisks(kSysBlock);
+    const auto disks = usbDisks(sysBlock);
     const size_t index = size_t(letter - kFirstUsbLetter);
     return index < disks.size() ? disks[index] : std::string();
+}
+
+namespace {
+
+std::string diskOfSystemLetter(char letter) {
+    return diskOfLetter(kSysBlock, letter);
 }
 
 // The block-device name of a device path: "/dev/sdb" -> "sdb"; "/dev/sg2" -> the disk that owns
@@ -208,12 +217,16 @@ bool devicePathExists(const std::string& devicePath) {
     return ::stat(devicePath.c_str(), &st) == 0;
 }
 
+std::string devicePathNode(const std::string& devicePath) {
+    return fileNode(devicePath);
+}
+
 bool devicePathTotalSize(const std::string& devicePath, uint64_t& bytes) {
     return linux_sg::sysfsSize(linux_sg::diskOfDevicePath(devicePath), bytes);
 }
 
 std::unique_ptr<DriveHandle> openNativeDrive(char letter) {
-    const std::string disk = linux_sg::diskOfLetter(letter);
+    const std::string disk = linux_sg::diskOfSystemLetter(letter);
     if (disk.empty()) {
         setLastError(ENOENT);
         return nullptr;
@@ -222,11 +235,24 @@ std::unique_ptr<DriveHandle> openNativeDrive(char letter) {
 }
 
 int nativeDriveType(char letter) {
-    return linux_sg::diskOfLetter(letter).empty() ? kDriveNoRootDir : kDriveRemovable;
+    return linux_sg::diskOfSystemLetter(letter).empty() ? kDriveNoRootDir : kDriveRemovable;
+}
+
+std::string nativeDriveNode(char letter) {
+    const std::string disk = linux_sg::diskOfSystemLetter(letter);
+    if (disk.empty()) {
+        return {};
+    }
+    // The block node is made anew for each disk that arrives; without /dev, its sysfs folder.
+    std::string node = fileNode("/dev/" + disk);
+    if (node.empty()) {
+        node = fileNode(std::string(linux_sg::kSysBlock) + "/" + disk);
+    }
+    return disk + "#" + node;
 }
 
 bool nativeTotalSize(char letter, uint64_t& bytes) {
-    return linux_sg::sysfsSize(linux_sg::diskOfLetter(letter), bytes);
+    return linux_sg::sysfsSize(linux_sg::diskOfSystemLetter(letter), bytes);
 }
 
 LocalTime localTime() {

@@ -34,6 +34,10 @@ bool runSgIo(int fd, PassThroughRequest& request);
 // length of the kernel name, then by the name (sdb, sdc, ..., sdz, sdaa).
 std::vector<std::string> usbDisks(const std::string& sysBlock);
 
+// The USB disk behind a drive letter, either case (as the drive map and Windows take it); empty
+// when the letter has none.
+std::string diskOfLetter(const std::string& sysBlock, char letter);
+
 // The node commands go to for a disk: /dev/sgN when the disk has a SCSI generic node, else
 // /dev/<disk>.
 std::string commandNodeOfDisk(const std::string& sysBlock, const std::string& disk);

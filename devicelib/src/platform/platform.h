@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace dalvex::platform {
 
@@ -51,6 +53,11 @@ enum DriveType : int {
 // it cannot be opened (lastError() then holds the reason).
 std::unique_ptr<DriveHandle> openDrive(char letter);
 
+// For tests: opens the drives of all letters through opener instead of the drive map (an empty
+// function restores the map).
+using DriveOpener = std::function<std::unique_ptr<DriveHandle>(char letter)>;
+void setDriveOpenerForTesting(DriveOpener opener);
+
 // The error code of the last failed open or pass-through call on this thread, in the system's
 // own numbering (errno on Linux, GetLastError() on Windows).
 uint32_t lastError();
@@ -58,6 +65,11 @@ void setLastError(uint32_t code);
 
 // The type of the drive behind a letter.
 int driveType(char letter);
+
+// What stands behind a letter, as a text that changes whenever the drive's node appears, vanishes
+// or is replaced; empty when the letter has no drive. Costs no command, so callers may ask often
+// and send commands only when it changed.
+std::string driveNode(char letter);
 
 // The total size in bytes of the drive's medium. False when the size cannot be had.
 bool totalSize(char letter, uint64_t& bytes);

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "backends.h"
 
@@ -86,6 +87,9 @@ bool emulatedDriveExists(const std::string&) {
 bool emulatedTotalSize(const std::string&, uint64_t&) {
     return false;
 }
+std::string emulatedDriveNode(const std::string&) {
+    return {};
+}
 
 std::unique_ptr<DriveHandle> openDevicePath(const std::string& devicePath) {
     return openByName(devicePath.c_str());
@@ -99,6 +103,10 @@ bool devicePathTotalSize(const std::string&, uint64_t&) {
     return false;
 }
 
+std::string devicePathNode(const std::string& devicePath) {
+    return devicePathExists(devicePath) ? devicePath : std::string();
+}
+
 std::unique_ptr<DriveHandle> openNativeDrive(char letter) {
     char name[8];
     std::snprintf(name, sizeof name, "\\\\.\\%c:", letter);
@@ -108,6 +116,19 @@ std::unique_ptr<DriveHandle> openNativeDrive(char letter) {
 int nativeDriveType(char letter) {
     char root[4] = {letter, ':', '\\', '\0'};
     return static_cast<int>(GetDriveTypeA(root));
+}
+
+std::string nativeDriveNode(char letter) {
+    char root[4] = {letter, ':', '\\', '\0'};
+    if (GetDriveTypeA(root) != DRIVE_REMOVABLE) {
+        return {};
+    }
+    // The volume name ("\\?\Volume{GUID}\") differs for each medium that arrives on the letter.
+    char volume[64] = {};
+    if (!GetVolumeNameForVolumeMountPointA(root, volume, sizeof volume)) {
+        return "removable";
+    }
+    return volume;
 }
 
 bool nativeTotalSize(char letter, uint64_t& bytes) {

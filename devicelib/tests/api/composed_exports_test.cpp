@@ -246,6 +246,12 @@ TEST_F(ComposedExports, HostTimeIsSentAsDigits) {
     EXPECT_EQ(Bytes(p.begin() + 8, p.end()), Bytes(40, 0));
 }
 
+TEST_F(ComposedExports, HostTimeIsRefusedWhileStorageIsExposed) {
+    exposeStorage();
+    EXPECT_EQ(TKUSB_SetTime(), 0);
+    EXPECT_TRUE(received().empty());
+}
+
 TEST_F(ComposedExports, CameraRejectsAnImpossibleTime) {
     EXPECT_EQ(TKUSB_SetDeviceTime(2015, 13, 4, 13, 5, 9), 0);
     EXPECT_EQ(TKUSB_SetDeviceTime(2015, 6, 31, 13, 5, 9), 0);

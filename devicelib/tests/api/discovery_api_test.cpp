@@ -50,6 +50,36 @@ TEST(IsDeviceEx, ReportsTheFirstCameraOfTheTable) {
     EXPECT_EQ(TKUSB_IsDevice_Ex(), 'H');
 }
 
+// A letter is asked again only when its drive appeared, vanished or was replaced: a drive that
+// never answers costs its time-out once.
+TEST(TableReaders, AskALetterOnlyWhenItsDriveChanged) {
+    EmulatedDrives drives;
+    drives.add('D', camera("SILENT"));
+    drives.server('D').injectFault(camsim::Fault::kSilent, 100);
+    drives.add('F', camera("SERIAL-F"));
+    StderrCapture quiet;
+    EXPECT_EQ(TKUSB_IsDevice_Ex(), 'F');
+    const uint64_t silentAsked = drives.server('D').commandsServed();
+    EXPECT_EQ(silentAsked, 1u);
+
+    drives.model('F').clearReceived();
+    char serial[16] = {};
+    EXPECT_EQ(TKUSB_IsDevice_Ex(), 'F');
+    EXPECT_EQ(TKUSB_GetDevSerial_Ex(serial, 'F'), 1);
+    EXPECT_STREQ(serial, "SERIAL-F");
+    EXPECT_EQ(TKUSB_SetCopyFileFinish_Ex_DeviceID("NOMATCH1"), 1);
+    EXPECT_EQ(drives.server('D').commandsServed(), silentAsked);
+    EXPECT_TRUE(drives.model('F').snapshot().received.empty());
+
+    drives.server('F').unplug();
+    EXPECT_EQ(TKUSB_IsDevice_Ex(), '[');
+    drives.server('F').plug();
+    EXPECT_EQ(TKUSB_IsDevice_Ex(), 'F');
+    EXPECT_FALSE(drives.model('F').snapshot().received.empty());
+    drives.add('D', camera("SERIAL-D"));  // another drive in the silent one's place
+    EXPECT_EQ(TKUSB_IsDevice_Ex(), 'D');
+}
+
 TEST(GetDevSerialEx, AsksOnlyItsOwnLetter) {
     EmulatedDrives drives;
     drives.add('E', camera("SERIAL-E"));

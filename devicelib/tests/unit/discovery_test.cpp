@@ -45,11 +45,17 @@ TEST_F(DiscoveryTest, FirstCameraInLetterOrderWins) {
 TEST_F(DiscoveryTest, RefusingStickThenLargeCamera) {
     drives.addStick('D', 512);
     drives.add('F', cameraWithCard(32768, true));
-    char letter = 0;
+    char letter = 'F';
+    {
+        StderrCapture quiet;
+        ASSERT_EQ(dalvex::findCameraDrive(&letter, dalvex::ScanMode::kMassStorage), 1);
+    }
+    ASSERT_EQ(dalvex::massStorageFlag(), 1);
+    letter = 0;
     StderrCapture log;
     ASSERT_EQ(dalvex::findCameraDrive(&letter, dalvex::ScanMode::kIdentification), 1);
     EXPECT_EQ(letter, 'F');
-    EXPECT_EQ(dalvex::massStorageFlag(), 0);
+    EXPECT_EQ(dalvex::massStorageFlag(), 0);  // cleared at D:, a small disk that is no camera
     // The refused read still counts as done: D: logs an empty description and is skipped.
     EXPECT_EQ(log.text(),
               "Detected a removeable device.\n"

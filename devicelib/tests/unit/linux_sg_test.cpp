@@ -223,6 +223,15 @@ TEST(LinuxUsbDisks, LetterOrderAndCommandNode) {
     EXPECT_EQ(linux_sg::commandNodeOfDisk(sysfs.block(), "sdb"), "/dev/sg1");
     EXPECT_EQ(linux_sg::commandNodeOfDisk(sysfs.block(), "sdaa"), "/dev/sdaa");
     EXPECT_TRUE(linux_sg::usbDisks(sysfs.block() + "/missing").empty());
+
+    // Letters from 'D' on, in either case.
+    const struct {
+        char letter;
+        const char* disk;
+    } letters[] = {{'D', "sdb"},  {'d', "sdb"}, {'e', "sdc"}, {'F', "sdaa"},
+                   {'f', "sdaa"}, {'g', ""},    {'c', ""},    {'[', ""}};
+    for (const auto& l : letters)
+        EXPECT_EQ(linux_sg::diskOfLetter(sysfs.block(), l.letter), l.disk) << l.letter;
 }
 
 }  // namespace

@@ -7,12 +7,15 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
 #include "discovery.h"
 #include "platform/drive_map.h"
 #include "platform/emulated_protocol.h"
+#include "platform/platform.h"
 #include "support/emulated_cameras.h"
 #include "transport.h"
 
@@ -147,9 +150,13 @@ TEST(EmulatedClient, BrokenReplyFramesFailThePassThrough) {
     std::vector<uint8_t> tooLong = replyFrame(1, 0, 0, {1, 2, 3, 4, 5});
     std::vector<uint8_t> truncated = replyFrame(1, 0, 0, {});
     truncated.resize(7);
+    std::vector<uint8_t> shortData = replyFrame(1, 0, 0, {1, 2, 3, 4});
+    shortData.resize(18);
     const Case cases[] = {{"bad magic", badMagic},
                           {"more data than asked", tooLong},
                           {"truncated header", truncated},
+                          {"data cut short", shortData},
+                          {"a failed call that carries data", replyFrame(0, 0, 0x1F, {1, 2, 3, 4})},
                           {"nothing at all", {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -157,7 +164,7 @@ TEST(EmulatedClient, BrokenReplyFramesFailThePassThrough) {
         uint8_t block[4] = {9, 9, 9, 9};
         StderrCapture log;
         EXPECT_EQ(dalvex::readCommandFrom(0xF206, block, 4, "E:\\"), 0);
-        EXPECT_EQ(block[0], 9);
+        EXPECT_EQ(std::vector<uint8_t>(block, block + 4), std::vector<uint8_t>(4, 9));
         EXPECT_EQ(log.text().rfind("Send command failed!error code = 0x", 0), 0u);
     }
 }
@@ -208,6 +215,60 @@ TEST_F(TransportTest, ResultRulesOfReadsAndWrites) {
         dalvex::sendCommand("E:\\", 0, cdb, serial, 32, &status);
         EXPECT_EQ(status, c.status);
     }
+}
+
+// Keeps a copy of every request instead of sending it.
+class RecordingDrive final : public dalvex::platform::DriveHandle {
+  public:
+    explicit RecordingDrive(std::vector<dalvex::platform::PassThroughRequest>& log) : log_(log) {}
+    bool pass(dalvex::platform::PassThroughRequest& request) override {
+        log_.push_back(request);
+        return true;
+    }
+
+  private:
+    std::vector<dalvex::platform::PassThroughRequest>& log_;
+};
+
+TEST(TransportRequest, FixedFieldsOfEveryRequest) {
+    std::vector<dalvex::platform::PassThroughRequest> sent;
+    dalvex::platform::setDriveOpenerForTesting(
+        [&](char) { return std::make_unique<RecordingDrive>(sent); });
+    uint8_t block[20] = {};
+    uint32_t mebibytes = 0;
+    const struct {
+        const char* name;
+        std::function<int()> call;
+        uint8_t dataIn;
+        uint32_t length;
+        uint8_t cdb0;
+    } cases[] = {
+        {"read", [&] { return dalvex::readCommandFrom(0xF103, block, 20, "E:\\"); }, 1, 20, 0xB8},
+        {"write", [&] { return dalvex::writeCommandTo(0xF207, block, 20, "E:\\"); }, 0, 20, 0xB8},
+        {"read capacity", [&] { return dalvex::readCapacityMiB("E:\\", &mebibytes); }, 1, 8, 0x25},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sent.clear();
+        EXPECT_EQ(c.call(), 1);
+        ASSERT_EQ(sent.size(), 1u);
+        const auto& r = sent[0];
+        EXPECT_EQ(r.length, 44);
+        EXPECT_EQ(r.pathId, 0);
+        EXPECT_EQ(r.targetId, 1);
+        EXPECT_EQ(r.lun, 0);
+        EXPECT_EQ(r.cdbLength, 16);
+        EXPECT_EQ(r.senseInfoLength, 24);
+        EXPECT_EQ(r.senseInfoOffset, 48u);
+        EXPECT_EQ(r.timeOutValue, 1u);
+        EXPECT_EQ(r.dataIn, c.dataIn);
+        EXPECT_EQ(r.dataTransferLength, c.length);
+        EXPECT_EQ(r.cdb[0], c.cdb0);
+        if (c.cdb0 == 0xB8) {
+            EXPECT_EQ(r.dataBuffer, block);  // moved in place, no copy in between
+        }
+    }
+    dalvex::platform::setDriveOpenerForTesting(nullptr);
 }
 
 TEST_F(TransportTest, CurrentDrivePathIsTheTarget) {

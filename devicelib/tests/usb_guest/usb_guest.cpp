@@ -271,6 +271,7 @@ int main(int argc, char** argv) {
 
     // A restart of D:'s camera: it leaves the bus, so the other camera's disk is the first one
     // and takes D: (letters are positions, not cameras); then it comes back.
+    const std::string nodeBefore = platform::driveNode('D');
     check("the reboot command is accepted", TKUSB_Reboot() == 1);
     const auto rebooted = std::chrono::steady_clock::now();
     const int moved = waitFor(
@@ -292,6 +293,12 @@ int main(int argc, char** argv) {
                             .count();
     check("after the restart both cameras answer on D: and E: again", back >= 0,
           "after " + std::to_string(absent) + " ms, D=" + serialOn('D') + " E=" + serialOn('E'));
+    // The table readers ask a letter again only when its node changed; a disk that came back,
+    // even under its old kernel name, has a new one.
+    const std::string nodeAfter = platform::driveNode('D');
+    check("D:'s drive node changed across the restart",
+          !nodeBefore.empty() && !nodeAfter.empty() && nodeAfter != nodeBefore,
+          nodeBefore + " -> " + nodeAfter);
 
     // With the right password the camera exposes its card: READ CAPACITY now reports it.
     check("the scan leaves D: current", TKUSB_IsDevice() == 'D');
