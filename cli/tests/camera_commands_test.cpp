@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "run_cli.h"
 #include "support/emulated_cameras.h"
@@ -251,6 +252,35 @@ TEST_F(CameraCommands, PasswordsFromADescriptorStayOutOfArgumentsAndTheAuditLog)
     EXPECT_NE(audit.find("\"record\":\"password\""), std::string::npos) << audit;
     EXPECT_EQ(audit.find(kPassword), std::string::npos);
     EXPECT_EQ(audit.find(newPassword), std::string::npos);
+}
+
+// The actions in turn on one camera: each changes the camera and leaves one audit line.
+TEST_F(CameraCommands, ActionsReachTheCameraAndAreAudited) {
+    camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
+    const struct {
+        std::vector<std::string> args;
+        const char* record;
+        std::function<bool(const camsim::CameraState&)> done;
+    } cases[] = {
+        {{"time", "sync"}, "time", [](const auto& s) { return s.clockSet; }},
+        {{"storage", "expose"}, "storage", [](const auto& s) { return s.massStorage; }},
+        {{"storage", "release"}, "storage", [](const auto& s) { return !s.massStorage; }},
+        {{"reboot"}, "reboot", [](const auto&) { return true; }},
+        {{"format", "--yes"}, "format", [](const auto& s) { return s.formats == 1; }},
+    };
+    size_t lines = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        const clitest::Result r = dalvex(c.args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_TRUE(c.done(model.snapshot()));
+        const std::string audit = auditText();
+        EXPECT_EQ(size_t(std::count(audit.begin(), audit.end(), '\n')), ++lines);
+        const std::string last = audit.substr(audit.rfind('\n', audit.size() - 2) + 1);
+        EXPECT_NE(last.find("\"record\":\"" + std::string(c.record) + "\""), std::string::npos)
+            << last;
+        EXPECT_NE(last.find("\"outcome\":\"ok\""), std::string::npos) << last;
+    }
 }
 
 TEST_F(CameraCommands, FormatNeedsConfirmationAndPollsToTheEnd) {
