@@ -111,12 +111,15 @@ size_t FileReader::readAt(uint64_t position, void* dst, size_t n) {
 
 bool FileReader::open(const char* path) {
     close();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO for reading waits for a writer, perhaps for ever; without blocking, it
+    // opens at once and, having no size, reads as empty.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }

@@ -1,9 +1,14 @@
 // The four exports as another program calls them, on files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,6 +165,22 @@ TEST_F(GpsExports, NullOrUnreadableMedia) {
     EXPECT_EQ(TKUSB_ParseVideoFileToJson(dir_.file("missing.mp4").c_str(), out().c_str()), 5);
     EXPECT_EQ(TKUSB_ParseVideoFile(dir_.file("missing.jpg").c_str(), out().c_str()), 0);
     EXPECT_EQ(gpstest::readFile(out()), "");
+}
+
+// A FIFO opens at once and reads as an empty file instead of waiting for a writer.
+TEST_F(GpsExports, FifoAsMediaDoesNotWaitForAWriter) {
+    const std::string fifo = dir_.file("clip.mp4");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto parse = std::async(std::launch::async, [&] {
+        return TKUSB_ParseVideoFileToJson(fifo.c_str(), out().c_str());
+    });
+    if (parse.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        const int writer = ::open(fifo.c_str(), O_WRONLY);  // releases the waiting open
+        ::close(writer);
+        FAIL() << "the parse waited for a writer";
+    }
+    parse.get();
+    EXPECT_NE(gpstest::readFile(out()).find("\"gps_number\" : 0"), std::string::npos);
 }
 
 TEST_F(GpsExports, SetOutGpsFileOnlyPreparesAnOutput) {
