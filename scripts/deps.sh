@@ -6,6 +6,7 @@ DEB_PACKAGES=(
   libjsoncpp-dev libgtest-dev libgmock-dev libusbredirparser-dev
   libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev ccache
+  dpkg-dev file lintian
 )
 
 ensure_packages() {
