@@ -14,9 +14,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* On Windows the library is dalvex.dll. Its functions use the C calling convention (__cdecl,
+ * the compilers' default: the caller removes the arguments) and are exported under their plain
+ * names by the module-definition file dalvex.def, which alone decides the exports. */
 #if defined(_WIN32)
 #if defined(DALVEX_BUILDING)
-#define DALVEX_API __declspec(dllexport)
+#define DALVEX_API
 #else
 #define DALVEX_API __declspec(dllimport)
 #endif
