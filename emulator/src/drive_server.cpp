@@ -1,6 +1,7 @@
 #include "camsim/drive_server.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -44,12 +45,6 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-bool sendReply(int fd, const ReplyHeader& header, const uint8_t* data) {
-    uint8_t head[kReplyHeaderSize];
-    header.encode(head);
-    return writeAll(fd, head, sizeof head) && writeAll(fd, data, header.dataLength);
-}
-
 }  // namespace
 
 DriveServer::DriveServer(CameraModel& model, std::string socketPath)
@@ -66,32 +61,41 @@ DriveServer::~DriveServer() {
     stop();
 }
 
-bool DriveServer::bindSocket() {
+int DriveServer::bindSocket() {
     sockaddr_un addr{};
     if (path_.size() >= sizeof(addr.sun_path))
-        return false;
+        return -1;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return false;
+        return -1;
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path_.c_str(), path_.size() + 1);
     ::unlink(path_.c_str());
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
         ::close(fd);
-        return false;
+        return -1;
     }
-    std::lock_guard<std::mutex> guard(mutex_);
-    listenFd_ = fd;
-    return true;
+    return fd;
 }
 
 bool DriveServer::start() {
     if (running_)
         return true;
-    if (!bindSocket())
+    const int listenFd = bindSocket();
+    if (listenFd < 0)
         return false;
+    if (::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(listenFd);
+        ::unlink(path_.c_str());
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        wantPlugged_ = true;
+        plugRequestsDone_ = plugRequests_;
+    }
     running_ = true;
-    acceptThread_ = std::thread([this] { acceptLoop(); });
+    acceptThread_ = std::thread([this, listenFd] { acceptLoop(listenFd); });
     return true;
 }
 
@@ -99,17 +103,17 @@ void DriveServer::stop() {
     joinReplug();
     if (!running_.exchange(false))
         return;
+    wakeAcceptLoop();
     if (acceptThread_.joinable())
         acceptThread_.join();
     std::unique_lock<std::mutex> guard(mutex_);
-    if (listenFd_ >= 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-        ::unlink(path_.c_str());
-    }
+    plugDone_.notify_all();
     for (int fd : connections_)
         ::shutdown(fd, SHUT_RDWR);
     connectionsDone_.wait(guard, [this] { return activeConnections_ == 0; });
+    ::close(wakeFds_[0]);
+    ::close(wakeFds_[1]);
+    wakeFds_[0] = wakeFds_[1] = -1;
     guard.unlock();
     // A connection may have asked for a disappearance while we were stopping.
     joinReplug();
@@ -121,22 +125,28 @@ void DriveServer::joinReplug() {
         replugThread_.join();
 }
 
+void DriveServer::wakeAcceptLoop() {
+    const uint8_t byte = 1;
+    // A full pipe already holds a wake-up.
+    [[maybe_unused]] ssize_t n = ::write(wakeFds_[1], &byte, 1);
+}
+
+void DriveServer::requestPlugged(bool plugged) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    if (!running_)
+        return;
+    wantPlugged_ = plugged;
+    const uint64_t request = ++plugRequests_;
+    wakeAcceptLoop();
+    plugDone_.wait(guard, [&] { return plugRequestsDone_ >= request || !running_; });
+}
+
 void DriveServer::unplug() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    if (listenFd_ >= 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-        ::unlink(path_.c_str());
-    }
+    requestPlugged(false);
 }
 
 void DriveServer::plug() {
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        if (listenFd_ >= 0)
-            return;
-    }
-    bindSocket();
+    requestPlugged(true);
 }
 
 void DriveServer::disappearFor(int milliseconds) {
@@ -165,19 +175,38 @@ Fault DriveServer::takeFault() {
     return fault_;
 }
 
-void DriveServer::acceptLoop() {
+void DriveServer::acceptLoop(int listenFd) {
+    // The listener lives and dies on this thread: no other thread can close it while a poll or
+    // an accept uses it, nor see its number taken over by another socket.
+    auto closeListener = [&] {
+        if (listenFd >= 0) {
+            ::close(listenFd);
+            ::unlink(path_.c_str());
+            listenFd = -1;
+        }
+    };
     while (running_) {
-        int listenFd;
+        bool bindFailed = false;  // then retried now and then
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            listenFd = listenFd_;
+            if (wantPlugged_ && listenFd < 0)
+                listenFd = bindSocket();
+            else if (!wantPlugged_)
+                closeListener();
+            bindFailed = wantPlugged_ && listenFd < 0;
+            plugRequestsDone_ = plugRequests_;
         }
-        if (listenFd < 0) {  // unplugged
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        plugDone_.notify_all();
+
+        pollfd p[2] = {{wakeFds_[0], POLLIN, 0}, {listenFd, POLLIN, 0}};
+        if (::poll(p, listenFd >= 0 ? 2 : 1, bindFailed ? 50 : -1) <= 0)
             continue;
+        if (p[0].revents != 0) {
+            uint8_t drain[64];
+            while (::read(wakeFds_[0], drain, sizeof drain) > 0) {
+            }
         }
-        pollfd p{listenFd, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0)
+        if (listenFd < 0 || (p[1].revents & POLLIN) == 0)
             continue;
         int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
@@ -187,33 +216,56 @@ void DriveServer::acceptLoop() {
         ++activeConnections_;
         std::thread([this, fd] { serveConnection(fd); }).detach();
     }
+    closeListener();
 }
 
 void DriveServer::serveConnection(int fd) {
+    Stream stream;
+    stream.read = [fd](uint8_t* data, size_t size) { return readAll(fd, data, size); };
+    stream.write = [fd](const uint8_t* data, size_t size) { return writeAll(fd, data, size); };
+    serveStream(stream);
+    std::lock_guard<std::mutex> guard(mutex_);
+    connections_.erase(std::remove(connections_.begin(), connections_.end(), fd),
+                       connections_.end());
+    ::close(fd);
+    --activeConnections_;
+    connectionsDone_.notify_all();
+}
+
+void DriveServer::serveStream(const Stream& stream) {
+    auto sendReply = [&](const ReplyHeader& header, const uint8_t* data) {
+        uint8_t head[kReplyHeaderSize];
+        header.encode(head);
+        return stream.write(head, sizeof head) &&
+               (header.dataLength == 0 || stream.write(data, header.dataLength));
+    };
     std::vector<uint8_t> data;
     for (;;) {
         uint8_t head[kRequestHeaderSize];
         RequestHeader request;
-        if (!readAll(fd, head, sizeof head) || !request.decode(head))
+        if (!stream.read(head, sizeof head) || !request.decode(head))
             break;
-        data.assign(request.dataLength, 0);
-        const bool toCamera = request.op == kOpScsi && request.direction == kDataOut;
-        if (toCamera && !readAll(fd, data.data(), data.size()))
+        if (request.direction != kDataIn && request.direction != kDataOut)
+            break;  // no way to tell whether data follows
+        // Data out follows the header whatever the op, and is read before anything is judged.
+        const bool toCamera = request.direction == kDataOut;
+        data.assign(toCamera ? request.dataLength : 0, 0);
+        if (toCamera && !data.empty() && !stream.read(data.data(), data.size()))
             break;
 
         ReplyHeader reply;
         if (request.op == kOpTotalSize) {
             uint8_t size[8];
             putU64(size, model_.totalSizeBytes());
-            reply.dataLength = std::min<uint32_t>(8, request.dataLength);
-            if (!sendReply(fd, reply, size))
+            reply.dataLength = toCamera ? 0 : std::min<uint32_t>(8, request.dataLength);
+            if (!sendReply(reply, size))
                 break;
             continue;
         }
         if (request.op != kOpScsi) {
             reply.ok = 0;
             reply.errorCode = 0x57;  // invalid parameter
-            if (!sendReply(fd, reply, nullptr))
+            if (!sendReply(reply, nullptr))
                 break;
             continue;
         }
@@ -222,8 +274,8 @@ void DriveServer::serveConnection(int fd) {
         const Fault fault = takeFault();
         if (fault == Fault::kSilent) {
             // Say nothing; wait for the client to hang up.
-            uint8_t sink[64];
-            while (running_ && ::recv(fd, sink, sizeof sink, 0) > 0) {
+            uint8_t sink[1];
+            while (running_ && stream.read(sink, sizeof sink)) {
             }
             break;
         }
@@ -232,28 +284,28 @@ void DriveServer::serveConnection(int fd) {
         if (fault == Fault::kShortFrame) {
             uint8_t partial[kReplyHeaderSize];
             reply.encode(partial);
-            writeAll(fd, partial, 6);
+            stream.write(partial, 6);
             break;
         }
         if (fault == Fault::kGarbage) {
             uint8_t bad[kReplyHeaderSize];
             reply.encode(bad);
             std::memcpy(bad, "XXXX", 4);
-            writeAll(fd, bad, sizeof bad);
+            stream.write(bad, sizeof bad);
             continue;
         }
         if (fault == Fault::kPassFail) {
             reply.ok = 0;
             reply.scsiStatus = 0;
             reply.errorCode = 0x1F;
-            if (!sendReply(fd, reply, nullptr))
+            if (!sendReply(reply, nullptr))
                 break;
             continue;
         }
 
         Command command;
         std::memcpy(command.cdb, request.cdb, 16);
-        command.dataIn = request.direction == kDataIn;
+        command.dataIn = !toCamera;
         command.length = request.dataLength;
         command.dataOut = toCamera ? data.data() : nullptr;
         Reply answer;
@@ -266,16 +318,13 @@ void DriveServer::serveConnection(int fd) {
             answer.data.resize(answer.data.size() / 2);
         }
         reply.scsiStatus = answer.status;
-        reply.dataLength = command.dataIn ? uint32_t(answer.data.size()) : 0;
-        if (!sendReply(fd, reply, answer.data.data()))
+        // Never more than the host asked for: its block holds no more.
+        reply.dataLength =
+            command.dataIn ? std::min<uint32_t>(uint32_t(answer.data.size()), request.dataLength)
+                           : 0;
+        if (!sendReply(reply, answer.data.data()))
             break;
     }
-    std::lock_guard<std::mutex> guard(mutex_);
-    connections_.erase(std::remove(connections_.begin(), connections_.end(), fd),
-                       connections_.end());
-    ::close(fd);
-    --activeConnections_;
-    connectionsDone_.notify_all();
 }
 
 }  // namespace camsim

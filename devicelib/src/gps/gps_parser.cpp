@@ -69,7 +69,7 @@ int GpsParser::parse(const char* mediaPath) {
         return 0;
     }
     const bool picture = isPicturePath(mediaPath);
-    points_.clear();
+    clearPoints();
     if (picture) {
         // The header is cleared even when the picture cannot be opened.
         std::memset(header_, 0, sizeof header_);
@@ -84,9 +84,9 @@ int GpsParser::parse(const char* mediaPath) {
 }
 
 int GpsParser::parseVideo(ByteReader& in, bool udatFallback) {
-    points_.clear();
+    clearPoints();
     walkSamples(in);
-    if (points_.empty() && udatFallback) {
+    if (pointCount_ == 0 && udatFallback) {
         scanUdat(in);
     }
     finish();
@@ -94,7 +94,7 @@ int GpsParser::parseVideo(ByteReader& in, bool udatFallback) {
 }
 
 int GpsParser::parsePicture(ByteReader& in) {
-    points_.clear();
+    clearPoints();
     std::memset(header_, 0, sizeof header_);
     if (in.size() >= kRecordSize) {
         in.seek(in.size() - kRecordSize);
@@ -235,8 +235,19 @@ GpsPoint GpsParser::decodeRecord(const uint8_t (&payload)[kRecordSize]) const {
     return binaryRecords_ ? decodeBinaryRecord(payload) : decodeTextRecord(payload);
 }
 
+void GpsParser::clearPoints() {
+    points_.clear();
+    pointCount_ = 0;
+}
+
 void GpsParser::append(const GpsPoint& point, int head) {
-    points_.push_back(point);
+    ++pointCount_;
+    if (keepPoints_) {
+        points_.push_back(point);
+    }
+    if (sink_) {
+        sink_(point, head);
+    }
     if (output_ != nullptr && !jsonMode_) {
         const std::string line = formatPointLine(point, head);
         std::fwrite(line.data(), 1, line.size(), output_);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ namespace dalvex::gps {
 
 class GpsParser {
   public:
+    // Receives every point the moment it is found, in track order, with its head value:
+    // kOrdinaryPoint, or the file type code for the point of a header record.
+    using PointSink = std::function<void(const GpsPoint& point, int head)>;
+
     GpsParser() = default;
     ~GpsParser();
     GpsParser(const GpsParser&) = delete;
@@ -37,10 +42,18 @@ class GpsParser {
     int parseVideo(ByteReader& in, bool udatFallback = true);
     int parsePicture(ByteReader& in);
 
+    // Hands every point of later parses to sink as well (an empty function: to nobody).
+    void setPointSink(PointSink sink) { sink_ = std::move(sink); }
+    // With keep false, points() stays empty: memory no longer grows with the track, which a
+    // caller that takes the points through a sink or the output does not need.
+    void setKeepPoints(bool keep) { keepPoints_ = keep; }
+
     // Copies the server number of the held header; see TKUSB_GetServerNumber.
     int serverNumber(char* destination) const;
 
     const std::vector<GpsPoint>& points() const { return points_; }
+    // Points found by the last parse, kept or not.
+    size_t pointCount() const { return pointCount_; }
     const uint8_t (&header() const)[kRecordSize] { return header_; }
     int fileType() const { return header_[kFileTypeOffset]; }
     bool binaryRecords() const { return binaryRecords_; }
@@ -53,12 +66,16 @@ class GpsParser {
     void takePayload(uint8_t (&payload)[kRecordSize], size_t length, uint32_t index, Walk& walk);
     void releaseHeld(uint32_t keyIndex, Walk& walk);
     void scanUdat(ByteReader& in);
+    void clearPoints();
     void append(const GpsPoint& point, int head);
     GpsPoint decodeRecord(const uint8_t (&payload)[kRecordSize]) const;
     void finish();
 
     uint8_t header_[kRecordSize] = {};
     std::vector<GpsPoint> points_;
+    size_t pointCount_ = 0;
+    bool keepPoints_ = true;
+    PointSink sink_;
     bool binaryRecords_ = false;
     std::FILE* output_ = nullptr;
     bool jsonMode_ = false;

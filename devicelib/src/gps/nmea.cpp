@@ -1,5 +1,6 @@
 #include "gps/nmea.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cmath>
@@ -60,6 +61,67 @@ void setDefaults(GpsPoint& point) {
     setPointText(point.lat_text, kDefaultText);
     point.speed = 0;
     point.north_angle = 0.0;
+    point.utc_year = 0;
+    point.utc_month = 0;
+    point.utc_day = 0;
+    point.utc_millis = 0;
+    point.has_utc_time = 0;
+    point.fix = 0;
+}
+
+bool allDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int twoDigits(std::string_view text, size_t at) {
+    return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
+// "hhmmss" with any number of decimals of seconds; decimals past milliseconds are dropped.
+void setUtcTime(std::string_view field, GpsPoint& point) {
+    const std::string_view whole = field.substr(0, 6);
+    const size_t dot = field.size() > 6 ? 6 : std::string_view::npos;
+    if (whole.size() != 6 || !allDigits(whole) ||
+        (dot != std::string_view::npos && (field[dot] != '.' || !allDigits(field.substr(7))))) {
+        return;
+    }
+    const int hours = twoDigits(whole, 0);
+    const int minutes = twoDigits(whole, 2);
+    const int seconds = twoDigits(whole, 4);
+    if (hours > 23 || minutes > 59 || seconds > 60) {  // 60: a leap second
+        return;
+    }
+    int millis = 0;
+    if (dot != std::string_view::npos) {
+        const std::string_view decimals = field.substr(7, 3);
+        for (size_t i = 0; i < 3; ++i) {
+            millis = millis * 10 + (i < decimals.size() ? decimals[i] - '0' : 0);
+        }
+    }
+    point.utc_millis =
+        static_cast<uint32_t>(((hours * 60 + minutes) * 60 + seconds) * 1000 + millis);
+    point.has_utc_time = 1;
+}
+
+// "ddmmyy".
+void setUtcDate(std::string_view field, GpsPoint& point) {
+    if (field.size() != 6 || !allDigits(field)) {
+        return;
+    }
+    const int day = twoDigits(field, 0);
+    const int month = twoDigits(field, 2);
+    if (day < 1 || day > 31 || month < 1 || month > 12) {
+        return;
+    }
+    point.utc_day = static_cast<uint16_t>(day);
+    point.utc_month = static_cast<uint16_t>(month);
+    point.utc_year = static_cast<uint16_t>(twoDigits(field, 4));
+}
+
+// A coordinate text in signed-degree form, as opposed to "0" or "".
+bool isDegreeText(const char* text) {
+    return text[0] == '+' || text[0] == '-';
 }
 
 // Fields keep their places: "a,,b" is three fields, the second one empty. Only the first
@@ -131,8 +193,13 @@ bool decodeRmc(std::string_view sentence, GpsPoint& point) {
     const auto present = [&field](size_t n) {
         return !field(n).empty() && field(n).size() <= kMaxFieldLength;
     };
-    if (field(1) != "$GPRMC" || !present(2) || !present(3) || !present(4) || !present(6) ||
-        !present(8)) {
+    if (field(1) != "$GPRMC") {
+        return false;
+    }
+    // Time and date are kept even when the receiver has no position yet.
+    setUtcTime(field(2), point);
+    setUtcDate(field(10), point);
+    if (!present(2) || !present(3) || !present(4) || !present(6) || !present(8)) {
         return false;
     }
     // A receiver that stands still leaves the course empty; only a missing or over-long course
@@ -146,6 +213,7 @@ bool decodeRmc(std::string_view sentence, GpsPoint& point) {
     point.speed = static_cast<int32_t>(
         truncateClamped(decimalValue(field(8)) * 1.85, static_cast<double>(INT32_MAX)));
     point.north_angle = decimalValue(field(9));
+    point.fix = field(3) == "A" && isDegreeText(point.lat_text) && isDegreeText(point.lon_text);
     return true;
 }
 

@@ -133,6 +133,61 @@ TEST(RmcDecoding, EmptyCourseDoesNotTakeTheDate) {
     EXPECT_STREQ(point.lat_text, "+22.535390");
 }
 
+struct StampCase {
+    const char* name;
+    const char* sentence;
+    int fix;
+    int hasTime;
+    uint32_t millis;
+    int day, month, year;  // day 0: no date
+};
+
+void PrintTo(const StampCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RmcStamp : public testing::TestWithParam<StampCase> {};
+
+TEST_P(RmcStamp, GivesFixDateAndTime) {
+    const StampCase& c = GetParam();
+    GpsPoint point;
+    point.fix = 1;  // stale values must not survive
+    point.utc_day = 9;
+    point.has_utc_time = 1;
+    decodeSentence(c.sentence, point);
+    EXPECT_EQ(point.fix, unsigned(c.fix));
+    EXPECT_EQ(point.has_utc_time, unsigned(c.hasTime));
+    EXPECT_EQ(point.utc_millis, c.hasTime ? c.millis : 0U);
+    EXPECT_EQ(point.utc_day, unsigned(c.day));
+    EXPECT_EQ(point.utc_month, unsigned(c.month));
+    EXPECT_EQ(point.utc_year, unsigned(c.year));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sentences, RmcStamp,
+    testing::Values(
+        StampCase{"Complete", gpstest::kRmc, 1, 1, 45319000, 23, 3, 94},
+        StampCase{"Milliseconds", "$GPRMC,235959.25,A,2232.1234,N,11356.1234,E,1,2,311299", 1, 1,
+                  86399250, 31, 12, 99},
+        StampCase{"DecimalsPastMillisecondsDropped",
+                  "$GPRMC,000000.1239,A,2232.1234,N,11356.1234,E,1,2,010100", 1, 1, 123, 1, 1, 0},
+        StampCase{"VoidStatusKeepsTimeAndDate", "$GPRMC,123519,V,,,,,,,230394,,*6A", 0, 1, 45319000,
+                  23, 3, 94},
+        StampCase{"ActiveButUndecodablePosition",
+                  "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394", 0, 1, 45319000, 23,
+                  3, 94},
+        StampCase{"NoDotPositionIsNoFix", "$GPRMC,123519,A,2232,N,11356,E,1,2,230394", 0, 1,
+                  45319000, 23, 3, 94},
+        StampCase{"BadTimeAndDate", "$GPRMC,126019,A,2232.1234,N,11356.1234,E,1,2,321394", 1, 0, 0,
+                  0, 0, 0},
+        StampCase{"ShortTimeAndDate", "$GPRMC,12351,A,2232.1234,N,11356.1234,E,1,2,23039", 1, 0, 0,
+                  0, 0, 0},
+        StampCase{"LeapSecond", "$GPRMC,235960,A,2232.1234,N,11356.1234,E,1,2", 1, 1, 86400000, 0,
+                  0, 0},
+        StampCase{"GgaHasNoStamp", "$GPGGA,123519,4807.0381,N,01131.0001,E,1,08,0.9,545.4,M", 0, 0,
+                  0, 0, 0, 0}),
+    [](const testing::TestParamInfo<StampCase>& info) { return info.param.name; });
+
 TEST(RmcDecoding, FailedCheckReportsFalse) {
     GpsPoint point;
     EXPECT_FALSE(decodeRmc("$GPRMC,123519,A", point));

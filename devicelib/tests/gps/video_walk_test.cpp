@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "gps/byte_reader.h"
+#include "gps/gps_output.h"
 #include "gps/gps_parser.h"
 #include "mp4_fixture.h"
 #include "test_files.h"
@@ -106,6 +107,39 @@ TEST(VideoWalk, HeaderRecordFirstGivesHeaderPointThenBinaryPoints) {
     char number[9] = {};
     EXPECT_EQ(parser.serverNumber(number), 5);
     EXPECT_STREQ(number, "SRV01");
+}
+
+// A sink sees what the list and the text output see, in the same order and with the same head
+// values; without the list the parser still counts and still falls back to udat.
+TEST(VideoWalk, SinkReceivesEveryPointAsItIsFound) {
+    const int headerKey = gpsfixture::keyOf("11111111");
+    const Bytes file = videoOf({{gpsfixture::headerRecord(headerFields())},
+                                binary(5, 1500, gpstest::kRmc, headerKey),
+                                binary(255, -1, kGga, headerKey)});
+    gps::GpsParser parser;
+    std::vector<std::string> seen;
+    parser.setPointSink([&seen](const gps::GpsPoint& point, int head) {
+        seen.push_back(gps::formatPointLine(point, head));
+    });
+    const Parsed kept = parseBytes(parser, file);
+    EXPECT_EQ(seen.size(), 3U);
+    EXPECT_EQ(kept.output, seen[0] + seen[1] + seen[2]);
+
+    seen.clear();
+    parser.setKeepPoints(false);
+    const Parsed dropped = parseBytes(parser, file);
+    EXPECT_TRUE(dropped.points.empty());
+    EXPECT_EQ(parser.pointCount(), 3U);
+    EXPECT_EQ(dropped.output, kept.output);
+    EXPECT_EQ(seen.size(), 3U);
+
+    VideoSpec plan;
+    plan.trackCount = 1;
+    plan.udatBody = gpsfixture::binaryRecord(1, 2, 3, 4, gpstest::kRmc);
+    seen.clear();
+    parseBytes(parser, gpsfixture::toBytes(gpsfixture::layoutVideo(plan)));
+    EXPECT_EQ(parser.pointCount(), 1U);
+    EXPECT_EQ(seen.size(), 1U);
 }
 
 TEST(VideoWalk, HeaderPointWithFileTypeZeroEndsInZero) {

@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,7 +41,8 @@ class DriveServer {
 
     // The next count commands (SCSI commands, not size queries) meet fault.
     void injectFault(Fault fault, int count = 1);
-    // Unplug removes the socket file so the drive vanishes; plug brings it back.
+    // Unplug removes the socket file so the drive vanishes; plug brings it back. Both return once
+    // the listener has followed (connections already open stay open).
     void unplug();
     void plug();
     // Unplugs for the given time, then plugs again (reboot, shutdown).
@@ -48,19 +51,37 @@ class DriveServer {
     const std::string& socketPath() const { return path_; }
     uint64_t commandsServed() const { return served_.load(); }
 
+    // One client's byte stream: read fills exactly size bytes, write sends them all; false when
+    // the stream has ended or failed.
+    struct Stream {
+        std::function<bool(uint8_t* data, size_t size)> read;
+        std::function<bool(const uint8_t* data, size_t size)> write;
+    };
+    // Answers the requests of one client until its stream ends or breaks the protocol (a bad
+    // magic, an oversized length, an unknown direction). Each connection runs this.
+    void serveStream(const Stream& stream);
+
   private:
-    void acceptLoop();
+    void acceptLoop(int listenFd);
     void serveConnection(int fd);
-    bool bindSocket();
+    int bindSocket();
+    void requestPlugged(bool plugged);
+    void wakeAcceptLoop();
     Fault takeFault();
     void joinReplug();
 
     CameraModel& model_;
     std::string path_;
-    int listenFd_ = -1;
     std::atomic<bool> running_{false};
     std::thread acceptThread_;
+    int wakeFds_[2] = {-1, -1};  // a pipe that interrupts the accept loop's wait
     std::mutex mutex_;
+    // The accept loop alone opens and closes the listener; plug and unplug ask for a state and
+    // wait until the loop has reached it.
+    bool wantPlugged_ = false;
+    uint64_t plugRequests_ = 0;
+    uint64_t plugRequestsDone_ = 0;
+    std::condition_variable plugDone_;
     std::condition_variable connectionsDone_;
     std::vector<int> connections_;
     int activeConnections_ = 0;

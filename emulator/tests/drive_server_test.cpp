@@ -1,0 +1,269 @@
+// The drive server under load and abuse: many servers in one process, unplugs and replugs while
+// clients are connected, and clients that break the framing.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "camsim/camera_model.h"
+#include "camsim/drive_server.h"
+#include "platform/emulated_protocol.h"
+
+namespace {
+
+using namespace dalvex::emulated;
+using Bytes = std::vector<uint8_t>;
+
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/camsim-server-XXXXXX";
+        path_ = mkdtemp(pattern);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// A raw client of the emulated-drive protocol.
+class Client {
+  public:
+    explicit Client(const std::string& path) {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~Client() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool connected() const { return fd_ >= 0; }
+
+    bool send(const Bytes& bytes) {
+        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+    }
+    // Up to size bytes within the time; fewer when the peer closes or goes quiet.
+    Bytes receive(size_t size, int milliseconds = 2000) {
+        Bytes out;
+        while (out.size() < size) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, milliseconds) <= 0)
+                break;
+            uint8_t buffer[256];
+            const ssize_t n = ::recv(fd_, buffer, std::min(sizeof buffer, size - out.size()), 0);
+            if (n <= 0)
+                break;
+            out.insert(out.end(), buffer, buffer + n);
+        }
+        return out;
+    }
+    // True when the server closed the connection (end of stream) within the time.
+    bool closedByServer(int milliseconds = 2000) {
+        pollfd p{fd_, POLLIN, 0};
+        uint8_t byte;
+        return ::poll(&p, 1, milliseconds) == 1 && ::recv(fd_, &byte, 1, 0) == 0;
+    }
+
+    // Reads the camera's serial number; empty when no proper answer came.
+    std::string serial() {
+        if (!send(serialRequest()))
+            return {};
+        const Bytes head = receive(kReplyHeaderSize);
+        ReplyHeader reply;
+        if (head.size() != kReplyHeaderSize || !reply.decode(head.data()) || !reply.ok)
+            return {};
+        const Bytes data = receive(reply.dataLength);
+        return std::string(data.begin(), std::find(data.begin(), data.end(), 0));
+    }
+
+    static Bytes frame(const RequestHeader& header, const Bytes& data = {}) {
+        Bytes out(kRequestHeaderSize);
+        header.encode(out.data());
+        out.insert(out.end(), data.begin(), data.end());
+        return out;
+    }
+    static Bytes serialRequest() {
+        RequestHeader header;
+        header.cdb[0] = 0xB8;
+        header.cdb[2] = 0x0F;
+        header.cdb[3] = 0xF2;
+        header.dataLength = 32;
+        return frame(header);
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+struct Camera {
+    Camera(const std::string& path, const std::string& serial) {
+        camsim::CameraState state;
+        state.serial = serial;
+        model = std::make_unique<camsim::CameraModel>(state);
+        server = std::make_unique<camsim::DriveServer>(*model, path);
+    }
+    std::unique_ptr<camsim::CameraModel> model;
+    std::unique_ptr<camsim::DriveServer> server;
+};
+
+size_t openDescriptors() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Servers come and go while others are unplugged and replugged: every answer comes from the
+// camera behind the socket that was asked, and overlapping plugs leave no descriptor behind.
+TEST(DriveServer, ManyServersAnswerEachWithItsOwnCamera) {
+    TempDir dir;
+    constexpr int kServers = 6;
+    const size_t descriptorsBefore = openDescriptors();
+    std::vector<std::unique_ptr<Camera>> cameras;
+    for (int i = 0; i < kServers; ++i) {
+        const std::string name = "CAM" + std::to_string(i);
+        cameras.push_back(std::make_unique<Camera>(dir.file(name), name));
+        ASSERT_TRUE(cameras.back()->server->start());
+    }
+    int generation = 0;
+    for (int round = 0; round < 40; ++round) {
+        const int a = round % kServers;
+        const int b = (round + 1) % kServers;
+        cameras[a]->server->unplug();
+        // A fresh server takes the place of b, likely on the descriptor numbers a just gave up.
+        const std::string name = "NEW" + std::to_string(generation++);
+        cameras[b] = std::make_unique<Camera>(dir.file(name), name);
+        ASSERT_TRUE(cameras[b]->server->start());
+        for (int k = 0; k < 10; ++k) {
+            Client client(dir.file(name));
+            ASSERT_TRUE(client.connected());
+            ASSERT_EQ(client.serial(), name) << "round " << round;
+        }
+        std::thread other([&] { cameras[a]->server->plug(); });
+        cameras[a]->server->plug();
+        other.join();
+    }
+    for (auto& camera : cameras) {
+        Client client(camera->server->socketPath());
+        ASSERT_TRUE(client.connected());
+        EXPECT_EQ(client.serial(), camera->model->snapshot().serial);
+    }
+    cameras.clear();  // a stop waits for its connections to close
+    EXPECT_EQ(openDescriptors(), descriptorsBefore);
+}
+
+TEST(DriveServer, UnplugAndReplugWithConnectionsOpen) {
+    TempDir dir;
+    Camera camera(dir.file("cam"), "OPEN01");
+    ASSERT_TRUE(camera.server->start());
+    Client early(camera.server->socketPath());
+    ASSERT_EQ(early.serial(), "OPEN01");
+
+    camera.server->unplug();
+    EXPECT_FALSE(exists(camera.server->socketPath()));
+    EXPECT_FALSE(Client(camera.server->socketPath()).connected());
+    EXPECT_EQ(early.serial(), "OPEN01");  // an open connection outlives the unplug
+
+    camera.server->plug();
+    EXPECT_TRUE(exists(camera.server->socketPath()));
+    Client late(camera.server->socketPath());
+    EXPECT_EQ(late.serial(), "OPEN01");
+    EXPECT_EQ(early.serial(), "OPEN01");
+
+    // Stopping with both connections open ends them and returns.
+    camera.server->stop();
+    EXPECT_TRUE(early.closedByServer());
+    EXPECT_TRUE(late.closedByServer());
+    EXPECT_FALSE(exists(camera.server->socketPath()));
+}
+
+TEST(DriveServer, HostileClients) {
+    auto header = [](uint8_t op, uint8_t direction, uint32_t length) {
+        RequestHeader h;
+        h.op = op;
+        h.direction = direction;
+        h.dataLength = length;
+        return h;
+    };
+    Bytes badMagic = Client::frame(header(kOpScsi, kDataIn, 32));
+    std::memcpy(badMagic.data(), "DVXX", 4);
+    const Bytes whole = Client::serialRequest();
+    const Bytes halfFrame(whole.begin(), whole.begin() + 16);
+    enum Outcome { kClosed, kWaits, kStillServes };
+    const struct {
+        const char* name;
+        Bytes bytes;
+        Outcome outcome;
+    } cases[] = {
+        {"a wrong magic", badMagic, kClosed},
+        {"a huge length", Client::frame(header(kOpScsi, kDataOut, 0xFFFFFFFF)), kClosed},
+        {"a length just over the bound",
+         Client::frame(header(kOpScsi, kDataIn, kMaxDataLength + 1)), kClosed},
+        {"an unknown direction", Client::frame(header(kOpScsi, 7, 0)), kClosed},
+        {"half a frame", halfFrame, kWaits},
+        {"data out with a size query",
+         Client::frame(header(kOpTotalSize, kDataOut, 4), {1, 2, 3, 4}), kStillServes},
+        {"data out with an unknown op", Client::frame(header(9, kDataOut, 3), {'D', 'V', 'X'}),
+         kStillServes},
+    };
+    TempDir dir;
+    Camera camera(dir.file("cam"), "HOSTILE1");
+    ASSERT_TRUE(camera.server->start());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Client client(camera.server->socketPath());
+        ASSERT_TRUE(client.send(c.bytes));
+        switch (c.outcome) {
+            case kClosed:
+                EXPECT_TRUE(client.closedByServer());
+                break;
+            case kWaits:
+                EXPECT_TRUE(client.receive(1, 100).empty());
+                break;
+            case kStillServes: {
+                const Bytes head = client.receive(kReplyHeaderSize);
+                ReplyHeader reply;
+                ASSERT_EQ(head.size(), kReplyHeaderSize);
+                ASSERT_TRUE(reply.decode(head.data()));
+                EXPECT_EQ(reply.dataLength, 0u);  // nothing flows back for data out
+                EXPECT_EQ(client.serial(), "HOSTILE1");
+                break;
+            }
+        }
+        // Other clients are served meanwhile.
+        EXPECT_EQ(Client(camera.server->socketPath()).serial(), "HOSTILE1");
+    }
+    // A connection left in the middle of a frame does not hold up the stop.
+    Client stuck(camera.server->socketPath());
+    ASSERT_TRUE(stuck.send(halfFrame));
+    camera.server->stop();
+    EXPECT_TRUE(stuck.closedByServer());
+}
+
+}  // namespace
