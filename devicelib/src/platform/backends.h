@@ -9,10 +9,11 @@
 
 namespace dalvex::platform {
 
-// Emulated drives (emulated_drive.cpp): a camera emulator listening on a Unix stream socket.
-std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& socketPath);
-bool emulatedDriveExists(const std::string& socketPath);
-bool emulatedTotalSize(const std::string& socketPath, uint64_t& bytes);
+// Emulated drives (emulated_drive.cpp): a camera emulator listening on a Unix stream socket
+// (target: its path) or on a TCP port (target: "tcp:HOST:PORT").
+std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& target);
+bool emulatedDriveExists(const std::string& target);
+bool emulatedTotalSize(const std::string& target, uint64_t& bytes);
 
 // The system's own drives (linux_sg.cpp or win32.cpp).
 // A device path named in DALVEX_DRIVES ("/dev/sdb", "/dev/sg2").
