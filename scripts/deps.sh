@@ -7,7 +7,7 @@ DEB_PACKAGES=(
   libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-wqy-microhei
   clang libclang-rt-14-dev ccache
   dpkg-dev file lintian
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
 )
 
 ensure_packages() {
