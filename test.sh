@@ -26,8 +26,11 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 echo "== the Linux backend against the kernel's USB stack, under QEMU =="
 scripts/qemu-usb-test.sh || status=1
 
-echo "== Windows compile check =="
-scripts/check-windows.sh || status=1
+echo "== Debian packages: build, unpack, use from outside the tree, lintian =="
+scripts/package-test.sh build || status=1
+
+echo "== dalvex.dll for Windows (MinGW-w64), its tests under Wine =="
+scripts/windows-test.sh || status=1
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== bounded fuzz runs =="

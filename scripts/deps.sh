@@ -8,6 +8,8 @@ DEB_PACKAGES=(
   at-spi2-core libatspi2.0-dev dbus-daemon
   clang libclang-rt-14-dev ccache
   libcli11-dev gpsbabel
+  dpkg-dev file lintian
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
 )
 
 ensure_packages() {

@@ -14,9 +14,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* On Windows the library is dalvex.dll. Its functions use the C calling convention (__cdecl,
+ * the compilers' default: the caller removes the arguments) and are exported under their plain
+ * names by the module-definition file dalvex.def, which alone decides the exports. */
 #if defined(_WIN32)
 #if defined(DALVEX_BUILDING)
-#define DALVEX_API __declspec(dllexport)
+#define DALVEX_API
 #else
 #define DALVEX_API __declspec(dllimport)
 #endif
@@ -647,7 +650,11 @@ DALVEX_API int TKUSB_GetServerNumber(char* number);
 /* The point-blank value as the result: reads it into a cleared i32 and returns it; 0 when
  * refused or when the read fails, which cannot be told from a stored 0. Exported under its C++
  * name (_Z22TKUSB_GetPointBlankSetv). */
+#if !defined(_WIN32) || !defined(__GNUC__) || defined(DALVEX_BUILDING)
 DALVEX_API int TKUSB_GetPointBlankSet();
+#endif
+/* dalvex.dll exports it under MSVC's name (?TKUSB_GetPointBlankSet@@YAHXZ) only, which MinGW's
+ * C++ does not produce: there, find it with GetProcAddress. */
 #endif
 
 #endif /* DALVEX_H */

@@ -3,29 +3,56 @@
 if(NOT LIB OR NOT EXPECTED)
   message(FATAL_ERROR "usage: cmake -DLIB=<library> -DEXPECTED=<list> -P check_symbols.cmake")
 endif()
-find_program(NM NAMES nm)
-if(NOT NM)
-  message(FATAL_ERROR "nm not found")
-endif()
-execute_process(COMMAND ${NM} -D --defined-only ${LIB}
-  OUTPUT_VARIABLE listing RESULT_VARIABLE result ERROR_VARIABLE errors)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIB}: ${errors}")
-endif()
-
-# Function symbols are those of the text section: T (global) and W (weak), upper or lower case
-# for the indirect ones (i).
-string(REPLACE "\n" ";" lines "${listing}")
+#   cmake -DLIB=<dalvex.dll> -DOBJDUMP=<MinGW objdump> -DEXPECTED=<file> -P check_symbols.cmake
+# A DLL's names come from its export table; there the C++ overload of TKUSB_GetPointBlankSet is
+# expected under MSVC's decoration, and the DLL may import nothing but system DLLs.
 set(actual "")
-foreach(line IN LISTS lines)
-  if(line MATCHES "^[0-9a-fA-F]* +[TWi] +([^ @]+)")
-    list(APPEND actual "${CMAKE_MATCH_1}")
+if(OBJDUMP)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIB}
+    OUTPUT_VARIABLE listing RESULT_VARIABLE result ERROR_VARIABLE errors)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${LIB}: ${errors}")
   endif()
-endforeach()
+  string(REPLACE "\n" ";" lines "${listing}")
+  set(inNames OFF)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
+      set(inNames ON)
+    elseif(inNames AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] (.+)$")
+      list(APPEND actual "${CMAKE_MATCH_1}")
+    elseif(inNames)
+      set(inNames OFF)
+    endif()
+    if(line MATCHES "DLL Name: (.+)$" AND NOT CMAKE_MATCH_1 MATCHES "^(KERNEL32|msvcrt|WS2_32)\\.dll$")
+      message(FATAL_ERROR "${LIB} imports ${CMAKE_MATCH_1}, which Windows does not have")
+    endif()
+  endforeach()
+else()
+  find_program(NM NAMES nm)
+  if(NOT NM)
+    message(FATAL_ERROR "nm not found")
+  endif()
+  execute_process(COMMAND ${NM} -D --defined-only ${LIB}
+    OUTPUT_VARIABLE listing RESULT_VARIABLE result ERROR_VARIABLE errors)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIB}: ${errors}")
+  endif()
+  # Function symbols are those of the text section: T (global) and W (weak), upper or lower case
+  # for the indirect ones (i).
+  string(REPLACE "\n" ";" lines "${listing}")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[0-9a-fA-F]* +[TWi] +([^ @]+)")
+      list(APPEND actual "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+endif()
 list(REMOVE_DUPLICATES actual)
 list(SORT actual)
 
 file(STRINGS ${EXPECTED} expected)
+if(OBJDUMP)
+  list(TRANSFORM expected REPLACE "^_Z22TKUSB_GetPointBlankSetv$" "?TKUSB_GetPointBlankSet@@YAHXZ")
+endif()
 list(SORT expected)
 
 set(missing ${expected})

@@ -11,6 +11,12 @@
 // Point the library at it with DALVEX_DRIVES="E=unix:PATH". Serves until SIGINT or SIGTERM and
 // removes its socket on the way out.
 //
+// With --tcp [HOST:]PORT instead of --socket, the camera listens on a TCP port, for callers that
+// have no Unix sockets (Windows programs, also under Wine): DALVEX_DRIVES="E=tcp:HOST:PORT".
+// HOST is 127.0.0.1 unless given; a host other than the loopback one also needs --tcp-remote,
+// since anyone who reaches the port can send the camera commands. Port 0 takes a free port; the
+// line camsim prints on start names the address it listens on.
+//
 // With --usbredir PATH instead of --socket, the camera is a USB mass-storage device served over
 // the usbredir protocol, for a virtual machine's usb-redir device to connect to (its guest then
 // drives it with its own USB and SCSI stack). --usb-silent SUB makes that camera hang on the
@@ -27,6 +33,7 @@
 #include "camsim/drive_server.h"
 #include "camsim/state_file.h"
 #include "camsim/usb_redir.h"
+#include "platform/emulated_socket.h"
 
 namespace {
 
@@ -37,15 +44,16 @@ void onSignal(int) {
 }
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: camsim --socket PATH | --usbredir PATH\n"
-                 "              [--model N] [--serial TEXT] [--description TEXT]\n"
-                 "              [--firmware TEXT] [--build TEXT] [--version N] [--wifi 0|1]\n"
-                 "              [--no-cms 0|1] [--card-mib N] [--free-mib N] [--battery N]\n"
-                 "              [--login-password TEXT] [--browse-password TEXT]\n"
-                 "              [--user-password TEXT] [--admin-password TEXT]\n"
-                 "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
-                 "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n");
+    std::fprintf(
+        stderr,
+        "usage: camsim --socket PATH | --tcp [HOST:]PORT [--tcp-remote] | --usbredir PATH\n"
+        "              [--model N] [--serial TEXT] [--description TEXT]\n"
+        "              [--firmware TEXT] [--build TEXT] [--version N] [--wifi 0|1]\n"
+        "              [--no-cms 0|1] [--card-mib N] [--free-mib N] [--battery N]\n"
+        "              [--login-password TEXT] [--browse-password TEXT]\n"
+        "              [--user-password TEXT] [--admin-password TEXT]\n"
+        "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
+        "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n");
 }
 
 int serveUsb(camsim::CameraModel& model, const std::string& path, const std::string& stateFile,
@@ -72,11 +80,39 @@ int serveUsb(camsim::CameraModel& model, const std::string& path, const std::str
     return 0;
 }
 
+// Whether HOST:PORT names the loopback interface (a host name is looked up).
+bool isLoopbackAddress(const std::string& hostPort) {
+    std::string host, port;
+    if (!dalvex::platform::splitHostPort(hostPort, host, port))
+        return false;
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
+        return false;
+    bool loopback = found != nullptr;
+    for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        if (a->ai_family == AF_INET) {
+            const auto* v4 = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
+            loopback = loopback && (ntohl(v4->sin_addr.s_addr) >> 24) == 127;
+        } else if (a->ai_family == AF_INET6) {
+            const auto* v6 = reinterpret_cast<const sockaddr_in6*>(a->ai_addr);
+            loopback = loopback && IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr);
+        } else {
+            loopback = false;
+        }
+    }
+    ::freeaddrinfo(found);
+    return loopback;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string socketPath;
     std::string usbredirPath;
+    std::string tcpAddress;
+    bool tcpRemote = false;
     uint16_t silentSubCommand = 0;
     std::string stateFile;
     camsim::CameraState state;
@@ -91,6 +127,10 @@ int main(int argc, char** argv) {
         };
         if (arg == "--socket") {
             socketPath = value("--socket");
+        } else if (arg == "--tcp") {
+            tcpAddress = value("--tcp");
+        } else if (arg == "--tcp-remote") {
+            tcpRemote = true;
         } else if (arg == "--usbredir") {
             usbredirPath = value("--usbredir");
         } else if (arg == "--usb-silent") {
@@ -144,9 +184,21 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (socketPath.empty() == usbredirPath.empty()) {
+    if (int(!socketPath.empty()) + int(!usbredirPath.empty()) + int(!tcpAddress.empty()) != 1) {
         usage();
         return 2;
+    }
+    if (!tcpAddress.empty()) {
+        if (tcpAddress.find(':') == std::string::npos)
+            tcpAddress = "127.0.0.1:" + tcpAddress;
+        if (!tcpRemote && !isLoopbackAddress(tcpAddress)) {
+            std::fprintf(stderr,
+                         "camsim: %s is not a loopback address; add --tcp-remote to listen "
+                         "there\n",
+                         tcpAddress.c_str());
+            return 2;
+        }
+        socketPath = "tcp:" + tcpAddress;
     }
     if (!stateFile.empty() && !camsim::loadState(stateFile, state)) {
         std::fprintf(stderr, "camsim: cannot read state file %s\n", stateFile.c_str());
@@ -167,7 +219,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::fprintf(stderr, "camsim: camera %s (model %u) on %s\n", state.serial.c_str(),
-                 unsigned(state.modelCode), socketPath.c_str());
+                 unsigned(state.modelCode), server.socketPath().c_str());
 
     uint64_t saved = 0;
     while (!g_stop) {

@@ -12,12 +12,57 @@
 #include <cstring>
 
 #include "platform/emulated_protocol.h"
+#include "platform/emulated_socket.h"
 
 namespace camsim {
 
 namespace {
 
 using namespace dalvex::emulated;
+
+// "tcp:HOST:PORT" listens on a TCP port, anything else is the path of a Unix socket.
+bool isTcp(const std::string& address) {
+    return dalvex::platform::isTcpTarget(address);
+}
+
+void removeSocketFile(const std::string& address) {
+    if (!isTcp(address))
+        ::unlink(address.c_str());
+}
+
+// A listener on "tcp:HOST:PORT"; with port 0 the system chooses one, and address is rewritten to
+// name it, so that a replug listens on the same port again.
+int bindTcp(std::string& address) {
+    std::string host, port;
+    if (!dalvex::platform::splitHostPort(address.substr(4), host, port))
+        return -1;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || found == nullptr)
+        return -1;
+    int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int on = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (fd >= 0 && (::bind(fd, found->ai_addr, found->ai_addrlen) != 0 || ::listen(fd, 16) != 0)) {
+        ::close(fd);
+        fd = -1;
+    }
+    ::freeaddrinfo(found);
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    if (fd >= 0 && port == "0" &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) == 0) {
+        const uint16_t chosen =
+            ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                              : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+        address = address.substr(0, address.size() - 1) + std::to_string(chosen);
+    }
+    return fd;
+}
 
 bool readAll(int fd, uint8_t* data, size_t size) {
     while (size > 0) {
@@ -62,6 +107,8 @@ DriveServer::~DriveServer() {
 }
 
 int DriveServer::bindSocket() {
+    if (isTcp(path_))
+        return bindTcp(path_);
     sockaddr_un addr{};
     if (path_.size() >= sizeof(addr.sun_path))
         return -1;
@@ -86,7 +133,7 @@ bool DriveServer::start() {
         return false;
     if (::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) {
         ::close(listenFd);
-        ::unlink(path_.c_str());
+        removeSocketFile(path_);
         return false;
     }
     {
@@ -181,7 +228,7 @@ void DriveServer::acceptLoop(int listenFd) {
     auto closeListener = [&] {
         if (listenFd >= 0) {
             ::close(listenFd);
-            ::unlink(path_.c_str());
+            removeSocketFile(path_);
             listenFd = -1;
         }
     };
@@ -211,6 +258,10 @@ void DriveServer::acceptLoop(int listenFd) {
         int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
+        if (isTcp(path_)) {
+            int on = 1;  // small frames go out at once
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        }
         std::lock_guard<std::mutex> guard(mutex_);
         connections_.push_back(fd);
         ++activeConnections_;

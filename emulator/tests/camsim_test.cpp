@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -147,6 +148,22 @@ TEST(CamsimProgram, ServesUntilTerminatedAndRemovesItsSocket) {
     camsim::CameraState saved;
     ASSERT_TRUE(camsim::loadState(state, saved));
     EXPECT_EQ(saved.serial, "PROC000001");
+}
+
+// A TCP listener is opened on a loopback address only, unless asked for explicitly, and a camera
+// has one place to listen.
+TEST(CamsimProgram, RefusesListenersItShouldNotOpen) {
+    const char* cases[] = {
+        "--tcp 10.1.2.3:5000",               // not loopback, no --tcp-remote
+        "--tcp 0 --socket /tmp/never.sock",  // two places
+    };
+    for (const char* args : cases) {
+        SCOPED_TRACE(args);
+        const std::string command = std::string(CAMSIM_PATH) + " " + args + " 2>/dev/null";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+    }
 }
 
 }  // namespace

@@ -9,15 +9,18 @@
 
 namespace dalvex::platform {
 
-// Emulated drives (emulated_drive.cpp): a camera emulator listening on a Unix stream socket.
-std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& socketPath);
+// Emulated drives (emulated_drive.cpp): a camera emulator listening on a Unix stream socket
+// (target: its path) or on a TCP port (target: "tcp:HOST:PORT").
+std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& target);
 // An emulated drive on a stream that is already connected; the drive owns and closes it.
 std::unique_ptr<DriveHandle> adoptEmulatedDrive(int connectedFd);
-bool emulatedDriveExists(const std::string& socketPath);
-bool emulatedTotalSize(const std::string& socketPath, uint64_t& bytes);
-std::string emulatedDriveNode(const std::string& socketPath);
+bool emulatedDriveExists(const std::string& target);
+bool emulatedTotalSize(const std::string& target, uint64_t& bytes);
+// What identifies the drive behind target, empty when there is none: a socket file's identity,
+// or for a port the target itself while something answers on it.
+std::string emulatedDriveNode(const std::string& target);
 // The identity of a file (device, inode, change time), empty when it does not exist; a file
-// removed and created again under the same name gets another one.
+// removed and created again under the same name gets another one. Empty on Windows.
 std::string fileNode(const std::string& path);
 
 // The system's own drives (linux_sg.cpp or win32.cpp).

@@ -1,7 +1,8 @@
 // Maps drive letters to backends.
 //
 // DALVEX_DRIVES, when set, alone defines the drives: "L=TARGET;L=TARGET..." with L a letter C-Z
-// and TARGET "unix:PATH" (an emulated drive, present while its socket file exists) or a device
+// and TARGET "unix:PATH" (an emulated drive, present while its socket file exists),
+// "tcp:HOST:PORT" (an emulated drive, present while the port accepts connections) or a device
 // path. It is read at every lookup, so a process may change it between calls and a camera is
 // plugged by creating its socket. Without it the system's own backend assigns the letters.
 #include <cctype>
@@ -18,6 +19,7 @@ namespace {
 thread_local uint32_t t_lastError = 0;
 constexpr std::string_view kUnixPrefix = "unix:";
 DriveOpener g_openerForTesting;
+constexpr std::string_view kTcpPrefix = "tcp:";
 }  // namespace
 
 void setDriveOpenerForTesting(DriveOpener opener) {
@@ -52,6 +54,9 @@ DriveTarget lookupDriveMap(const char* mapText, char letter) {
         if (value.substr(0, kUnixPrefix.size()) == kUnixPrefix) {
             target.kind = DriveTarget::kEmulated;
             target.path = std::string(value.substr(kUnixPrefix.size()));
+        } else if (value.substr(0, kTcpPrefix.size()) == kTcpPrefix) {
+            target.kind = DriveTarget::kEmulated;  // the emulated backend reads the prefix
+            target.path = std::string(value);
         } else {
             target.kind = DriveTarget::kDevice;
             target.path = std::string(value);

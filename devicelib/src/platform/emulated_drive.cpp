@@ -1,19 +1,20 @@
 // Emulated drives: the camera emulator (or any program speaking the same frames) behind a Unix
-// stream socket. Used by the tests, the demo and anyone without a camera at hand. An open is a
-// connect, a command is one request frame and one reply frame, a close is a close.
+// stream socket or a TCP port. Used by the tests, the demo and anyone without a camera at hand.
+// An open is a connect, a command is one request frame and one reply frame, a close is a close.
+//
+// Written against BSD sockets; on Windows the same calls come from Winsock, where only TCP is
+// offered, and the error codes are those of GetLastError.
 #include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <thread>
 #include <vector>
+
+#include "emulated_socket.h"
 
 #include "backends.h"
 #include "emulated_protocol.h"
@@ -28,19 +29,18 @@ using namespace dalvex::emulated;
 constexpr int64_t kConnectTimeoutMs = 1000;
 
 int64_t monotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // Writes all bytes; false on any error (the peer gone included).
-bool writeAll(int fd, const uint8_t* data, size_t size) {
+bool writeAll(Socket fd, const uint8_t* data, size_t size) {
     while (size > 0) {
-        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
+        auto n = ::send(fd, reinterpret_cast<const char*>(data), SocketSize(size), kSendFlags);
+        if (n < 0 && socketError() == EINTR)
             continue;
         if (n <= 0) {
-            setLastError(n < 0 ? uint32_t(errno) : uint32_t(EPIPE));
+            setLastError(n < 0 ? socketError() : kErrorPipe);
             return false;
         }
         data += n;
@@ -50,28 +50,27 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 }
 
 // Reads exactly size bytes before the deadline; false on time-out, error or end of stream.
-bool readAll(int fd, uint8_t* data, size_t size, int64_t deadline) {
+bool readAll(Socket fd, uint8_t* data, size_t size, int64_t deadline) {
     while (size > 0) {
         int64_t left = deadline - monotonicMs();
         if (left <= 0) {
-            setLastError(ETIMEDOUT);
+            setLastError(kErrorTimedOut);
             return false;
         }
-        pollfd p{fd, POLLIN, 0};
-        int r = ::poll(&p, 1, int(left));
-        if (r < 0 && errno == EINTR)
+        int r = waitFor(fd, false, int(left));
+        if (r < 0 && socketError() == EINTR)
             continue;
         if (r < 0) {
-            setLastError(uint32_t(errno));
+            setLastError(socketError());
             return false;
         }
         if (r == 0)
             continue;  // loop re-checks the deadline
-        ssize_t n = ::recv(fd, data, size, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        auto n = ::recv(fd, reinterpret_cast<char*>(data), SocketSize(size), 0);
+        if (n < 0 && (socketError() == EINTR || socketError() == EAGAIN))
             continue;
         if (n <= 0) {
-            setLastError(n < 0 ? uint32_t(errno) : uint32_t(ECONNRESET));
+            setLastError(n < 0 ? socketError() : kErrorReset);
             return false;
         }
         data += n;
@@ -80,41 +79,57 @@ bool readAll(int fd, uint8_t* data, size_t size, int64_t deadline) {
     return true;
 }
 
-int connectSocket(const std::string& path) {
-    sockaddr_un addr{};
-    if (path.empty() || path.size() >= sizeof(addr.sun_path)) {
-        setLastError(ENAMETOOLONG);
-        return -1;
+// Connects a socket of the address's family, giving up at the deadline: a blocking connect to a
+// peer that stops accepting (a full backlog, a host that drops packets) could wait far longer,
+// and an open must fail like a drive that is not there.
+Socket connectTo(const SocketAddress& address, int64_t deadline) {
+    Socket fd = ::socket(address.family, SOCK_STREAM | kSocketFlags, 0);
+    if (fd == kNoSocket) {
+        setLastError(socketError());
+        return kNoSocket;
     }
-    // Non-blocking while connecting: a blocking connect to a peer that stops accepting waits
-    // forever once its backlog is full, and an open must fail like a drive that is not there.
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        setLastError(uint32_t(errno));
-        return -1;
-    }
-    addr.sun_family = AF_UNIX;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    const int64_t deadline = monotonicMs() + kConnectTimeoutMs;
-    while (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-        const int error = errno;
+    setNonBlocking(fd, true);
+    while (::connect(fd, address.address(), address.length) != 0) {
+        const uint32_t error = socketError();
         if (error == EINTR)
             continue;
-        if (error != EAGAIN || monotonicMs() >= deadline) {
-            setLastError(uint32_t(error == EAGAIN ? ETIMEDOUT : error));
-            ::close(fd);
-            return -1;
+        if (error == kErrorInProgress) {
+            // TCP: the answer comes later.
+            const int64_t left = deadline - monotonicMs();
+            const int ready = left > 0 ? waitFor(fd, true, int(left)) : 0;
+            const uint32_t result = ready > 0 ? pendingError(fd) : kErrorTimedOut;
+            if (result == 0)
+                break;
+            setLastError(result);
+        } else if (error == EAGAIN && monotonicMs() < deadline) {
+            // A Unix listener's backlog is full: give it a moment.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        } else {
+            setLastError(error == EAGAIN ? kErrorTimedOut : error);
         }
-        ::usleep(1000);  // the listener's backlog is full: give it a moment
+        closeSocket(fd);
+        return kNoSocket;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    setNonBlocking(fd, false);
+    setNoDelay(address, fd);
     return fd;
+}
+
+Socket connectSocket(const std::string& target) {
+    SocketAddress address;
+    uint32_t error = 0;
+    if (!resolveTarget(target, address, error)) {
+        setLastError(error);
+        return kNoSocket;
+    }
+    return connectTo(address, monotonicMs() + kConnectTimeoutMs);
 }
 
 class EmulatedDrive final : public DriveHandle {
   public:
-    explicit EmulatedDrive(int fd) : fd_(fd) {}
-    ~EmulatedDrive() override { ::close(fd_); }
+    explicit EmulatedDrive(Socket fd) : fd_(fd) {}
+    ~EmulatedDrive() override { closeSocket(fd_); }
 
     bool pass(PassThroughRequest& request) override {
         RequestHeader header;
@@ -126,7 +141,7 @@ class EmulatedDrive final : public DriveHandle {
         header.dataLength = request.dataTransferLength;
         if (header.dataLength > kMaxDataLength ||
             (header.dataLength > 0 && request.dataBuffer == nullptr)) {
-            setLastError(EINVAL);
+            setLastError(kErrorInvalid);
             return false;
         }
         auto* data = static_cast<uint8_t*>(request.dataBuffer);
@@ -171,12 +186,12 @@ class EmulatedDrive final : public DriveHandle {
         if (!readAll(fd_, replyHead, sizeof replyHead, deadline))
             return false;
         if (!reply.decode(replyHead)) {
-            setLastError(EPROTO);
+            setLastError(kErrorProtocol);
             return false;
         }
         const bool toHost = header.direction == kDataIn;
         if (reply.dataLength > (toHost ? header.dataLength : 0)) {
-            setLastError(EPROTO);
+            setLastError(kErrorProtocol);
             return false;
         }
         // The reply's data is read whole before anything reaches the caller's block.
@@ -192,28 +207,38 @@ class EmulatedDrive final : public DriveHandle {
         return true;
     }
 
-    int fd_;
+    Socket fd_;
 };
 
 }  // namespace
 
-std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& socketPath) {
-    int fd = connectSocket(socketPath);
-    if (fd < 0)
+std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& target) {
+    Socket fd = connectSocket(target);
+    if (fd == kNoSocket)
         return nullptr;
-    return adoptEmulatedDrive(fd);
+    return std::make_unique<EmulatedDrive>(fd);
 }
 
 std::unique_ptr<DriveHandle> adoptEmulatedDrive(int connectedFd) {
-    return std::make_unique<EmulatedDrive>(connectedFd);
+    return std::make_unique<EmulatedDrive>(static_cast<Socket>(connectedFd));
 }
 
-bool emulatedDriveExists(const std::string& socketPath) {
-    struct stat st {};
-    return ::stat(socketPath.c_str(), &st) == 0;
+bool emulatedDriveExists(const std::string& target) {
+    if (!isTcpTarget(target))
+        return socketFileExists(target);
+    // A port shows no file: the drive is there while something accepts connections on it.
+    Socket fd = connectSocket(target);
+    if (fd == kNoSocket)
+        return false;
+    closeSocket(fd);
+    return true;
 }
 
 std::string fileNode(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return {};
+#else
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return {};
@@ -223,16 +248,21 @@ std::string fileNode(const std::string& path) {
                   (unsigned long long)st.st_ino, (unsigned long long)st.st_rdev,
                   (long long)st.st_ctim.tv_sec, long(st.st_ctim.tv_nsec));
     return text;
+#endif
 }
 
-std::string emulatedDriveNode(const std::string& socketPath) {
-    const std::string node = fileNode(socketPath);
-    return node.empty() ? node : "unix:" + socketPath + "#" + node;
+std::string emulatedDriveNode(const std::string& target) {
+    if (isTcpTarget(target)) {
+        // A port has no file whose identity changes when its camera restarts.
+        return emulatedDriveExists(target) ? target : std::string();
+    }
+    const std::string node = fileNode(target);
+    return node.empty() ? node : "unix:" + target + "#" + node;
 }
 
-bool emulatedTotalSize(const std::string& socketPath, uint64_t& bytes) {
-    int fd = connectSocket(socketPath);
-    if (fd < 0)
+bool emulatedTotalSize(const std::string& target, uint64_t& bytes) {
+    Socket fd = connectSocket(target);
+    if (fd == kNoSocket)
         return false;
     EmulatedDrive drive(fd);
     return drive.queryTotalSize(bytes);

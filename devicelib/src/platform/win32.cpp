@@ -2,8 +2,8 @@
 // DeviceIoControl, drive types and sizes from the Win32 drive calls. Built with MinGW-w64 or
 // MSVC; the structure layout is the compiler's native one.
 //
-// Emulated drives (Unix sockets) are not offered here: a "unix:" entry of DALVEX_DRIVES opens
-// nothing on Windows.
+// Emulated drives come from emulated_drive.cpp: on Windows only its "tcp:" targets, a "unix:"
+// entry of DALVEX_DRIVES opens nothing.
 #include <windows.h>
 // after windows.h, which it relies on
 #include <ntddscsi.h>
@@ -76,20 +76,6 @@ std::unique_ptr<DriveHandle> openByName(const char* name) {
 }
 
 }  // namespace
-
-std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string&) {
-    setLastError(ERROR_NOT_SUPPORTED);
-    return nullptr;
-}
-bool emulatedDriveExists(const std::string&) {
-    return false;
-}
-bool emulatedTotalSize(const std::string&, uint64_t&) {
-    return false;
-}
-std::string emulatedDriveNode(const std::string&) {
-    return {};
-}
 
 std::unique_ptr<DriveHandle> openDevicePath(const std::string& devicePath) {
     return openByName(devicePath.c_str());

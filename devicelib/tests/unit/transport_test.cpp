@@ -364,6 +364,40 @@ TEST_F(TransportTest, ReadCapacityInMebibytes) {
     EXPECT_EQ(mebibytes, 0u);
 }
 
+// A camera served on a TCP port: there while the port answers, gone when it does not, and
+// malformed targets are no drive either.
+TEST(EmulatedTcp, DriveIsThereWhileThePortAnswers) {
+    using dalvex::platform::driveType;
+    camsim::CameraState state;
+    state.modelCode = 48;
+    camsim::CameraModel model(state);
+    camsim::DriveServer server(model, "tcp:127.0.0.1:0");
+    ASSERT_TRUE(server.start());
+    const std::string map = "E=" + server.socketPath() +
+                            ";F=tcp:127.0.0.1:1;G=tcp:127.0.0.1;H=tcp:127.0.0.1:70000;I=tcp::5";
+    setenv("DALVEX_DRIVES", map.c_str(), 1);
+    EXPECT_EQ(driveType('E'), dalvex::platform::kDriveRemovable);
+    for (char letter : {'F', 'G', 'H', 'I'}) {
+        SCOPED_TRACE(letter);
+        EXPECT_EQ(driveType(letter), dalvex::platform::kDriveNoRootDir);
+    }
+    uint8_t spec[52] = {};
+    EXPECT_EQ(dalvex::readCommandFrom(0xF20C, spec, sizeof spec, "E:\\"), 1);  // device spec
+    EXPECT_EQ(spec[0], 48);
+
+    server.unplug();
+    EXPECT_EQ(driveType('E'), dalvex::platform::kDriveNoRootDir);
+    {
+        StderrCapture log;
+        EXPECT_EQ(dalvex::readCommandFrom(0xF20C, spec, sizeof spec, "E:\\"), 0);
+        EXPECT_EQ(log.text(), "Get handle failed\r\n");
+    }
+    server.plug();  // on the same port again
+    EXPECT_EQ(driveType('E'), dalvex::platform::kDriveRemovable);
+    server.stop();
+    unsetenv("DALVEX_DRIVES");
+}
+
 TEST(DriveMap, ParsesTheVariable) {
     using dalvex::platform::DriveTarget;
     struct Case {
@@ -377,6 +411,7 @@ TEST(DriveMap, ParsesTheVariable) {
         {"e=unix:/x", 'E', DriveTarget::kEmulated, "/x"},
         {" G=/dev/sg3 ;", 'G', DriveTarget::kDevice, "/dev/sg3 "},
         {"E=unix:/first;E=unix:/second", 'E', DriveTarget::kEmulated, "/first"},
+        {"E=tcp:127.0.0.1:5000", 'E', DriveTarget::kEmulated, "tcp:127.0.0.1:5000"},
         {"E=unix:/a", 'F', DriveTarget::kNone, ""},
         {"", 'E', DriveTarget::kNone, ""},
         {"garbage;;E", 'E', DriveTarget::kNone, ""},

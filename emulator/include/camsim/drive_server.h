@@ -1,5 +1,6 @@
-// Serves a camera model on a Unix stream socket with the emulated-drive protocol, one thread per
-// connection, and lets tests inject faults and unplug the camera.
+// Serves a camera model on a Unix stream socket (the address is its path) or on a TCP port
+// (the address is "tcp:HOST:PORT") with the emulated-drive protocol, one thread per connection,
+// and lets tests inject faults and unplug the camera.
 #pragma once
 
 #include <atomic>

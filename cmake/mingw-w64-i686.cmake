@@ -1,0 +1,5 @@
+# 32-bit Windows: cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MINGW_TRIPLE i686-w64-mingw32)
+set(MINGW_WINE wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

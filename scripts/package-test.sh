@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from a configured and built tree (default: build) and checks them
+# without changing the host: they unpack into a throwaway root with the expected files, a C
+# program outside the tree builds against that root with pkg-config and with find_package(Dalvex)
+# and runs, and lintian finds no errors (its warnings are printed).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+(cd "$build" && cpack -G DEB -B "$work/debs" >"$work/cpack.log" 2>&1) || {
+  cat "$work/cpack.log"; echo "package-test: cpack failed"; exit 1; }
+mapfile -t debs < <(find "$work/debs" -maxdepth 1 -name '*.deb' | sort)
+echo "package-test: built ${debs[*]##*/}"
+
+root="$work/root"
+for deb in "${debs[@]}"; do
+  dpkg-deb -x "$deb" "$root"
+done
+
+expected=(
+  usr/lib/libdalvex.so.1 usr/lib/libdalvex.so usr/include/dalvex.h usr/lib/pkgconfig/dalvex.pc
+  usr/lib/cmake/Dalvex/DalvexConfig.cmake usr/lib/cmake/Dalvex/DalvexTargets.cmake
+  usr/bin/orvane usr/bin/camsim usr/share/applications/orvane.desktop
+  usr/share/icons/hicolor/scalable/apps/orvane.svg
+  usr/share/metainfo/com.velmora.orvane.metainfo.xml
+  usr/lib/udev/rules.d/70-orvane-camera.rules
+)
+if [ -x "$build/cli/dalvex" ]; then
+  expected+=(usr/bin/dalvex usr/share/man/man1/dalvex.1.gz usr/share/bash-completion/completions/dalvex)
+fi
+status=0
+for file in "${expected[@]}"; do
+  if [ -e "$root/$file" ]; then
+    echo "  /$file"
+  else
+    echo "package-test: missing /$file"; status=1
+  fi
+done
+
+# The program links with the installed library only, and runs against it.
+consumer=packaging/tests
+export DALVEX_DRIVES=
+flags=$(PKG_CONFIG_PATH="$root/usr/lib/pkgconfig" pkg-config --cflags --libs dalvex)
+cc -std=c11 -Wall -Werror -o "$work/consumer-pc" "$consumer/consumer.c" $flags
+LD_LIBRARY_PATH="$root/usr/lib" "$work/consumer-pc" || status=1
+cmake -S "$consumer" -B "$work/consumer-cmake" -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
+cmake --build "$work/consumer-cmake" >/dev/null
+LD_LIBRARY_PATH="$root/usr/lib" "$work/consumer-cmake/consumer" || status=1
+
+# lintian: errors fail the check, warnings are listed.
+lintian_out=$(lintian --allow-root --tag-display-limit 0 "${debs[@]}" 2>&1 || true)
+if [ -n "$lintian_out" ]; then
+  echo "$lintian_out" | sed 's/^/  lintian: /'
+fi
+if echo "$lintian_out" | grep -q '^E: '; then
+  echo "package-test: lintian reports errors"; status=1
+fi
+[ $status -eq 0 ] && echo "package-test: packages pass"
+exit $status
