@@ -738,12 +738,16 @@ class WxPeer : public DialogPeer {
         g_list_free(children);
     }
 
+    // A digits-only edit lets through digits and the editing keys (moves, deletions, shortcuts).
+    static bool DigitOrEditingKey(const wxKeyEvent& event) {
+        const int key = event.GetKeyCode();
+        return key < WXK_SPACE || key == WXK_DELETE || key > WXK_START || event.ControlDown() ||
+               (key >= '0' && key <= '9');
+    }
+
     static void BindDigitsOnly(wxTextCtrl* edit) {
         edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
-            const int key = event.GetKeyCode();
-            const bool control =
-                key < WXK_SPACE || key == WXK_DELETE || key > WXK_START || event.ControlDown();
-            if (control || (key >= '0' && key <= '9'))
+            if (DigitOrEditingKey(event))
                 event.Skip();
         });
     }
@@ -756,7 +760,6 @@ class WxPeer : public DialogPeer {
             auto* field = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(x, 1),
                                          wxSize(fieldWidth, size.y - 4), wxBORDER_NONE);
             field->SetMaxLength(3);
-            BindDigitsOnly(field);
             c.fields.push_back(field);
             x += fieldWidth;
             if (f < 3) {
@@ -764,7 +767,49 @@ class WxPeer : public DialogPeer {
                 x += 7;
             }
         }
+        for (size_t f = 0; f < c.fields.size(); ++f)
+            BindAddressField(c.fields[f], f > 0 ? c.fields[f - 1] : nullptr,
+                             f + 1 < c.fields.size() ? c.fields[f + 1] : nullptr);
         return panel;
+    }
+
+    // One field of an address control behaves as the platform's: digits only; a dot, or a third
+    // digit, moves on to the next field (a dot only from a field that holds something), so an
+    // address is typed as it is written; Backspace in an empty field goes back to the previous
+    // one; a number over 255 becomes 255 when the field is left.
+    static void BindAddressField(wxTextCtrl* field, wxTextCtrl* previous, wxTextCtrl* next) {
+        auto enter = [](wxTextCtrl* to) {
+            to->SetFocus();
+            to->SelectAll();
+        };
+        field->Bind(wxEVT_CHAR, [=](wxKeyEvent& event) {
+            const int key = event.GetKeyCode();
+            if (key == '.' || key == WXK_NUMPAD_DECIMAL) {
+                if (next && !field->IsEmpty())
+                    enter(next);
+                return;
+            }
+            if (key == WXK_BACK && previous && field->IsEmpty()) {
+                previous->SetFocus();
+                previous->SetInsertionPointEnd();
+                return;
+            }
+            if (DigitOrEditingKey(event))
+                event.Skip();
+        });
+        // Typing fires this; the program's own ChangeValue does not.
+        field->Bind(wxEVT_TEXT, [=](wxCommandEvent& event) {
+            event.Skip();
+            if (next && field->HasFocus() && field->GetValue().length() == 3 &&
+                field->GetInsertionPoint() == 3)
+                enter(next);
+        });
+        field->Bind(wxEVT_KILL_FOCUS, [=](wxFocusEvent& event) {
+            event.Skip();
+            long value = 0;
+            if (field->GetValue().ToLong(&value) && value > 255)
+                field->ChangeValue("255");
+        });
     }
 
     static void SetAddress(Control& c, const std::wstring& text) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/textctrl.h>
 #include <wx/uiaction.h>
 #include <wx/window.h>
 
@@ -145,8 +146,15 @@ class WxDriver : public Driver {
         return true;
     }
     bool Type(ui::Dialog& d, int id, const std::string& keys) override {
-        if (!Click(d, id))
+        wxWindow* w = Reachable(d, id);
+        if (!w)
             return false;
+        // An address control starts in its first field.
+        if (!dynamic_cast<wxTextCtrl*>(w) && !w->GetChildren().empty())
+            w = w->GetChildren().front();
+        PointAt(w->GetScreenRect());
+        sim_.MouseClick();
+        Settle();
         sim_.Char('a', wxMOD_CONTROL);
         sim_.Char(WXK_DELETE);
         for (char ch : keys) {
@@ -466,6 +474,7 @@ TEST_P(ParityTest, TheUserInformationPageKeepsALongHiddenIdUntilApply) {
 }
 
 // Typing stops at each edit's limit on both backends; what was typed is written byte for byte.
+// An address is typed as written: a third digit or a dot moves on to the next field.
 TEST_P(ParityTest, TypingStopsAtTheLimitAndApplyWritesWhatWasTyped) {
     Plug();
     LogIn();
@@ -480,6 +489,7 @@ TEST_P(ParityTest, TypingStopsAtTheLimitAndApplyWritesWhatWasTyped) {
         {1050, "139001390012345", L"139001390012345"},         // at the limit (15)
         {1051, std::string(40, 'b'), std::wstring(31, L'b')},  // over (31)
         {1052, "user-name-12345-x", L"user-name-12345"},       // over (15)
+        {1150, "192.168.1.25", L"192.168.1.25"},               // the server address
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(D().Type(gprs, c.edit, c.typed));
@@ -495,6 +505,8 @@ TEST_P(ParityTest, TypingStopsAtTheLimitAndApplyWritesWhatWasTyped) {
               std::string(31, 'b') + std::string(1, '\0'));
     EXPECT_EQ(std::string(record.begin() + 52, record.begin() + 68),
               std::string("user-name-12345\0", 16));
+    EXPECT_EQ(std::string(record.begin() + 84, record.begin() + 97),
+              std::string("192.168.1.25\0", 13));
 }
 
 // ---- device control: the time edit -------------------------------------------------------------
