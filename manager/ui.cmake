@@ -1,11 +1,17 @@
 # The dialog layer, the application shell (application object, main window, pages), the program
 # and their tests.
 #   orvane_ui        the dialog layer and its headless backend (no toolkit)
-#   orvane_ui_wx     the wxWidgets backend (GTK 3)
+#   orvane_ui_wx     the wxWidgets backend (its calls beneath wxWidgets: GTK 3, or wxWidgets' own
+#                    fallbacks on any other toolkit)
 #   orvane_shell     CManagerApp, CMainDlg and the pages, written against the dialog layer
 #   orvane           the program
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base)
-pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+if("__WXGTK__" IN_LIST wxWidgets_DEFINITIONS)
+  pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+  set(ORVANE_WX_NATIVE ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_gtk.cpp)
+else()
+  set(ORVANE_WX_NATIVE ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_native_other.cpp)
+endif()
 
 add_library(orvane_ui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/dialog.cpp
@@ -14,12 +20,20 @@ target_include_directories(orvane_ui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 # Dialogs are built from the program's templates (ui::FindDialogTemplate).
 target_link_libraries(orvane_ui PUBLIC orvane_res)
 
-add_library(orvane_ui_wx STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_backend.cpp)
+add_library(orvane_ui_wx STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_app.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_automation.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_message_box.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_peer.cpp
+  ${ORVANE_WX_NATIVE})
 target_include_directories(orvane_ui_wx PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_include_directories(orvane_ui_wx SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(orvane_ui_wx PUBLIC ${wxWidgets_DEFINITIONS})
 target_compile_options(orvane_ui_wx PUBLIC ${wxWidgets_CXX_FLAGS})
-target_link_libraries(orvane_ui_wx PUBLIC orvane_ui ${wxWidgets_LIBRARIES} PkgConfig::GTK3)
+target_link_libraries(orvane_ui_wx PUBLIC orvane_ui ${wxWidgets_LIBRARIES})
+if(TARGET PkgConfig::GTK3)
+  target_link_libraries(orvane_ui_wx PRIVATE PkgConfig::GTK3)
+endif()
 
 file(GLOB ORVANE_PAGE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pages/*.cpp)
 add_library(orvane_shell STATIC
@@ -65,14 +79,14 @@ if(DALVEX_BUILD_TESTS)
   target_compile_definitions(orvane_gui_tests PRIVATE
     ORVANE_PROGRAM="$<TARGET_FILE:orvane>" CAMSIM_PROGRAM="$<TARGET_FILE:camsim>")
   target_link_libraries(orvane_gui_tests PRIVATE orvane_shell orvane_ui_wx camsim_model
-    GTest::gtest Threads::Threads)
+    PkgConfig::GTK3 GTest::gtest Threads::Threads)
   add_dependencies(orvane_gui_tests orvane camsim)
   # The page and dialog scenarios on both backends: headless always, wxWidgets under Xvfb (the
   # wxWidgets half is skipped when there is no display).
   add_executable(orvane_parity_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/parity/parity_test.cpp)
   target_include_directories(orvane_parity_tests PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
   target_link_libraries(orvane_parity_tests PRIVATE orvane_shell orvane_ui_wx camsim_model
-    GTest::gtest Threads::Threads)
+    PkgConfig::GTK3 GTest::gtest Threads::Threads)
   if(XVFB_RUN)
     add_test(NAME orvane_parity_tests
       COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24"
@@ -88,7 +102,7 @@ if(DALVEX_BUILD_TESTS)
   pkg_check_modules(ATSPI IMPORTED_TARGET atspi-2)
   find_program(DBUS_RUN_SESSION dbus-run-session)
   set(orvane_gui_bus)
-  if(ATSPI_FOUND)
+  if(ATSPI_FOUND AND TARGET PkgConfig::GTK3)
     add_executable(orvane_atspi_reader ${CMAKE_CURRENT_SOURCE_DIR}/tests/gui/atspi_reader.cpp)
     target_link_libraries(orvane_atspi_reader PRIVATE PkgConfig::ATSPI PkgConfig::GTK3)
     target_compile_definitions(orvane_gui_tests PRIVATE

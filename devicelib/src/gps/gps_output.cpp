@@ -76,7 +76,6 @@ void appendInteger(std::string& out, int64_t value) {
 // 36 decimal digits. Several times faster than the general conversion, which must handle any
 // double. Returns false, writing nothing, for every other value. out holds 32 characters.
 bool formatFloatValue(double value, char* out, size_t& length) {
-#if defined(__SIZEOF_INT128__)
     if (value == 0.0 || !std::isfinite(value)) {
         return false;
     }
@@ -181,12 +180,6 @@ bool formatFloatValue(double value, char* out, size_t& length) {
     }
     length = static_cast<size_t>(at - out);
     return true;
-#else
-    (void)value;
-    (void)out;
-    (void)length;
-    return false;  // no 128-bit integers (32-bit targets): the general conversion serves
-#endif
 }
 
 // A double as jsoncpp writes it: 17 significant digits as "%.17g" gives them, ".0" added when

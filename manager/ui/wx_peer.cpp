@@ -1,6 +1,5 @@
-#include "ui/wx_backend.h"
-
-#include <gtk/gtk.h>
+// The peer of the wxWidgets backend: one dialog or hosted page as real windows, its controls, the
+// dialog keys, the window menu and the window timers.
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -10,7 +9,6 @@
 #include <wx/dialog.h>
 #include <wx/iconbndl.h>
 #include <wx/menu.h>
-#include <wx/msgdlg.h>
 #include <wx/notebook.h>
 #include <wx/panel.h>
 #include <wx/radiobut.h>
@@ -22,66 +20,16 @@
 #include <wx/wx.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <vector>
+
+#include "ui/wx_backend.h"
+#include "ui/wx_internal.h"
+#include "ui/wx_native.h"
 
 namespace ui::wx {
 
 namespace {
-
-wxString ToWx(const std::wstring& text) {
-    return wxString(text.c_str());
-}
-
-std::wstring FromWx(const wxString& text) {
-    return text.ToStdWstring();
-}
-
-// Typing limits of single-line edits. The toolkit's own limit refuses a whole insertion that would
-// overflow, so a longer text set by the program would leave the edit empty. Here, as with the
-// platform's edit limit, the limit applies to what the user types or pastes (cut to the room
-// left); text the program sets is kept whole.
-int g_settingText = 0;  // > 0 while the program sets an edit's text
-constexpr const char* kLimitKey = "orvane-text-limit";
-
-void OnInsertText(GtkEditable* editable, const gchar* text, gint length, gint* position, gpointer) {
-    const int limit = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(editable), kLimitKey));
-    if (limit <= 0 || g_settingText > 0)
-        return;
-    const gint held = gtk_entry_get_text_length(GTK_ENTRY(editable));
-    const glong inserted = length < 0 ? g_utf8_strlen(text, -1) : g_utf8_strlen(text, length);
-    const glong room = std::max<glong>(0, limit - held);
-    if (inserted <= room)
-        return;
-    g_signal_stop_emission_by_name(editable, "insert-text");
-    if (room == 0) {
-        gtk_widget_error_bell(GTK_WIDGET(editable));
-        return;
-    }
-    const gchar* end = g_utf8_offset_to_pointer(text, room);
-    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(OnInsertText), nullptr);
-    gtk_editable_insert_text(editable, text, gint(end - text), position);
-    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(OnInsertText), nullptr);
-}
-
-void SetTypingLimit(wxTextCtrl* edit, int limit) {
-    GtkWidget* widget = GTK_WIDGET(edit->GetHandle());
-    if (!GTK_IS_ENTRY(widget))
-        return;
-    if (!g_object_get_data(G_OBJECT(widget), "orvane-limit-hooked")) {
-        g_object_set_data(G_OBJECT(widget), "orvane-limit-hooked", GINT_TO_POINTER(1));
-        g_signal_connect(widget, "insert-text", G_CALLBACK(OnInsertText), nullptr);
-    }
-    g_object_set_data(G_OBJECT(widget), kLimitKey, GINT_TO_POINTER(limit));
-}
-
-// Sets an edit's text as the program does: whole, past the typing limit.
-void ChangeText(wxTextCtrl* edit, const wxString& text) {
-    ++g_settingText;
-    edit->ChangeValue(text);
-    --g_settingText;
-}
 
 // The controls of a page hosted by a tab control sit in the dialog beside the tab control, above
 // it, not inside the toolkit's notebook (which would manage them as its own pages).
@@ -243,7 +191,7 @@ class WxPeer : public DialogPeer {
         Control& c = controls_[size_t(i)];
         switch (c.kind) {
             case ControlKind::kEdit:
-                ChangeText(static_cast<wxTextCtrl*>(c.window), ToWx(text));
+                native::ChangeText(static_cast<wxTextCtrl*>(c.window), ToWx(text));
                 break;
             case ControlKind::kIpAddress:
                 SetAddress(c, text);
@@ -311,14 +259,9 @@ class WxPeer : public DialogPeer {
     // in an inner widget of a composite control (the entry of a date picker, a field of an
     // address control).
     int FocusIndex() const override {
-        GtkWidget* self = GTK_WIDGET(window_->GetHandle());
-        GtkWidget* top = gtk_widget_get_toplevel(self);
-        if (!GTK_IS_WINDOW(top))
-            return -1;
-        for (GtkWidget* w = gtk_window_get_focus(GTK_WINDOW(top)); w && w != self;
-             w = gtk_widget_get_parent(w)) {
+        for (WXWidget w : native::FocusPath(window_)) {
             for (size_t i = 0; i < controls_.size(); ++i) {
-                if (GTK_WIDGET(controls_[i].window->GetHandle()) == w)
+                if (controls_[i].window->GetHandle() == w)
                     return int(i);
             }
         }
@@ -328,14 +271,14 @@ class WxPeer : public DialogPeer {
         Control& c = controls_[size_t(i)];
         c.limit = limit;
         if (c.kind == ControlKind::kEdit)
-            SetTypingLimit(static_cast<wxTextCtrl*>(c.window), limit);
+            native::SetTypingLimit(static_cast<wxTextCtrl*>(c.window), limit);
     }
     int TextLimit(int i) const override { return controls_[size_t(i)].limit; }
     void SetPasswordStyle(int i, bool on) override {
         Control& c = controls_[size_t(i)];
         c.password = on;
-        if (c.kind == ControlKind::kEdit && GTK_IS_ENTRY(c.window->GetHandle()))
-            gtk_entry_set_visibility(GTK_ENTRY(c.window->GetHandle()), !on);
+        if (c.kind == ControlKind::kEdit)
+            native::SetPasswordStyle(c.window, on);
     }
     bool IsPasswordStyle(int i) const override { return controls_[size_t(i)].password; }
 
@@ -489,27 +432,8 @@ class WxPeer : public DialogPeer {
                         dt.GetHour(), dt.GetMinute(),         dt.GetSecond()};
     }
     void SetAccessibleName(int i, const std::wstring& name, int id) override {
-        Control& c = controls_[size_t(i)];
-        const std::string utf8 = ToWx(name).utf8_string();
-        const std::string idText = id == -1 ? std::string() : std::to_string(id);
-        auto apply = [&](GtkWidget* widget) {
-            AtkObject* accessible = gtk_widget_get_accessible(widget);
-            if (!accessible)
-                return;
-            atk_object_set_name(accessible, utf8.c_str());
-            if (!idText.empty())
-                atk_object_set_accessible_id(accessible, idText.c_str());
-        };
-        GtkWidget* widget = GTK_WIDGET(c.window->GetHandle());
-        if (!widget)
-            return;
-        apply(widget);
-        // Composite controls (the date picker, the address control): every inner widget a user
-        // can reach carries the control's name too.
-        std::vector<GtkWidget*> inner;
-        CollectFocusable(widget, inner);
-        for (GtkWidget* w : inner)
-            apply(w);
+        native::SetAccessibleName(controls_[size_t(i)].window, ToWx(name).utf8_string(),
+                                  id == -1 ? std::string() : std::to_string(id));
     }
 
     bool AppendWindowMenuItem(int command, const std::wstring& text) override {
@@ -567,7 +491,7 @@ class WxPeer : public DialogPeer {
     int TabStripHeight(int i) const {
         const Control& c = controls_[size_t(i)];
         const wxWindow* top = wxGetTopLevelParent(c.window);
-        if (!top || !gtk_widget_get_mapped(GTK_WIDGET(top->GetHandle())))
+        if (!top || !native::IsOnScreen(top->GetHandle()))
             return kAssumedTabStrip;  // placed again once the window is on screen
         for (wxWindow* placeholder : c.tabPlaceholders) {
             if (!placeholder->IsShown())
@@ -620,7 +544,7 @@ class WxPeer : public DialogPeer {
                     style |= wxTE_MULTILINE;
                 auto* edit = new wxTextCtrl(parent, wxID_ANY, label, pos, size, style);
                 if (t.textLimit > 0)
-                    SetTypingLimit(edit, t.textLimit);
+                    native::SetTypingLimit(edit, t.textLimit);
                 if (t.flags & kDigitsOnly)
                     BindDigitsOnly(edit);
                 c.window = edit;
@@ -723,19 +647,6 @@ class WxPeer : public DialogPeer {
         if (t.flags & kDisabled)
             c.window->Disable();
         return c;
-    }
-
-    static void CollectFocusable(GtkWidget* widget, std::vector<GtkWidget*>& out) {
-        if (!GTK_IS_CONTAINER(widget))
-            return;
-        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-        for (GList* l = children; l; l = l->next) {
-            GtkWidget* child = GTK_WIDGET(l->data);
-            if (gtk_widget_get_can_focus(child) || GTK_IS_ENTRY(child))
-                out.push_back(child);
-            CollectFocusable(child, out);
-        }
-        g_list_free(children);
     }
 
     // A digits-only edit lets through digits and the editing keys (moves, deletions, shortcuts).
@@ -907,45 +818,9 @@ class WxPeer : public DialogPeer {
     int programmatic_ = 0;  // > 0 while the program itself changes a tab control
 };
 
-// Tabs as compact as the dialogs were drawn for, so that a full tab row fits the window.
-void ApplyStyleOnce() {
-    static bool applied = false;
-    if (applied)
-        return;
-    applied = true;
-    GdkScreen* screen = gdk_screen_get_default();
-    if (!screen)
-        return;
-    // State changes (enabled, disabled) show at once, not after a fade: what a picture or a test
-    // sees is what the program set.
-    g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
-    GtkCssProvider* css = gtk_css_provider_new();
-    const char* rules = "notebook tab { padding: 2px 5px; min-height: 0; }";
-    gtk_css_provider_load_from_data(css, rules, -1, nullptr);
-    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(css);
-}
-
-// The message boxes on screen, innermost last.
-std::vector<GtkWidget*> g_openMessageBoxes;
-
 WxPeer* PeerOf(Dialog& dialog) {
     return dynamic_cast<WxPeer*>(dialog.Peer());
 }
-
-class HostApp : public wxApp {
-  public:
-    explicit HostApp(Application& app) : app_(app) {}
-    bool OnInit() override {
-        // The application's own start-up decides everything; it returns false so that no
-        // message loop of the host follows.
-        return app_.InitInstance();
-    }
-
-  private:
-    Application& app_;
-};
 
 }  // namespace
 
@@ -958,232 +833,20 @@ std::unique_ptr<DialogPeer> WxBackend::CreatePeer(Dialog& dialog, const DialogTe
     return std::make_unique<WxPeer>(*this, dialog, tmpl, hostPeer, hostIndex);
 }
 
-int WxBackend::MessageBox(Dialog* owner, const std::wstring& text, const std::wstring& caption,
-                          unsigned style) {
-    const unsigned buttons = style & kMbButtonMask;
-    if (answerMessagesAutomatically) {
-        std::fprintf(stderr, "message box [%s]: %s\n", ToWx(caption).utf8_string().c_str(),
-                     ToWx(text).utf8_string().c_str());
-        return buttons == kMbYesNo ? kIdYes : kIdOk;
-    }
-    long wxStyle = buttons == kMbOkCancel ? (wxOK | wxCANCEL)
-                   : buttons == kMbYesNo  ? wxYES_NO
-                                          : wxOK;
-    switch (style & kMbIconMask) {
-        case kMbIconError:
-            wxStyle |= wxICON_ERROR;
-            break;
-        case kMbIconQuestion:
-            wxStyle |= wxICON_QUESTION;
-            break;
-        case kMbIconExclamation:
-            wxStyle |= wxICON_EXCLAMATION;
-            break;
-        case kMbIconInformation:
-            wxStyle |= wxICON_INFORMATION;
-            break;
-        default:
-            wxStyle |= wxICON_NONE;
-            break;
-    }
-    wxWindow* parent = nullptr;
-    if (owner && PeerOf(*owner)) {
-        parent = PeerOf(*owner)->Window();
-        while (parent && !parent->IsTopLevel())
-            parent = parent->GetParent();
-    }
-    wxMessageDialog box(parent, ToWx(text), ToWx(caption), wxStyle);
-    // The box's window exists only inside its modal run: a timer looks for it on screen.
-    wxTimer watch;
-    GtkWidget* onScreen = nullptr;
-    watch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        auto* widget = static_cast<GtkWidget*>(box.GetHandle());
-        if (!widget || !gtk_widget_get_mapped(widget))
-            return;
-        watch.Stop();
-        onScreen = widget;
-        g_openMessageBoxes.push_back(widget);
-        if (onMessageShown)
-            onMessageShown(ShownMessage{text, caption, style});
-    });
-    watch.Start(20);
-    const int shown = box.ShowModal();
-    watch.Stop();
-    if (onScreen)
-        g_openMessageBoxes.erase(
-            std::remove(g_openMessageBoxes.begin(), g_openMessageBoxes.end(), onScreen),
-            g_openMessageBoxes.end());
-    switch (shown) {
-        case wxID_CANCEL:
-            return kIdCancel;
-        case wxID_YES:
-            return kIdYes;
-        case wxID_NO:
-            return kIdNo;
-        default:
-            return kIdOk;
-    }
-}
-
-int RunApplication(Application& app, WxBackend& backend, int argc, char** argv) {
-    SetBackend(&backend);
-    wxApp::SetInstance(new HostApp(app));
-    if (!wxEntryStart(argc, argv)) {
-        SetBackend(nullptr);
-        return 1;
-    }
-    wxTheApp->CallOnInit();
-    wxEntryCleanup();
-    SetBackend(nullptr);
-    return 0;
-}
-
-void ProcessPending() {
-    if (wxTheApp)
-        wxTheApp->ProcessPendingEvents();
-    while (gtk_events_pending())
-        gtk_main_iteration_do(FALSE);
-}
-
-bool SaveScreenshot(Dialog& dialog, const std::string& path) {
+wxWindow* PeerWindow(Dialog& dialog) {
     WxPeer* peer = PeerOf(dialog);
-    if (!peer)
-        return false;
-    wxWindow* top = peer->Window();
-    while (top && !top->IsTopLevel())
-        top = top->GetParent();
-    if (!top || !top->IsShown())
-        return false;
-    top->Refresh();
-    top->Update();
-    ProcessPending();
-    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(top->GetHandle()));
-    if (!window)
-        return false;
-    gdk_display_sync(gdk_window_get_display(window));
-    const int width = gdk_window_get_width(window);
-    const int height = gdk_window_get_height(window);
-    GdkPixbuf* pixels = gdk_pixbuf_get_from_window(window, 0, 0, width, height);
-    if (!pixels)
-        return false;
-    GError* error = nullptr;
-    const bool saved = gdk_pixbuf_save(pixels, path.c_str(), "png", &error, nullptr);
-    if (error)
-        g_error_free(error);
-    g_object_unref(pixels);
-    return saved;
+    return peer ? peer->Window() : nullptr;
 }
 
-bool Click(Dialog& dialog, int id) {
+int TimerPeriod(Dialog& dialog, int id) {
     WxPeer* peer = PeerOf(dialog);
-    const int index = dialog.IndexOf(id);
-    if (!peer || index < 0)
-        return false;
-    const Control& c = peer->ControlAt(index);
-    if (!c.window->IsEnabled() || !c.window->IsShown())
-        return false;
-    if (c.kind == ControlKind::kCheckBox)
-        static_cast<wxCheckBox*>(c.window)->SetValue(
-            !static_cast<wxCheckBox*>(c.window)->GetValue());
-    wxEventType type = c.kind == ControlKind::kCheckBox ? wxEVT_CHECKBOX
-                       : c.kind == ControlKind::kRadio  ? wxEVT_RADIOBUTTON
-                                                        : wxEVT_BUTTON;
-    wxCommandEvent event(type, c.window->GetId());
-    event.SetEventObject(c.window);
-    return c.window->GetEventHandler()->ProcessEvent(event);
-}
-
-bool PressKey(Dialog& dialog, int keyCode) {
-    WxPeer* peer = PeerOf(dialog);
-    if (!peer)
-        return false;
-    wxKeyEvent event(wxEVT_CHAR_HOOK);
-    event.m_keyCode = keyCode;
-    event.SetEventObject(peer->Window());
-    return peer->Window()->GetEventHandler()->ProcessEvent(event);
-}
-
-bool SelectByUser(Dialog& dialog, int id, int position) {
-    WxPeer* peer = PeerOf(dialog);
-    const int index = dialog.IndexOf(id);
-    if (!peer || index < 0)
-        return false;
-    const Control& c = peer->ControlAt(index);
-    if (!c.window->IsEnabled() || position < 0 || position >= peer->ItemCount(index))
-        return false;
-    if (c.kind == ControlKind::kTab) {
-        // SetSelection sends the page-changed notification the user's click would.
-        static_cast<wxNotebook*>(c.window)->SetSelection(size_t(position));
-        return true;
-    }
-    if (c.kind == ControlKind::kDropList) {
-        auto* choice = static_cast<wxChoice*>(c.window);
-        choice->SetSelection(position);
-        wxCommandEvent event(wxEVT_CHOICE, choice->GetId());
-        event.SetEventObject(choice);
-        event.SetInt(position);
-        return choice->GetEventHandler()->ProcessEvent(event);
-    }
-    return false;
-}
-
-bool FireTimer(Dialog& dialog, int id) {
-    WxPeer* peer = PeerOf(dialog);
-    if (!peer || peer->TimerPeriod(id) == 0)
-        return false;
-    dialog.Dispatch(EventKind::kTimer, id);
-    return true;
+    return peer ? peer->TimerPeriod(id) : 0;
 }
 
 wxWindow* ControlWindow(Dialog& dialog, int id) {
     WxPeer* peer = PeerOf(dialog);
     const int index = dialog.IndexOf(id);
     return peer && index >= 0 ? peer->ControlAt(index).window : nullptr;
-}
-
-bool MessageBoxButton(int result, wxRect& screen) {
-    if (g_openMessageBoxes.empty())
-        return false;
-    GtkWidget* box = g_openMessageBoxes.back();
-    const int response = result == kIdCancel ? GTK_RESPONSE_CANCEL
-                         : result == kIdYes  ? GTK_RESPONSE_YES
-                         : result == kIdNo   ? GTK_RESPONSE_NO
-                                             : GTK_RESPONSE_OK;
-    GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), response);
-    GdkWindow* window = gtk_widget_get_window(box);
-    if (!button || !window || !gtk_widget_get_mapped(button))
-        return false;
-    int x = 0, y = 0;
-    gdk_window_get_origin(window, &x, &y);
-    GtkAllocation place;
-    gtk_widget_get_allocation(button, &place);
-    int bx = 0, by = 0;
-    gtk_widget_translate_coordinates(button, box, 0, 0, &bx, &by);
-    screen = wxRect(x + bx, y + by, place.width, place.height);
-    return true;
-}
-
-namespace {
-AtkObject* AccessibleOf(Dialog& dialog, int id) {
-    WxPeer* peer = PeerOf(dialog);
-    const int index = dialog.IndexOf(id);
-    if (!peer || index < 0)
-        return nullptr;
-    GtkWidget* widget = GTK_WIDGET(peer->ControlAt(index).window->GetHandle());
-    return widget ? gtk_widget_get_accessible(widget) : nullptr;
-}
-}  // namespace
-
-std::string AccessibleNameOf(Dialog& dialog, int id) {
-    AtkObject* accessible = AccessibleOf(dialog, id);
-    const char* name = accessible ? atk_object_get_name(accessible) : nullptr;
-    return name ? name : "";
-}
-
-std::string AccessibleIdOf(Dialog& dialog, int id) {
-    AtkObject* accessible = AccessibleOf(dialog, id);
-    const char* text = accessible ? atk_object_get_accessible_id(accessible) : nullptr;
-    return text ? text : "";
 }
 
 }  // namespace ui::wx
