@@ -318,9 +318,18 @@ void DriveServer::serveStream(const Stream& stream) {
         if (request.direction != kDataIn && request.direction != kDataOut)
             break;  // no way to tell whether data follows
         // Data out follows the header whatever the op, and is read before anything is judged.
+        // The buffer grows with the bytes that arrive, so that a client declaring the largest
+        // length and sending nothing holds one piece of memory rather than a mebibyte.
         const bool toCamera = request.direction == kDataOut;
-        data.assign(toCamera ? request.dataLength : 0, 0);
-        if (toCamera && !data.empty() && !stream.read(data.data(), data.size()))
+        constexpr size_t kPiece = 64 * 1024;
+        data.clear();
+        bool complete = true;
+        while (toCamera && complete && data.size() < request.dataLength) {
+            const size_t have = data.size();
+            data.resize(have + std::min<size_t>(kPiece, request.dataLength - have));
+            complete = stream.read(data.data() + have, data.size() - have);
+        }
+        if (!complete)
             break;
 
         ReplyHeader reply;

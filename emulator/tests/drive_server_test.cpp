@@ -305,4 +305,29 @@ TEST(DriveServer, WaitsForADescriptorWithoutSpinning) {
     EXPECT_EQ(waiting.serial(), "NOFILE01");
 }
 
+// A client that declares the largest data-out length and then stops sending is not given the
+// whole length in memory up front: each read asks for one piece.
+TEST(DriveServer, DataOutIsReadAsItArrives) {
+    TempDir dir;
+    Camera camera(dir.file("cam"), "PIECES01");
+    RequestHeader header;
+    header.direction = kDataOut;
+    header.dataLength = kMaxDataLength;
+    const Bytes frame = Client::frame(header);
+    size_t offered = 0, largestRead = 0;
+    camsim::DriveServer::Stream stream;
+    stream.read = [&](uint8_t* data, size_t size) {
+        largestRead = std::max(largestRead, size);
+        if (offered + size > frame.size())
+            return false;  // the client has gone quiet
+        std::memcpy(data, frame.data() + offered, size);
+        offered += size;
+        return true;
+    };
+    stream.write = [](const uint8_t*, size_t) { return true; };
+    camera.server->serveStream(stream);
+    EXPECT_EQ(offered, frame.size());
+    EXPECT_LE(largestRead, 64u * 1024);
+}
+
 }  // namespace
