@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 
 #include "platform/emulated_protocol.h"
 #include "platform/emulated_socket.h"
@@ -232,6 +233,7 @@ void DriveServer::acceptLoop(int listenFd) {
             listenFd = -1;
         }
     };
+    bool acceptFailed = false;  // out of descriptors or memory: wait before the next accept
     while (running_) {
         bool bindFailed = false;  // then retried now and then
         {
@@ -245,9 +247,16 @@ void DriveServer::acceptLoop(int listenFd) {
         }
         plugDone_.notify_all();
 
+        // A waiting client keeps the listener readable, so after a failed accept only the wake
+        // pipe is watched for a while instead of spinning on accept until a descriptor is free.
+        const bool watchListener = listenFd >= 0 && !acceptFailed;
         pollfd p[2] = {{wakeFds_[0], POLLIN, 0}, {listenFd, POLLIN, 0}};
-        if (::poll(p, listenFd >= 0 ? 2 : 1, bindFailed ? 50 : -1) <= 0)
+        const int ready = ::poll(p, watchListener ? 2 : 1, bindFailed || acceptFailed ? 50 : -1);
+        acceptFailed = false;
+        if (ready < 0)
             continue;
+        if (ready == 0 && !bindFailed)
+            p[1].revents = POLLIN;  // the pause is over: try the accept again
         if (p[0].revents != 0) {
             uint8_t drain[64];
             while (::read(wakeFds_[0], drain, sizeof drain) > 0) {
@@ -256,8 +265,11 @@ void DriveServer::acceptLoop(int listenFd) {
         if (listenFd < 0 || (p[1].revents & POLLIN) == 0)
             continue;
         int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            acceptFailed =
+                errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
             continue;
+        }
         if (isTcp(path_)) {
             int on = 1;  // small frames go out at once
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -265,7 +277,14 @@ void DriveServer::acceptLoop(int listenFd) {
         std::lock_guard<std::mutex> guard(mutex_);
         connections_.push_back(fd);
         ++activeConnections_;
-        std::thread([this, fd] { serveConnection(fd); }).detach();
+        try {
+            std::thread([this, fd] { serveConnection(fd); }).detach();
+        } catch (const std::system_error&) {
+            // No thread for this client: it is turned away rather than ending the emulator.
+            connections_.pop_back();
+            --activeConnections_;
+            ::close(fd);
+        }
     }
     closeListener();
 }
@@ -299,9 +318,18 @@ void DriveServer::serveStream(const Stream& stream) {
         if (request.direction != kDataIn && request.direction != kDataOut)
             break;  // no way to tell whether data follows
         // Data out follows the header whatever the op, and is read before anything is judged.
+        // The buffer grows with the bytes that arrive, so that a client declaring the largest
+        // length and sending nothing holds one piece of memory rather than a mebibyte.
         const bool toCamera = request.direction == kDataOut;
-        data.assign(toCamera ? request.dataLength : 0, 0);
-        if (toCamera && !data.empty() && !stream.read(data.data(), data.size()))
+        constexpr size_t kPiece = 64 * 1024;
+        data.clear();
+        bool complete = true;
+        while (toCamera && complete && data.size() < request.dataLength) {
+            const size_t have = data.size();
+            data.resize(have + std::min<size_t>(kPiece, request.dataLength - have));
+            complete = stream.read(data.data() + have, data.size() - have);
+        }
+        if (!complete)
             break;
 
         ReplyHeader reply;

@@ -1,14 +1,17 @@
 // The drive server under load and abuse: many servers in one process, unplugs and replugs while
 // clients are connected, and clients that break the framing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -264,6 +267,67 @@ TEST(DriveServer, HostileClients) {
     ASSERT_TRUE(stuck.send(halfFrame));
     camera.server->stop();
     EXPECT_TRUE(stuck.closedByServer());
+}
+
+// Out of descriptors, a client waits in the backlog without the accept loop spinning on it, and
+// is served once a descriptor is free again.
+TEST(DriveServer, WaitsForADescriptorWithoutSpinning) {
+    TempDir dir;
+    Camera camera(dir.file("cam"), "NOFILE01");
+    ASSERT_TRUE(camera.server->start());
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = openDescriptors() + 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> fillers;  // every descriptor but one, which the client takes
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        fillers.push_back(fd);
+    ::close(fillers.back());
+    fillers.pop_back();
+    Client waiting(camera.server->socketPath());
+    ASSERT_TRUE(waiting.connected());
+
+    auto cpuMs = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    };
+    const double before = cpuMs();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const double busy = cpuMs() - before;
+
+    for (int fd : fillers)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_LT(busy, 100.0) << "the accept loop spun while out of descriptors";
+    EXPECT_EQ(waiting.serial(), "NOFILE01");
+}
+
+// A client that declares the largest data-out length and then stops sending is not given the
+// whole length in memory up front: each read asks for one piece.
+TEST(DriveServer, DataOutIsReadAsItArrives) {
+    TempDir dir;
+    Camera camera(dir.file("cam"), "PIECES01");
+    RequestHeader header;
+    header.direction = kDataOut;
+    header.dataLength = kMaxDataLength;
+    const Bytes frame = Client::frame(header);
+    size_t offered = 0, largestRead = 0;
+    camsim::DriveServer::Stream stream;
+    stream.read = [&](uint8_t* data, size_t size) {
+        largestRead = std::max(largestRead, size);
+        if (offered + size > frame.size())
+            return false;  // the client has gone quiet
+        std::memcpy(data, frame.data() + offered, size);
+        offered += size;
+        return true;
+    };
+    stream.write = [](const uint8_t*, size_t) { return true; };
+    camera.server->serveStream(stream);
+    EXPECT_EQ(offered, frame.size());
+    EXPECT_LE(largestRead, 64u * 1024);
 }
 
 }  // namespace
