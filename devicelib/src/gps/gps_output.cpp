@@ -75,7 +75,15 @@ void appendInteger(std::string& out, int64_t value) {
 // exactly in integers: the value is m * 2^e with m below 2^24, which is m * 5^-e * 10^e, at most
 // 36 decimal digits. Several times faster than the general conversion, which must handle any
 // double. Returns false, writing nothing, for every other value. out holds 32 characters.
+// Needs 128-bit integers; where the compiler has none (32-bit targets, the i686 DLL among them)
+// it always returns false and every value takes the general conversion.
 bool formatFloatValue(double value, char* out, size_t& length) {
+#ifndef __SIZEOF_INT128__
+    (void)value;
+    (void)out;
+    (void)length;
+    return false;
+#else
     if (value == 0.0 || !std::isfinite(value)) {
         return false;
     }
@@ -180,6 +188,7 @@ bool formatFloatValue(double value, char* out, size_t& length) {
     }
     length = static_cast<size_t>(at - out);
     return true;
+#endif
 }
 
 // A double as jsoncpp writes it: 17 significant digits as "%.17g" gives them, ".0" added when

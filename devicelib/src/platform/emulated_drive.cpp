@@ -223,15 +223,27 @@ std::unique_ptr<DriveHandle> adoptEmulatedDrive(int connectedFd) {
     return std::make_unique<EmulatedDrive>(static_cast<Socket>(connectedFd));
 }
 
-bool emulatedDriveExists(const std::string& target) {
-    if (!isTcpTarget(target))
-        return socketFileExists(target);
-    // A port shows no file: the drive is there while something accepts connections on it.
+namespace {
+
+// Whether something accepts connections on a TCP target.
+bool portAccepts(const std::string& target) {
     Socket fd = connectSocket(target);
     if (fd == kNoSocket)
         return false;
     closeSocket(fd);
     return true;
+}
+
+}  // namespace
+
+bool emulatedDriveExists(const std::string& target) {
+    if (!isTcpTarget(target))
+        return socketFileExists(target);
+    // A port shows no file: the drive is there while its peer answers a size query. A listener
+    // that accepts and then stays silent (another service, a hung emulator) is no drive, rather
+    // than a drive whose every command of a scan waits out its time-out.
+    uint64_t bytes = 0;
+    return emulatedTotalSize(target, bytes);
 }
 
 std::string fileNode(const std::string& path) {
@@ -254,7 +266,9 @@ std::string fileNode(const std::string& path) {
 std::string emulatedDriveNode(const std::string& target) {
     if (isTcpTarget(target)) {
         // A port has no file whose identity changes when its camera restarts.
-        return emulatedDriveExists(target) ? target : std::string();
+        // Accepting is enough here: whether it answers is asked when the letter is used, and a
+        // silent port must not cost a time-out at every look at the drive table.
+        return portAccepts(target) ? target : std::string();
     }
     const std::string node = fileNode(target);
     return node.empty() ? node : "unix:" + target + "#" + node;

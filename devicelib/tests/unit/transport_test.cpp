@@ -1,6 +1,8 @@
 // The vendor command transport and the emulated-drive client, against a scripted peer that
 // records every byte the library sends, and against the camera emulator.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -365,7 +367,8 @@ TEST_F(TransportTest, ReadCapacityInMebibytes) {
 }
 
 // A camera served on a TCP port: there while the port answers, gone when it does not, and
-// malformed targets are no drive either.
+// malformed targets are no drive either. A port that accepts connections but never replies
+// (J: the kernel completes the handshake, nobody reads) is no drive.
 TEST(EmulatedTcp, DriveIsThereWhileThePortAnswers) {
     using dalvex::platform::driveType;
     camsim::CameraState state;
@@ -373,11 +376,20 @@ TEST(EmulatedTcp, DriveIsThereWhileThePortAnswers) {
     camsim::CameraModel model(state);
     camsim::DriveServer server(model, "tcp:127.0.0.1:0");
     ASSERT_TRUE(server.start());
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in silentAddress{};
+    silentAddress.sin_family = AF_INET;
+    silentAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof silentAddress;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&silentAddress), length), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&silentAddress), &length);
     const std::string map = "E=" + server.socketPath() +
-                            ";F=tcp:127.0.0.1:1;G=tcp:127.0.0.1;H=tcp:127.0.0.1:70000;I=tcp::5";
+                            ";F=tcp:127.0.0.1:1;G=tcp:127.0.0.1;H=tcp:127.0.0.1:70000;I=tcp::5" +
+                            ";J=tcp:127.0.0.1:" + std::to_string(ntohs(silentAddress.sin_port));
     setenv("DALVEX_DRIVES", map.c_str(), 1);
     EXPECT_EQ(driveType('E'), dalvex::platform::kDriveRemovable);
-    for (char letter : {'F', 'G', 'H', 'I'}) {
+    for (char letter : {'F', 'G', 'H', 'I', 'J'}) {
         SCOPED_TRACE(letter);
         EXPECT_EQ(driveType(letter), dalvex::platform::kDriveNoRootDir);
     }
@@ -395,6 +407,7 @@ TEST(EmulatedTcp, DriveIsThereWhileThePortAnswers) {
     server.plug();  // on the same port again
     EXPECT_EQ(driveType('E'), dalvex::platform::kDriveRemovable);
     server.stop();
+    ::close(silent);
     unsetenv("DALVEX_DRIVES");
 }
 
