@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "commands.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "transport.h"
 
 namespace cli {

@@ -5,9 +5,9 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "pages/pwd.h"
-#include "text.h"
 
 namespace {
 

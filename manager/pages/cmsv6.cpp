@@ -4,8 +4,8 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 
 namespace {
 constexpr int kDeviceId = 1055, kServerIp = 1138, kServerPort = 1056, kListenPort = 1057;

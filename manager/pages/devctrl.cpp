@@ -3,8 +3,8 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 
 namespace {
 constexpr int kClockFromPc = 1009, kDatePicker = 1163, kTimePicker = 1162, kSetTime = 1154;

@@ -3,8 +3,8 @@
 #include <array>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 
 namespace {
 constexpr int kDeviceId = 1009, kDepartmentName = 1011, kDepartmentNumber = 1010;

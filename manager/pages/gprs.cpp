@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
 constexpr int kSosList = 1044, kPhone = 1050, kApn = 1051, kUserName = 1052, kPassword = 1053;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 
 namespace {
 constexpr int kLinkId = 1068, kServerAddress = 1069, kPort = 1064, kApn = 1051, kUser = 1059,

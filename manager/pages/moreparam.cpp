@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
 

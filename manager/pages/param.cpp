@@ -9,10 +9,10 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "pages/more_dialogs.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
 constexpr int kVideoList = 1016, kPhotoList = 1017, kLengthList = 1018;

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 
 namespace {
 constexpr int kCurrent = 1000, kNew = 1022, kNewAgain = 1023, kModify = 1024;

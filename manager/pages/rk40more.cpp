@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "settings_lists.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
 constexpr int kModeList = 1054, kEncryptionList = 1018, kPort = 1064, kIp = 1065;

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/more_dialogs.h"
 #include "support/emulated_cameras.h"

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/pwd.h"
 #include "pages/rk40more.h"

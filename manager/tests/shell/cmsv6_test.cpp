@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/cmsv6.h"
 #include "record_bytes.h"
 #include "support/emulated_cameras.h"

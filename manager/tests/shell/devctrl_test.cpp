@@ -8,7 +8,7 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/devctrl.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/devinfo.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"

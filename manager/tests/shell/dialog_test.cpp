@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "ui/headless.h"
 

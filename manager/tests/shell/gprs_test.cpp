@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/gprs.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/gprs.h"
 #include "ui/headless.h"
 

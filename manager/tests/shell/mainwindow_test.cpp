@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/mobilelink.h"
 #include "record_bytes.h"

@@ -13,14 +13,14 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "mainwindow.h"
 #include "pages/more_dialogs.h"
 #include "pages/moreparam.h"
 #include "pages/rk40more.h"
 #include "pages/rk50more.h"
 #include "support/emulated_cameras.h"
-#include "text.h"
 #include "ui/headless.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/param.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"

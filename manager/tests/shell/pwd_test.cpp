@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/pwd.h"
 #include "support/emulated_cameras.h"
