@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "camera_models.h"
 #include "dalvex.h"
 #include "devicestate.h"
 #include "lang/langtable.h"
@@ -32,14 +33,6 @@ constexpr int kMissesTolerated = 2;
 
 // String resource 101: the window-menu item of the About box. Not a language-table text.
 constexpr const wchar_t* kAboutMenuText = L"About (&A)...";
-
-// Model codes and flags of the device description that decide the extra tabs.
-bool HasGprsTab(const DeviceSpecRecord& spec) {
-    return spec.modelCode == 17 || spec.modelCode == 33;
-}
-bool HasWifiTab(const DeviceSpecRecord& spec) {
-    return spec.hasWifi == 1 && spec.modelCode >= 32;
-}
 
 DeviceState g_device;
 
@@ -276,16 +269,16 @@ void CMainDlg::Login() {
     m_pageDevCtrl->EnableControls(accepted != 0);
 
     const DeviceSpecRecord& spec = g_device.spec;
-    if (HasGprsTab(spec)) {
+    if (settings::HasGprsTab(spec.modelCode)) {
         m_pageGprs->EnableControls(true);
         InsertString(kTabs, GetCount(kTabs), LangTable().GetText(L"IDS_TAB_GPRS"));
     } else {
         m_pageGprs->EnableControls(false);
     }
-    if (HasWifiTab(spec)) {
+    if (settings::HasWifiTab(spec.modelCode, spec.hasWifi)) {
         m_pageWifi->EnableControls(true);
         InsertString(kTabs, GetCount(kTabs), LangTable().GetText(L"IDS_TAB_WiFi"));
-        if (spec.noCms == 0) {
+        if (settings::HasCmsTab(spec.modelCode, spec.hasWifi, spec.noCms)) {
             InsertString(kTabs, GetCount(kTabs), LangTable().GetText(L"IDS_TAB_CMSV_SETTING"));
             m_pageCms->EnableWindow(true);
         }

@@ -19,13 +19,10 @@ constexpr int kVideoList = 1016, kPhotoList = 1017, kLengthList = 1018;
 constexpr int kPhotoLabel = 1027;
 constexpr int kCapacity = 1019, kFreeSpace = 1020, kVersion = 1022;
 constexpr int kMore = 1023, kDefaultSetting = 1021, kRefresh = 1015, kApply = 1014;
+using settings::HasMoreDialog;
 using settings::kModelRk20;
 using settings::kModelRk40;
 using settings::kModelRk50;
-
-bool HasMoreDialog(int model) {
-    return model == kModelRk20 || model == kModelRk40 || model == kModelRk50;
-}
 
 std::wstring Format(const wchar_t* format, int value) {
     wchar_t buffer[64];
@@ -94,7 +91,7 @@ void CDlgParam::Refresh() {
         LoadRk50Record();
         return;
     }
-    if (model >= 32 && model <= 79)
+    if (settings::ShowsVersionWithSettings(model))
         ShowVersion();
     LoadRecord(model);
 }

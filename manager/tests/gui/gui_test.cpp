@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "camera_models.h"
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "mainwindow.h"
@@ -389,7 +390,7 @@ TEST_F(WxWindowTest, ModelDialogsArePictured) {
             pictures.push_back(path);
         dialog.EndDialog(ui::kIdCancel);
     };
-    for (int model : {kMoreModelRk20, kMoreModelRk40, kMoreModelRk50})
+    for (int model : {settings::kModelRk20, settings::kModelRk40, settings::kModelRk50})
         RunMoreDialog(nullptr, model);
     backend_.onModalShown = nullptr;
     backend_.answerMessagesAutomatically = false;
