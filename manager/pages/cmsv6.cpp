@@ -33,7 +33,7 @@ uint16_t PortValue(const std::wstring& text) {
 }
 }  // namespace
 
-CDlgCMsv6Setting::CDlgCMsv6Setting(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgCMsv6Setting::CDlgCMsv6Setting(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgCMsv6Setting::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
@@ -91,12 +91,11 @@ void CDlgCMsv6Setting::EnableServerControls(bool enable) {
 
 void CDlgCMsv6Setting::Setting() {
     if (!WriteAccount()) {
-        MessageBox(LangTable().GetText(L"IDS_COMM_SETFAIL"), L"Orvane", ui::kMbOk);
+        ShowOutcome(false);
         return;
     }
     const bool ok = WriteStation();
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }
 
 bool CDlgCMsv6Setting::WriteAccount() {

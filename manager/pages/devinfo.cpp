@@ -37,7 +37,7 @@ struct UserInfoBuffers {
 constexpr int kFieldEdits[] = {kDeviceId, kDepartmentName, kDepartmentNumber, kUserName, kUserId};
 }  // namespace
 
-CDlgDeviceInfo::CDlgDeviceInfo(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {
+CDlgDeviceInfo::CDlgDeviceInfo(ui::Dialog* owner) : CPage(kTemplateId, owner) {
     // The first page is visible as soon as it exists; the others wait for their tab.
     SetVisibleOnCreate(true);
     OnCommand(kRefresh, [this] { Refresh(); });
@@ -89,8 +89,7 @@ void CDlgDeviceInfo::Apply() {
     UserInfoBuffers readBack;
     readBack.Read();
     const bool same = readBack.Texts() == typed;
-    MessageBox(LangTable().GetText(same ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(same);
 }
 
 void CDlgDeviceInfo::EnableControls(bool enable) {

@@ -13,7 +13,7 @@ constexpr int kServerIp = 1150, kRefresh = 1015, kApply = 1014;
 constexpr uint8_t kNoSosAction = 0xFF;
 }  // namespace
 
-CDlgGPRSParam::CDlgGPRSParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgGPRSParam::CDlgGPRSParam(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgGPRSParam::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
@@ -69,6 +69,5 @@ void CDlgGPRSParam::Apply() {
     TKUSB_SetGprsParam(&sent);
     GprsRecord back{};
     const bool ok = TKUSB_GetGprsParam(&back) && std::memcmp(&sent, &back, sizeof sent) == 0;
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }

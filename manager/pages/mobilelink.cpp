@@ -60,7 +60,7 @@ std::wstring IntervalText(uint16_t interval) {
 }
 }  // namespace
 
-CDlgMobileLink::CDlgMobileLink(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgMobileLink::CDlgMobileLink(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgMobileLink::OnInitDialog() {
     for (size_t i = 0; i < std::size(kEdits); ++i)
@@ -137,14 +137,12 @@ void CDlgMobileLink::Save() {
     const bool same =
         TKUSB_GetMobileLinkParam(&back) && std::memcmp(&sent, &back, sizeof sent) == 0;
     if (!same) {
-        MessageBox(LangTable().GetText(L"IDS_COMM_SETFAIL"), L"Orvane",
-                   ui::kMbOk | ui::kMbIconExclamation);
+        ShowKey(L"IDS_COMM_SETFAIL", ui::kMbOk | ui::kMbIconExclamation);
         return;
     }
     GpsUploadRecord upload{};
     upload.uploadInterval = IntervalValue(GetDlgItemText(kUploadInterval));
     upload.alarmInterval = IntervalValue(GetDlgItemText(kAlarmInterval));
     const bool ok = TKUSB_SetGpsUploadParam(&upload) != 0;
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }

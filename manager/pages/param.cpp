@@ -38,14 +38,14 @@ bool ReadSetting(DeviceSettingRecord& record) {
 }
 }  // namespace
 
-CDlgParam::CDlgParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {
+CDlgParam::CDlgParam(ui::Dialog* owner) : CPage(kTemplateId, owner) {
     OnCommand(kRefresh, [this] { Refresh(); });
     OnCommand(kApply, [this] { Apply(); });
     OnCommand(kDefaultSetting, [this] { DefaultSetting(); });
     OnSelChange(kVideoList, [this] { OnVideoChanged(); });
     // Nothing is reloaded when the model's dialog closes.
     // The model dialogs run over the main window, which owns this page.
-    OnCommand(kMore, [this] { RunMoreDialog(m_owner ? m_owner : this, CurrentModelCode()); });
+    OnCommand(kMore, [this] { RunMoreDialog(Owner() ? Owner() : this, CurrentModelCode()); });
 }
 
 bool CDlgParam::OnInitDialog() {
@@ -182,7 +182,7 @@ void CDlgParam::Apply() {
     // Nothing selected (-1) never equals a stored byte, so it always reports a failure.
     const bool same = read && record.videoResolution == video && record.videoLength == length &&
                       (model == kModelRk40 || record.photoResolution == photo);
-    ShowKey(same ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL");
+    ShowOutcome(same);
 }
 
 void CDlgParam::DefaultSetting() {
@@ -201,10 +201,6 @@ void CDlgParam::DefaultSetting() {
     std::this_thread::sleep_for(std::chrono::milliseconds(kRebootDelayMs));
     TKUSB_Reboot();
     ShowKey(L"IDS_MODIFY_SUC");
-}
-
-int CDlgParam::ShowKey(const wchar_t* key, unsigned style) {
-    return MessageBox(LangTable().GetText(key), L"Orvane", style);
 }
 
 void CDlgParam::EnableControls(bool enable) {

@@ -5,6 +5,7 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "pages/page.h"
 
 namespace {
 constexpr int kCurrent = 1000, kNew = 1022, kNewAgain = 1023, kModify = 1024;
@@ -37,7 +38,7 @@ bool CDlgPwd::OnInitDialog() {
 }
 
 void CDlgPwd::ShowKey(const wchar_t* key) {
-    MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+    ShowKeyMessage(*this, key);
 }
 
 void CDlgPwd::ModifyLoginPassword() {

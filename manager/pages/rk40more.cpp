@@ -5,6 +5,7 @@
 
 #include "dalvex.h"
 #include "lang/langtable.h"
+#include "pages/page.h"
 #include "settings_lists.h"
 
 namespace {
@@ -68,5 +69,5 @@ void CDlgRK40MoreSetting::Apply() {
 }
 
 void CDlgRK40MoreSetting::ShowMessage(const wchar_t* key) {
-    MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+    ShowKeyMessage(*this, key);
 }

@@ -6,6 +6,7 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "pages/page.h"
 
 namespace {
 constexpr int kPlate = 1175;
@@ -57,5 +58,5 @@ void CDlgRK50MoreSetting::Apply() {
 }
 
 void CDlgRK50MoreSetting::ShowMessage(const wchar_t* key) {
-    MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+    ShowKeyMessage(*this, key);
 }

@@ -17,7 +17,7 @@ constexpr int kRefresh = 1058, kApply = 1059;
 constexpr size_t kApFieldChars = 16;
 }  // namespace
 
-CDlgWifi::CDlgWifi(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgWifi::CDlgWifi(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgWifi::OnInitDialog() {
     LimitText(kPort, 5);
@@ -128,6 +128,5 @@ void CDlgWifi::ShowPassword(int box, int edit) {
 }
 
 void CDlgWifi::ShowResult(bool ok) {
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }

@@ -28,7 +28,14 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "mainwindow.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
 #include "pages/more_dialogs.h"
+#include "pages/param.h"
+#include "pages/wifi.h"
 #include "support/emulated_cameras.h"
 #include "ui/wx_backend.h"
 
@@ -134,9 +141,9 @@ TEST_F(WxWindowTest, MainWindowOpensLogsInAndEveryTabIsPictured) {
         ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, i));
         RunUntil([] { return false; }, 200);
         ui::Dialog* shown = nullptr;
-        ui::Dialog* all[] = {&window_->DeviceInfoPage(), &window_->ParamPage(),
-                             &window_->DevCtrlPage(),    &window_->GprsPage(),
-                             &window_->WifiPage(),       &window_->CmsPage()};
+        ui::Dialog* all[] = {&window_->Page<CDlgDeviceInfo>(), &window_->Page<CDlgParam>(),
+                             &window_->Page<CDlgDevCtrl>(),    &window_->Page<CDlgGPRSParam>(),
+                             &window_->Page<CDlgWifi>(),       &window_->Page<CDlgCMsv6Setting>()};
         for (ui::Dialog* page : all) {
             if (page->IsWindowVisible()) {
                 EXPECT_EQ(shown, nullptr) << "two pages shown at tab " << i;
@@ -161,19 +168,19 @@ TEST_F(WxWindowTest, ControlsCarryAccessibleNamesAndIds) {
     EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, 1001), "OK");
     EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, 1003), "Cancel");
     EXPECT_EQ(ui::wx::AccessibleIdOf(*window_, 1003), "1003");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->DeviceInfoPage(), 1013), "User name:");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->WifiPage(), 1057), "Show password");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->GprsPage(), 1150), "IP:");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->Page<CDlgDeviceInfo>(), 1013), "User name:");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->Page<CDlgWifi>(), 1057), "Show password");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->Page<CDlgGPRSParam>(), 1150), "IP:");
     // The entries inside composite controls carry the control's label too.
     const std::string dateLabel =
-        wxString(window_->DevCtrlPage().AccessibleName(1163)).utf8_string();
+        wxString(window_->Page<CDlgDevCtrl>().AccessibleName(1163)).utf8_string();
     EXPECT_FALSE(dateLabel.empty());
     const struct {
         ui::Dialog* page;
         int id;
         std::string name;
-    } composites[] = {{&window_->DevCtrlPage(), 1163, dateLabel},
-                      {&window_->GprsPage(), 1150, "IP:"}};
+    } composites[] = {{&window_->Page<CDlgDevCtrl>(), 1163, dateLabel},
+                      {&window_->Page<CDlgGPRSParam>(), 1150, "IP:"}};
     for (const auto& c : composites) {
         const std::vector<std::string> names = InnerEntryNames(*c.page, c.id);
         EXPECT_FALSE(names.empty()) << c.id;
@@ -185,24 +192,24 @@ TEST_F(WxWindowTest, ControlsCarryAccessibleNamesAndIds) {
 TEST_F(WxWindowTest, PasswordStyleSwitchesAtRunTimeAndListsKeepTheirEntries) {
     window_ = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window_->Create());
-    CDlgWifi& wifi = window_->WifiPage();
+    CDlgWifi& wifi = window_->Page<CDlgWifi>();
     EXPECT_TRUE(wifi.IsPasswordStyle(1056));
     wifi.SetPasswordStyle(1056, false);
     EXPECT_FALSE(wifi.IsPasswordStyle(1056));
     EXPECT_EQ(wifi.GetCount(1054), 2);
     EXPECT_EQ(wifi.GetItemText(1054, 0), L"Station");
     EXPECT_EQ(wifi.GetCurSel(1054), 0);
-    CDlgGPRSParam& gprs = window_->GprsPage();
+    CDlgGPRSParam& gprs = window_->Page<CDlgGPRSParam>();
     gprs.SetDlgItemText(1150, L"192.168.1.20");
     EXPECT_EQ(gprs.GetDlgItemText(1150), L"192.168.1.20");
     ui::DateTime date{2019, 7, 14, 0, 0, 0};
-    window_->DevCtrlPage().SetDateTime(1163, date);
-    const ui::DateTime read = window_->DevCtrlPage().GetDateTime(1163);
+    window_->Page<CDlgDevCtrl>().SetDateTime(1163, date);
+    const ui::DateTime read = window_->Page<CDlgDevCtrl>().GetDateTime(1163);
     EXPECT_EQ(read.year, 2019);
     EXPECT_EQ(read.month, 7);
     EXPECT_EQ(read.day, 14);
-    window_->DevCtrlPage().SetDateTime(1162, ui::DateTime{2020, 1, 1, 13, 45, 30});
-    const ui::DateTime time = window_->DevCtrlPage().GetDateTime(1162);
+    window_->Page<CDlgDevCtrl>().SetDateTime(1162, ui::DateTime{2020, 1, 1, 13, 45, 30});
+    const ui::DateTime time = window_->Page<CDlgDevCtrl>().GetDateTime(1162);
     EXPECT_EQ(time.hour, 13);
     EXPECT_EQ(time.minute, 45);
     EXPECT_EQ(time.second, 30);
@@ -236,9 +243,9 @@ TEST_F(WxWindowTest, SettingsPagesAfterLoginAndThePasswordDialogArePictured) {
     ASSERT_TRUE(RunUntil([&] { return window_->IsControlEnabled(1000); }, 5000));
     window_->SetDlgItemText(1000, L"123456");
     ASSERT_TRUE(ui::wx::Click(*window_, 1001));
-    EXPECT_EQ(window_->DeviceInfoPage().GetDlgItemText(1013), L"Officer");
-    EXPECT_EQ(window_->ParamPage().GetCount(1016), 4);
-    EXPECT_EQ(window_->ParamPage().GetDlgItemText(1019), L"32 G");
+    EXPECT_EQ(window_->Page<CDlgDeviceInfo>().GetDlgItemText(1013), L"Officer");
+    EXPECT_EQ(window_->Page<CDlgParam>().GetCount(1016), 4);
+    EXPECT_EQ(window_->Page<CDlgParam>().GetDlgItemText(1019), L"32 G");
 
     std::vector<std::string> pictures;
     const char* names[] = {"user-info", "parameters", "device-control"};
@@ -329,12 +336,12 @@ TEST_F(WxWindowTest, NetworkPagesArePicturedWithTheCamerasValues) {
     };
 
     ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 3));
-    EXPECT_EQ(window_->GprsPage().GetDlgItemText(1050), L"13800138000");
-    EXPECT_EQ(window_->GprsPage().GetDlgItemText(1150), L"10.20.30.40");
+    EXPECT_EQ(window_->Page<CDlgGPRSParam>().GetDlgItemText(1050), L"13800138000");
+    EXPECT_EQ(window_->Page<CDlgGPRSParam>().GetDlgItemText(1150), L"10.20.30.40");
     picture("page-gprs");
 
     ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 4));
-    CDlgWifi& wifi = window_->WifiPage();
+    CDlgWifi& wifi = window_->Page<CDlgWifi>();
     EXPECT_EQ(wifi.GetDlgItemText(1055), L"BWC-GUI-AP");
     EXPECT_EQ(wifi.GetCurSel(1054), 1);
     ASSERT_TRUE(ui::wx::Click(wifi, 1057));  // Show password
@@ -344,24 +351,24 @@ TEST_F(WxWindowTest, NetworkPagesArePicturedWithTheCamerasValues) {
     EXPECT_TRUE(wifi.IsPasswordStyle(1056));
 
     ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 5));
-    CDlgCMsv6Setting& cms = window_->CmsPage();
+    CDlgCMsv6Setting& cms = window_->Page<CDlgCMsv6Setting>();
     EXPECT_EQ(cms.GetDlgItemText(1055), L"CAM00042");
     EXPECT_EQ(cms.GetDlgItemText(1056), L"6608");
     EXPECT_EQ(cms.GetDlgItemText(1166), L"depot-wifi");
     picture("page-cms");
 
     ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 0));
-    CDlgMobileLink& link = window_->MobileLinkPage();
+    CDlgMobileLink& link = window_->Page<CDlgMobileLink>();
     ASSERT_TRUE(ui::wx::Click(link, 2));  // Refresh
     EXPECT_EQ(link.GetDlgItemText(1064), L"8080");
     EXPECT_EQ(link.GetDlgItemText(1062), L"30");
-    window_->DeviceInfoPage().ShowWindow(false);
+    window_->Page<CDlgDeviceInfo>().ShowWindow(false);
     link.ShowWindow(true);
     picture("page-mobilelink");
     link.ShowWindow(false);
 
     // The address control's text follows the same rule as in the headless backend.
-    CDlgGPRSParam& gprs = window_->GprsPage();
+    CDlgGPRSParam& gprs = window_->Page<CDlgGPRSParam>();
     for (const auto& [given, held] : {std::pair<std::wstring, std::wstring>{L"", L""},
                                       {L"0", L"0.0.0.0"},
                                       {L"300.1.2.3", L"255.1.2.3"},

@@ -22,9 +22,15 @@
 
 #include "lang/langtable.h"
 #include "mainwindow.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
 #include "pages/pwd.h"
 #include "pages/rk40more.h"
 #include "pages/rk50more.h"
+#include "pages/wifi.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"
 #include "ui/wx_backend.h"
@@ -363,7 +369,7 @@ TEST_P(ParityTest, ACameraIsLostOnTheThirdTickWithoutIt) {
     ASSERT_TRUE(D().Tick(W(), CMainDlg::kWatchTimer));
     EXPECT_EQ(W().GetCount(kTabs), 3);
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"---");
-    EXPECT_TRUE(W().DeviceInfoPage().IsWindowVisible());
+    EXPECT_TRUE(W().Page<CDlgDeviceInfo>().IsWindowVisible());
     EXPECT_FALSE(W().IsControlEnabled(kLogin));
 }
 
@@ -427,10 +433,10 @@ TEST_P(ParityTest, TextsLongerThanTheTypingLimitSurviveRefreshAndApply) {
     cmsWritten[24] = 0xD0;  // an unset server port is shown, and so written, as 6608
     cmsWritten[25] = 0x19;
     const Case cases[] = {
-        {3, &W().GprsPage(), 1050, 1015, 1014, L"1380013800012345", kGprsRead, gprs},
-        {4, &W().WifiPage(), 1055, 1058, 1059, L"BWC-GUI-AP-12345", kWifiApRead, ap},
-        {5, &W().CmsPage(), 1055, 1015, 1014, L"SN12345678", kCmsRead, cmsWritten},
-        {-1, &W().MobileLinkPage(), 1069, 2, 1, std::wstring(64, L'a'), 0xF212, link},
+        {3, &W().Page<CDlgGPRSParam>(), 1050, 1015, 1014, L"1380013800012345", kGprsRead, gprs},
+        {4, &W().Page<CDlgWifi>(), 1055, 1058, 1059, L"BWC-GUI-AP-12345", kWifiApRead, ap},
+        {5, &W().Page<CDlgCMsv6Setting>(), 1055, 1015, 1014, L"SN12345678", kCmsRead, cmsWritten},
+        {-1, &W().Page<CDlgMobileLink>(), 1069, 2, 1, std::wstring(64, L'a'), 0xF212, link},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.page->TemplateId());
@@ -439,7 +445,7 @@ TEST_P(ParityTest, TextsLongerThanTheTypingLimitSurviveRefreshAndApply) {
             SelectTab(c.tab);
         } else {
             SelectTab(0);
-            W().DeviceInfoPage().ShowWindow(false);
+            W().Page<CDlgDeviceInfo>().ShowWindow(false);
             D().Show(*c.page);
         }
         ASSERT_TRUE(D().Click(*c.page, c.refreshButton));
@@ -456,7 +462,7 @@ TEST_P(ParityTest, TheUserInformationPageKeepsALongHiddenIdUntilApply) {
     Plug();
     Store(0xF205, Filled(100, {{0, "DEVID12345"}, {56, "Officer"}}));
     LogIn();
-    CDlgDeviceInfo& page = W().DeviceInfoPage();
+    CDlgDeviceInfo& page = W().Page<CDlgDeviceInfo>();
     EXPECT_EQ(page.GetDlgItemText(1009), L"DEVID12345");
     ASSERT_TRUE(D().Type(page, 1013, "Officer-Two"));
     ASSERT_TRUE(D().Click(page, 1014));
@@ -470,7 +476,7 @@ TEST_P(ParityTest, TypingStopsAtTheLimitAndApplyWritesWhatWasTyped) {
     Plug();
     LogIn();
     SelectTab(3);
-    CDlgGPRSParam& gprs = W().GprsPage();
+    CDlgGPRSParam& gprs = W().Page<CDlgGPRSParam>();
     struct Case {
         int edit;
         std::string typed;
@@ -509,7 +515,7 @@ TEST_P(ParityTest, TheTimeSentIsTheLastCompleteTimeThePickerHeld) {
     auto& camera = Plug();
     LogIn();
     SelectTab(2);
-    CDlgDevCtrl& page = W().DevCtrlPage();
+    CDlgDevCtrl& page = W().Page<CDlgDevCtrl>();
     page.SetDateTime(1163, ui::DateTime{2018, 6, 15, 0, 0, 0});
     page.SetDateTime(1162, ui::DateTime{2018, 6, 15, 23, 58, 7});
     struct Case {
@@ -662,7 +668,7 @@ TEST_P(ParityTest, WifiShowPasswordAndTheFocusAfterApply) {
     Plug();
     LogIn();
     SelectTab(4);
-    CDlgWifi& page = W().WifiPage();
+    CDlgWifi& page = W().Page<CDlgWifi>();
     ASSERT_TRUE(page.IsPasswordStyle(1056));
     ASSERT_TRUE(D().Click(page, 1057));
     EXPECT_FALSE(page.IsPasswordStyle(1056));

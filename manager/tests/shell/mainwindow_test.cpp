@@ -10,6 +10,13 @@
 #include "devicestate.h"
 #include "lang/langtable.h"
 #include "mainwindow.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
+#include "pages/param.h"
+#include "pages/wifi.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"
 
@@ -58,9 +65,10 @@ class MainWindowTest : public ::testing::Test {
     // The page windows that are visible, by template id.
     std::vector<int> VisiblePages() {
         std::vector<int> ids;
-        ui::Dialog* pages[] = {&W().DeviceInfoPage(), &W().ParamPage(), &W().DevCtrlPage(),
-                               &W().GprsPage(),       &W().WifiPage(),  &W().MobileLinkPage(),
-                               &W().CmsPage()};
+        ui::Dialog* pages[] = {&W().Page<CDlgDeviceInfo>(),  &W().Page<CDlgParam>(),
+                               &W().Page<CDlgDevCtrl>(),     &W().Page<CDlgGPRSParam>(),
+                               &W().Page<CDlgWifi>(),        &W().Page<CDlgMobileLink>(),
+                               &W().Page<CDlgCMsv6Setting>()};
         for (ui::Dialog* page : pages) {
             if (page->IsWindowVisible())
                 ids.push_back(page->TemplateId());
@@ -106,9 +114,9 @@ TEST_F(MainWindowTest, InitialStateFollowsTheTemplateAndTheLanguageTable) {
     // The layout step puts the camera frame at the top edge.
     EXPECT_EQ(W().GetControlRect(1137).y, 0);
     // GPRS and WiFi pages start disabled.
-    EXPECT_FALSE(W().GprsPage().IsControlEnabled(1044));
-    EXPECT_FALSE(W().WifiPage().IsControlEnabled(1054));
-    EXPECT_FALSE(W().WifiPage().IsControlEnabled(1059));
+    EXPECT_FALSE(W().Page<CDlgGPRSParam>().IsControlEnabled(1044));
+    EXPECT_FALSE(W().Page<CDlgWifi>().IsControlEnabled(1054));
+    EXPECT_FALSE(W().Page<CDlgWifi>().IsControlEnabled(1059));
 }
 
 TEST_F(MainWindowTest, FirstTickWithACameraShowsItsSerialAndOffersTheLogin) {
@@ -142,7 +150,7 @@ TEST_F(MainWindowTest, TwoMissedTicksChangeNothingTheThirdDropsTheCamera) {
     Tick();
     EXPECT_EQ(Tabs().size(), 6u);
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"SN12345678");
-    EXPECT_TRUE(W().DeviceInfoPage().IsControlEnabled(1011));
+    EXPECT_TRUE(W().Page<CDlgDeviceInfo>().IsControlEnabled(1011));
     EXPECT_TRUE(W().IsControlEnabled(kModify));
     EXPECT_EQ(VisiblePages(), std::vector<int>{136});
 
@@ -152,12 +160,12 @@ TEST_F(MainWindowTest, TwoMissedTicksChangeNothingTheThirdDropsTheCamera) {
     EXPECT_FALSE(W().IsControlEnabled(kPasswordBox));
     EXPECT_FALSE(W().IsControlEnabled(kLogin));
     EXPECT_FALSE(W().IsControlEnabled(kModify));
-    EXPECT_FALSE(W().DeviceInfoPage().IsControlEnabled(1011));
-    EXPECT_FALSE(W().ParamPage().IsControlEnabled(1016));
-    EXPECT_FALSE(W().DevCtrlPage().IsControlEnabled(1008));
-    EXPECT_FALSE(W().WifiPage().IsControlEnabled(1054));
-    EXPECT_FALSE(W().CmsPage().IsControlEnabled(1138));
-    EXPECT_FALSE(W().MobileLinkPage().IsControlEnabled(1068));
+    EXPECT_FALSE(W().Page<CDlgDeviceInfo>().IsControlEnabled(1011));
+    EXPECT_FALSE(W().Page<CDlgParam>().IsControlEnabled(1016));
+    EXPECT_FALSE(W().Page<CDlgDevCtrl>().IsControlEnabled(1008));
+    EXPECT_FALSE(W().Page<CDlgWifi>().IsControlEnabled(1054));
+    EXPECT_FALSE(W().Page<CDlgCMsv6Setting>().IsControlEnabled(1138));
+    EXPECT_FALSE(W().Page<CDlgMobileLink>().IsControlEnabled(1068));
     EXPECT_EQ(W().GetCurSel(kTabs), 0);
     EXPECT_EQ(VisiblePages(), std::vector<int>{106});
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
@@ -275,16 +283,16 @@ TEST_P(LoginTabs, TheModelDecidesTheTabRow) {
     EXPECT_TRUE(W().IsControlEnabled(kModify));
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 2000);
     // The pages that need it got the password; the first three pages are usable.
-    EXPECT_EQ(W().DeviceInfoPage().Password(), L"123456");
-    EXPECT_EQ(W().ParamPage().Password(), L"123456");
-    EXPECT_EQ(W().DevCtrlPage().Password(), L"123456");
-    EXPECT_TRUE(W().DeviceInfoPage().IsControlEnabled(1014));
-    EXPECT_TRUE(W().DevCtrlPage().IsControlEnabled(1008));
-    EXPECT_TRUE(W().DevCtrlPage().IsControlVisible(1010));
+    EXPECT_EQ(W().Page<CDlgDeviceInfo>().Password(), L"123456");
+    EXPECT_EQ(W().Page<CDlgParam>().Password(), L"123456");
+    EXPECT_EQ(W().Page<CDlgDevCtrl>().Password(), L"123456");
+    EXPECT_TRUE(W().Page<CDlgDeviceInfo>().IsControlEnabled(1014));
+    EXPECT_TRUE(W().Page<CDlgDevCtrl>().IsControlEnabled(1008));
+    EXPECT_TRUE(W().Page<CDlgDevCtrl>().IsControlVisible(1010));
     const bool gprs = std::find(c.tabs.begin(), c.tabs.end(), kGprs) != c.tabs.end();
     const bool wifi = std::find(c.tabs.begin(), c.tabs.end(), kWifi) != c.tabs.end();
-    EXPECT_EQ(W().GprsPage().IsControlEnabled(1050), gprs);
-    EXPECT_EQ(W().WifiPage().IsControlEnabled(1055), wifi);
+    EXPECT_EQ(W().Page<CDlgGPRSParam>().IsControlEnabled(1050), gprs);
+    EXPECT_EQ(W().Page<CDlgWifi>().IsControlEnabled(1055), wifi);
 
     // Every tab shows its own page, found by title.
     const int pageOf[] = {106, 107, 108};
@@ -345,16 +353,16 @@ TEST_F(MainWindowTest, TheMobileLinkPageExistsButNoTabLeadsToIt) {
     LogIn();
     for (int i = 0; i < W().GetCount(kTabs); ++i) {
         ui::headless::SelectByUser(W(), kTabs, i);
-        EXPECT_FALSE(W().MobileLinkPage().IsWindowVisible());
+        EXPECT_FALSE(W().Page<CDlgMobileLink>().IsWindowVisible());
     }
-    EXPECT_TRUE(W().MobileLinkPage().IsCreated());
+    EXPECT_TRUE(W().Page<CDlgMobileLink>().IsCreated());
 }
 
 TEST_F(MainWindowTest, PagesSitInsideTheTabControlBelowItsTabs) {
     const ui::Rect tab = W().GetControlRect(kTabs);
-    const ui::Rect page = W().DeviceInfoPage().GetWindowRect();
+    const ui::Rect page = W().Page<CDlgDeviceInfo>().GetWindowRect();
     EXPECT_EQ(page, (ui::Rect{2, 26, tab.width - 6, tab.height - 28}));
-    EXPECT_EQ(W().CmsPage().GetWindowRect(), page);
+    EXPECT_EQ(W().Page<CDlgCMsv6Setting>().GetWindowRect(), page);
 }
 
 TEST_F(MainWindowTest, TheAboutBoxIsInTheWindowMenuAndRunsModally) {
@@ -394,10 +402,10 @@ TEST_F(MainWindowTest, ControlsAreNamedForAccessibility) {
     EXPECT_EQ(W().AccessibleName(kPasswordBox), L"Password:");
     EXPECT_EQ(W().AccessibleName(kLogin), L"OK");
     EXPECT_EQ(W().AccessibleName(1003), L"Cancel");
-    EXPECT_EQ(W().DeviceInfoPage().AccessibleName(1011), L"Depart name:");
-    EXPECT_EQ(W().WifiPage().AccessibleName(1057), L"Show password");
-    EXPECT_EQ(W().GprsPage().AccessibleName(1150), L"IP:");
-    EXPECT_EQ(W().DevCtrlPage().AccessibleName(1162), L"Time:");
+    EXPECT_EQ(W().Page<CDlgDeviceInfo>().AccessibleName(1011), L"Depart name:");
+    EXPECT_EQ(W().Page<CDlgWifi>().AccessibleName(1057), L"Show password");
+    EXPECT_EQ(W().Page<CDlgGPRSParam>().AccessibleName(1150), L"IP:");
+    EXPECT_EQ(W().Page<CDlgDevCtrl>().AccessibleName(1162), L"Time:");
     // The tab control has no label of its own before it (its tabs carry their titles).
     EXPECT_EQ(W().AccessibleName(kTabs), L"");
 }

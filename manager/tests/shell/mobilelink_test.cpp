@@ -248,7 +248,7 @@ TEST(MobileLinkPageInMainWindow, NoTabLeadsToThePage) {
     auto window = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window->Create());
     // Created with a camera present, the page refreshed itself.
-    EXPECT_EQ(window->MobileLinkPage().GetDlgItemText(kApn), L"cmnet");
+    EXPECT_EQ(window->Page<CDlgMobileLink>().GetDlgItemText(kApn), L"cmnet");
     ASSERT_TRUE(ui::headless::FireTimer(*window, CMainDlg::kWatchTimer));
     ASSERT_TRUE(Type(*window, 1000, L"123456"));
     ASSERT_TRUE(Click(*window, 1001));
@@ -258,7 +258,7 @@ TEST(MobileLinkPageInMainWindow, NoTabLeadsToThePage) {
         EXPECT_NE(window->GetItemText(1002, i), L"Mobile Link");
     for (int i = 0; i < tabs; ++i) {
         ASSERT_TRUE(ui::headless::SelectByUser(*window, 1002, i));
-        EXPECT_FALSE(window->MobileLinkPage().IsWindowVisible()) << i;
+        EXPECT_FALSE(window->Page<CDlgMobileLink>().IsWindowVisible()) << i;
     }
 }
 

@@ -18,6 +18,7 @@
 #include "mainwindow.h"
 #include "pages/more_dialogs.h"
 #include "pages/moreparam.h"
+#include "pages/param.h"
 #include "pages/rk40more.h"
 #include "pages/rk50more.h"
 #include "support/emulated_cameras.h"
@@ -702,7 +703,7 @@ TEST_F(ModelDialogTest, MoreOnTheParameterPageOpensTheModelsDialogAfterALogin) {
             EXPECT_EQ(d.ModalOwner(), &window);  // over the main window, not the page
             return ui::kIdCancel;
         };
-        EXPECT_EQ(Click(window.ParamPage(), 1023), c.moreOffered);
+        EXPECT_EQ(Click(window.Page<CDlgParam>(), 1023), c.moreOffered);
         EXPECT_EQ(opened, c.opened);
         backend_->onModal = nullptr;
     }
