@@ -16,21 +16,10 @@
 #include "pages/param.h"
 #include "pages/pwd.h"
 #include "pages/wifi.h"
+#include "res/control_ids.h"
 
 namespace {
-
-// Controls of template 102.
-constexpr int kBanner = 1060;
-constexpr int kCameraFrame = 1137;
-constexpr int kSerial = 1004;
-constexpr int kUnusedStatic = 1079;
-constexpr int kPasswordBox = 1000;
-constexpr int kLoginButton = 1001;
-constexpr int kModifyButton = 1007;
-constexpr int kCancelButton = 1003;
-constexpr int kTabs = 1002;
-constexpr int kLanguageLabel = 1042, kLanguageList = 1043;
-constexpr int kSkinLabel = 1046, kSkinList = 1047;
+using namespace ids::mainwindow;
 
 constexpr int kProgramIcon = 128;
 constexpr size_t kLoginPasswordChars = 6;
@@ -174,8 +163,9 @@ void CMainDlg::LayOut() {
     const int shift = GetControlRect(kCameraFrame).y;
     const ui::Rect client = GetClientRect();
     SetClientSize(client.width, client.height - shift);
-    const int moved[] = {1005, 1004, 1079, 1006, 1000, 1001, 1137, 1007,
-                         1002, 1042, 1161, 1043, 1046, 1047, 1003};
+    const int moved[] = {kSerialLabel, kSerial,       kUnusedStatic, kPasswordLabel, kPasswordBox,
+                         kLoginButton, kCameraFrame,  kModifyButton, kTabs,          kLanguageLabel,
+                         kStatusLine,  kLanguageList, kSkinLabel,    kSkinList,      kCancelButton};
     for (int id : moved) {
         ui::Rect rect = GetControlRect(id);
         rect.y -= shift;

@@ -6,11 +6,10 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kDeviceId = 1055, kServerIp = 1138, kServerPort = 1056, kListenPort = 1057;
-constexpr int kSsid = 1166, kPassword = 1060, kShowPassword = 1151;
-constexpr int kRefresh = 1015, kSetting = 1014;
+using namespace ids::cmsv6;
 constexpr uint16_t kDefaultServerPort = 6608, kDefaultListenPort = 6688;
 // An identifier this short is taken as unset, and the camera's serial number stands in for it.
 constexpr size_t kShortestDeviceId = 2;

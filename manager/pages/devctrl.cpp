@@ -5,11 +5,10 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kClockFromPc = 1009, kDatePicker = 1163, kTimePicker = 1162, kSetTime = 1154;
-constexpr int kStartUDisk = 1007, kFormat = 1008, kFormattingNote = 1025;
-constexpr int kDeleteLogFrame = 1085, kDeleteLog = 1010;
+using namespace ids::devctrl;
 
 // The camera keeps its clock only for these years; the message is the same in every language.
 constexpr int kFirstYear = 2014, kLastYear = 2020;

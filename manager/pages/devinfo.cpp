@@ -5,13 +5,13 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kDeviceId = 1009, kDepartmentName = 1011, kDepartmentNumber = 1010;
-constexpr int kUserName = 1013, kUserId = 1012;
-constexpr int kRefresh = 1015, kApply = 1014;
+using namespace ids::devinfo;
 // The five edits, Refresh and Apply.
-constexpr int kControlsOfLogin[] = {1011, 1010, 1012, 1013, 1009, kRefresh, kApply};
+constexpr int kControlsOfLogin[] = {kDepartmentName, kDepartmentNumber, kUserId, kUserName,
+                                    kDeviceId,       kRefresh,          kApply};
 constexpr size_t kDeviceIdChars = 7;
 
 // The five texts in the order the library takes them, each in a buffer one byte longer than the

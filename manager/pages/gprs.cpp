@@ -5,11 +5,11 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
 
 namespace {
-constexpr int kSosList = 1044, kPhone = 1050, kApn = 1051, kUserName = 1052, kPassword = 1053;
-constexpr int kServerIp = 1150, kRefresh = 1015, kApply = 1014;
+using namespace ids::gprs;
 constexpr uint8_t kNoSosAction = 0xFF;
 }  // namespace
 

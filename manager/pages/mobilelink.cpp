@@ -8,11 +8,10 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kLinkId = 1068, kServerAddress = 1069, kPort = 1064, kApn = 1051, kUser = 1059,
-              kPassword = 1060, kDialNumber = 1061, kUploadInterval = 1062, kAlarmInterval = 1063;
-constexpr int kSave = 1, kRefresh = 2;
+using namespace ids::mobilelink;
 constexpr int kEdits[] = {kLinkId,   kServerAddress, kPort,           kApn,          kUser,
                           kPassword, kDialNumber,    kUploadInterval, kAlarmInterval};
 constexpr int kTypedLimits[] = {8, 64, 5, 32, 16, 32, 32, 5, 5};

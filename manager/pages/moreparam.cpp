@@ -10,12 +10,11 @@
 #include "lang/langtable.h"
 #include "lang/text.h"
 #include "pages/page.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
 
 namespace {
-constexpr int kDefaultSetting = 1136, kRefresh = 1059;
-constexpr int kFreeSize = 1141, kTotalSize = 1144, kOfficerId = 1142, kSerial = 1137,
-              kFirmware = 1138;
+using namespace ids::rk20;
 
 std::wstring EntryText(const std::wstring& entry) {
     return settings::IsLanguageKey(entry) ? LangTable().GetText(entry) : entry;

@@ -12,13 +12,11 @@
 #include "lang/langtable.h"
 #include "lang/text.h"
 #include "pages/more_dialogs.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
 
 namespace {
-constexpr int kVideoList = 1016, kPhotoList = 1017, kLengthList = 1018;
-constexpr int kPhotoLabel = 1027;
-constexpr int kCapacity = 1019, kFreeSpace = 1020, kVersion = 1022;
-constexpr int kMore = 1023, kDefaultSetting = 1021, kRefresh = 1015, kApply = 1014;
+using namespace ids::param;
 using settings::HasMoreDialog;
 using settings::kModelRk20;
 using settings::kModelRk40;
@@ -60,7 +58,7 @@ bool CDlgParam::OnInitDialog() {
     if (model == kModelRk20)
         ApplyRk20Labels();
     // The free-password row is never offered.
-    for (int id : {1031, 1137, 1144, 1145})
+    for (int id : {kFreePasswordLabel, kFreePasswordFrame, kFreePasswordYes, kFreePasswordNo})
         ShowControl(id, false);
     return true;
 }
@@ -217,7 +215,7 @@ void CDlgParam::EnableControls(bool enable) {
 void CDlgParam::ApplyRk20Labels() {
     EnableControl(kPhotoList, false);
     EnableControl(kPhotoLabel, false);
-    SetDlgItemText(1026, LangTable().GetText(L"IDS_RESOLUTION"));
+    SetDlgItemText(kVideoLabel, LangTable().GetText(L"IDS_RESOLUTION"));
     SetDlgItemText(kPhotoLabel, LangTable().GetText(L"IDS_PHOTO_SIZE"));
-    SetDlgItemText(1028, LangTable().GetText(L"IDS_RECODE_FILE_SIZE"));
+    SetDlgItemText(kLengthLabel, LangTable().GetText(L"IDS_RECODE_FILE_SIZE"));
 }

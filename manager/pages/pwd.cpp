@@ -6,11 +6,10 @@
 #include "lang/langtable.h"
 #include "lang/text.h"
 #include "pages/page.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kCurrent = 1000, kNew = 1022, kNewAgain = 1023, kModify = 1024;
-constexpr int kBrowse = 1025, kBrowseAgain = 1026, kApply = 1014, kCancel = 1015;
-constexpr int kTypeSelector = 1078, kBrowseFrame = 1034;
+using namespace ids::pwd;
 constexpr int kPasswordChars = 6;
 
 bool HasPasswordLength(const std::wstring& password) {

@@ -6,11 +6,11 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "pages/page.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
 
 namespace {
-constexpr int kVolumeList = 1099, kIrList = 1100, kLoopList = 1104;
-constexpr int kSetting = 1001, kCancel = 1003;
+using namespace ids::rk40;
 
 }  // namespace
 

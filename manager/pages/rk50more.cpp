@@ -7,10 +7,10 @@
 #include "lang/langtable.h"
 #include "lang/text.h"
 #include "pages/page.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kPlate = 1175;
-constexpr int kSetting = 1001, kCancel = 1003;
+using namespace ids::rk50;
 }  // namespace
 
 CDlgRK50MoreSetting::CDlgRK50MoreSetting() : ui::Dialog(kTemplateId) {}

@@ -6,13 +6,11 @@
 #include "dalvex.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
 
 namespace {
-constexpr int kModeList = 1054, kEncryptionList = 1018, kPort = 1064, kIp = 1065;
-constexpr int kApName = 1055, kApPassword = 1056, kApShow = 1057;
-constexpr int kStationName = 1063, kStationPassword = 1068, kStationShow = 1151;
-constexpr int kRefresh = 1058, kApply = 1059;
+using namespace ids::wifi;
 // Both fields of the access-point record are 16 bytes; a 16-character text fills one whole.
 constexpr size_t kApFieldChars = 16;
 }  // namespace
