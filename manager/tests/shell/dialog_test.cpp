@@ -16,6 +16,7 @@
 #include "pages/mobilelink.h"
 #include "pages/param.h"
 #include "pages/wifi.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
@@ -23,10 +24,8 @@ namespace {
 using ui::headless::Click;
 using ui::headless::Type;
 
-class DialogLayerTest : public ::testing::Test {
+class DialogLayerTest : public PageTest {
   protected:
-    void SetUp() override { LangTable().SelectStartupLanguage(L"ENG"); }
-    ui::headless::ScopedBackend backend_;
 };
 
 // A dialog that counts what reaches its virtual handlers.
