@@ -303,21 +303,24 @@ TEST_F(DialogLayerTest, PagesLabelThemselvesAndOnlyTheFirstIsVisibleOnCreation) 
     EXPECT_TRUE(main.Page<CDlgDeviceInfo>().IsWindowVisible());
     EXPECT_FALSE(main.Page<CDlgParam>().IsWindowVisible());
     EXPECT_FALSE(main.Page<CDlgMobileLink>().IsWindowVisible());
-    EXPECT_EQ(main.Page<CDlgDeviceInfo>().GetDlgItemText(1041), L"User name:");
-    EXPECT_EQ(main.Page<CDlgGPRSParam>().GetDlgItemText(1045), L"SOS alarm:");
+    EXPECT_EQ(main.Page<CDlgDeviceInfo>().GetDlgItemText(ids::devinfo::kUserNameLabel),
+              L"User name:");
+    EXPECT_EQ(main.Page<CDlgGPRSParam>().GetDlgItemText(ids::gprs::kSosLabel), L"SOS alarm:");
     EXPECT_EQ(main.Page<CDlgGPRSParam>().GetWindowText(), L"");
     // The device control page shows Delete log from its creation on.
-    EXPECT_TRUE(main.Page<CDlgDevCtrl>().IsControlVisible(1010));
-    EXPECT_TRUE(main.Page<CDlgDevCtrl>().IsControlVisible(1085));
+    EXPECT_TRUE(main.Page<CDlgDevCtrl>().IsControlVisible(ids::devctrl::kDeleteLog));
+    EXPECT_TRUE(main.Page<CDlgDevCtrl>().IsControlVisible(ids::devctrl::kDeleteLogFrame));
     // The parameter page hides the free-password row and, before a login, More.
-    for (int id : {1031, 1137, 1144, 1145, 1023})
+    using namespace ids::param;
+    for (int id :
+         {kFreePasswordLabel, kFreePasswordFrame, kFreePasswordYes, kFreePasswordNo, kMore})
         EXPECT_FALSE(main.Page<CDlgParam>().IsControlVisible(id)) << id;
-    EXPECT_TRUE(main.Page<CDlgParam>().IsControlVisible(1021));
+    EXPECT_TRUE(main.Page<CDlgParam>().IsControlVisible(ids::param::kDefaultSetting));
     // The WiFi page's lists.
-    EXPECT_EQ(main.Page<CDlgWifi>().GetItemText(1054, 1), L"AP");
-    EXPECT_EQ(main.Page<CDlgWifi>().GetItemText(1018, 1), L"WAP2");
-    EXPECT_EQ(main.Page<CDlgWifi>().GetTextLimit(1055), 15);
-    EXPECT_EQ(main.Page<CDlgWifi>().GetTextLimit(1064), 5);
+    EXPECT_EQ(main.Page<CDlgWifi>().GetItemText(ids::wifi::kModeList, 1), L"AP");
+    EXPECT_EQ(main.Page<CDlgWifi>().GetItemText(ids::wifi::kEncryptionList, 1), L"WAP2");
+    EXPECT_EQ(main.Page<CDlgWifi>().GetTextLimit(ids::wifi::kApName), 15);
+    EXPECT_EQ(main.Page<CDlgWifi>().GetTextLimit(ids::wifi::kPort), 5);
 }
 
 }  // namespace
