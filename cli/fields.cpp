@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "commands.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "transport.h"
 
 namespace cli {
@@ -186,13 +186,6 @@ Record configRecord(int model) {
                                       std::move(fields));
 }
 
-bool hasGprs(int model) {
-    return model == 17 || model == 33;
-}
-bool hasWifi(const DeviceSpecRecord& spec) {
-    return spec.hasWifi == 1 && spec.modelCode >= 32;
-}
-
 bool sameText(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
@@ -239,7 +232,7 @@ const Field* Record::field(const std::string& wanted) const {
 std::vector<Record> recordsFor(const DeviceSpecRecord& spec) {
     const int model = spec.modelCode;
     std::vector<Record> records = {settingRecord(model), userRecord()};
-    if (hasGprs(model)) {
+    if (settings::HasGprsTab(model)) {
         records.push_back(recordOf<GprsRecord>(
             "gprs", TKUSB_GetGprsParam, TKUSB_SetGprsParam,
             {list("sosAction", offsetof(GprsRecord, sosAction), settings::SosEntries()),
@@ -262,7 +255,7 @@ std::vector<Record> recordsFor(const DeviceSpecRecord& spec) {
             {number("uploadInterval", offsetof(GpsUploadRecord, uploadInterval), 2),
              number("alarmInterval", offsetof(GpsUploadRecord, alarmInterval), 2)}));
     }
-    if (hasWifi(spec)) {
+    if (settings::HasWifiTab(model, spec.hasWifi)) {
         records.push_back(recordOf<WifiRecord>(
             "wifi", TKUSB_GetWifiParam, TKUSB_SetWifiParam,
             {list("mode", offsetof(WifiRecord, mode), settings::WifiModeEntries()),
@@ -276,7 +269,7 @@ std::vector<Record> recordsFor(const DeviceSpecRecord& spec) {
             "wifi-ap", TKUSB_GetWifiAPParam, TKUSB_SetWifiAPParam,
             {text("apSsid", offsetof(WifiApRecord, apSsid), 16),
              secretText("apPassword", offsetof(WifiApRecord, apPassword), 16)}));
-        if (spec.noCms == 0) {
+        if (settings::HasCmsTab(model, spec.hasWifi, spec.noCms)) {
             records.push_back(recordByValue<Cmsv6Record>(
                 "cms", TKUSB_CMSV6GetSeting, TKUSB_CMSV6Setting,
                 {text("deviceId", offsetof(Cmsv6Record, deviceId), 8),

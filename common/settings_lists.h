@@ -10,38 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "camera_models.h"
+
 namespace settings {
 
 using Entries = std::vector<std::wstring>;
 
-constexpr int kModelRk20 = 48;
-constexpr int kModelRk40 = 208;
-constexpr int kModelRk50 = 240;
-
 inline bool IsLanguageKey(const std::wstring& entry) {
     return entry.starts_with(L"IDS_");
-}
-
-// The three models with settings of their own; "" for every other code.
-inline const char* ModelName(int model) {
-    switch (model) {
-        case kModelRk20:
-            return "RK20";
-        case kModelRk40:
-            return "RK40";
-        case kModelRk50:
-            return "RK50";
-        default:
-            return "";
-    }
-}
-
-// Early models count their card in MB and store the photo choice shifted by one.
-inline bool CountsInMegabytes(int model) {
-    return model == 16 || model == 17;
-}
-inline bool HasShiftedPhoto(int model) {
-    return model < 32;
 }
 
 // DeviceSettingRecord.videoResolution

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "ui/labelled_window.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include "instance.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
+#include "os/instance.h"
 
 bool CManagerApp::InitInstance() {
     // The backend has initialised the toolkit and its controls before calling here; there is no

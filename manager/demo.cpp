@@ -10,10 +10,13 @@
 #include <string>
 
 #include "mainwindow.h"
+#include "res/control_ids.h"
 #include "ui/wx_backend.h"
 
 namespace {
-constexpr int kPasswordBox = 1000, kLoginButton = 1001, kTabs = 1002;
+using ids::mainwindow::kLoginButton;
+using ids::mainwindow::kPasswordBox;
+using ids::mainwindow::kTabs;
 constexpr int kPollMs = 100;
 constexpr int kSettleMs = 400;  // lets a page that was just shown paint before its picture
 

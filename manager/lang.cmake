@@ -14,9 +14,9 @@ add_custom_command(
   VERBATIM)
 
 add_library(orvane_lang STATIC
-  ${CMAKE_CURRENT_SOURCE_DIR}/text.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/langtable.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/langtable_resources.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/lang/text.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/lang/langtable.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/lang/langtable_resources.cpp
   ${ORVANE_LANG_GENERATED}/english_table.cpp)
 target_include_directories(orvane_lang PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 

@@ -3,42 +3,81 @@
 #include <cstring>
 #include <string>
 
+#include "camera_models.h"
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
+#include "pages/param.h"
 #include "pages/pwd.h"
-#include "text.h"
+#include "pages/wifi.h"
+#include "res/control_ids.h"
 
 namespace {
-
-// Controls of template 102.
-constexpr int kBanner = 1060;
-constexpr int kCameraFrame = 1137;
-constexpr int kSerial = 1004;
-constexpr int kUnusedStatic = 1079;
-constexpr int kPasswordBox = 1000;
-constexpr int kLoginButton = 1001;
-constexpr int kModifyButton = 1007;
-constexpr int kCancelButton = 1003;
-constexpr int kTabs = 1002;
-constexpr int kLanguageLabel = 1042, kLanguageList = 1043;
-constexpr int kSkinLabel = 1046, kSkinList = 1047;
+using namespace ids::mainwindow;
 
 constexpr int kProgramIcon = 128;
 constexpr size_t kLoginPasswordChars = 6;
-constexpr int kFixedTabs = 3;
 // Ticks without a camera before the loss is believed (the third one acts).
 constexpr int kMissesTolerated = 2;
 
 // String resource 101: the window-menu item of the About box. Not a language-table text.
 constexpr const wchar_t* kAboutMenuText = L"About (&A)...";
 
-// Model codes and flags of the device description that decide the extra tabs.
-bool HasGprsTab(const DeviceSpecRecord& spec) {
-    return spec.modelCode == 17 || spec.modelCode == 33;
+// When the camera offers a page's tab, from its device description.
+bool Always(const DeviceSpecRecord&) {
+    return true;
 }
-bool HasWifiTab(const DeviceSpecRecord& spec) {
-    return spec.hasWifi == 1 && spec.modelCode >= 32;
+bool Never(const DeviceSpecRecord&) {
+    return false;
+}
+bool OffersGprs(const DeviceSpecRecord& spec) {
+    return settings::HasGprsTab(spec.modelCode);
+}
+bool OffersWifi(const DeviceSpecRecord& spec) {
+    return settings::HasWifiTab(spec.modelCode, spec.hasWifi);
+}
+bool OffersCms(const DeviceSpecRecord& spec) {
+    return settings::HasCmsTab(spec.modelCode, spec.hasWifi, spec.noCms);
+}
+
+template <class T>
+std::unique_ptr<CPage> MakePage(ui::Dialog* owner) {
+    return std::make_unique<T>(owner);
+}
+
+// The pages in the order they are created and their tabs are added. The tabs of the pages
+// offered always are there from the start; the others come with a login to a camera that offers
+// them. The mobile-link page has no tab and is never shown.
+struct TabRow {
+    const wchar_t* key;  // language key of the tab's title; null for a page without a tab
+    std::unique_ptr<CPage> (*make)(ui::Dialog* owner);
+    bool (*offered)(const DeviceSpecRecord& spec);
+
+    bool HasTab() const { return key != nullptr; }
+    bool Fixed() const { return offered == Always; }
+};
+const TabRow kTabTable[] = {
+    {L"IDS_TAB_DEVINFO", MakePage<CDlgDeviceInfo>, Always},
+    {L"IDS_TAB_PARAMETER", MakePage<CDlgParam>, Always},
+    {L"IDS_TAB_DEVCTRL", MakePage<CDlgDevCtrl>, Always},
+    {L"IDS_TAB_GPRS", MakePage<CDlgGPRSParam>, OffersGprs},
+    {L"IDS_TAB_WiFi", MakePage<CDlgWifi>, OffersWifi},
+    {nullptr, MakePage<CDlgMobileLink>, Never},
+    {L"IDS_TAB_CMSV_SETTING", MakePage<CDlgCMsv6Setting>, OffersCms},
+};
+constexpr size_t kTabRows = sizeof kTabTable / sizeof kTabTable[0];
+
+int FixedTabCount() {
+    int count = 0;
+    for (const TabRow& row : kTabTable)
+        count += row.Fixed() ? 1 : 0;
+    return count;
 }
 
 DeviceState g_device;
@@ -65,13 +104,11 @@ CMainDlg::~CMainDlg() {
 }
 
 void CMainDlg::OnDestroy() {
-    // The pages live inside the tab control; their windows go before the window that hosts them.
-    ui::Dialog* pages[] = {m_pageCms.get(),       m_pageMobileLink.get(), m_pageWifi.get(),
-                           m_pageGprs.get(),      m_pageDevCtrl.get(),    m_pageParam.get(),
-                           m_pageDeviceInfo.get()};
-    for (ui::Dialog* page : pages) {
-        if (page)
-            page->DestroyWindow();
+    // The pages live inside the tab control; their windows go before the window that hosts them,
+    // the last created first.
+    for (auto page = m_pages.rbegin(); page != m_pages.rend(); ++page) {
+        if (*page)
+            (*page)->DestroyWindow();
     }
 }
 
@@ -89,16 +126,20 @@ bool CMainDlg::OnInitDialog() {
     ShowControl(kLanguageList, false);
     SetCurSel(kLanguageList, 0);
 
-    InsertString(kTabs, 0, LangTable().GetText(L"IDS_TAB_DEVINFO"));
-    InsertString(kTabs, 1, LangTable().GetText(L"IDS_TAB_PARAMETER"));
-    InsertString(kTabs, 2, LangTable().GetText(L"IDS_TAB_DEVCTRL"));
+    for (const TabRow& row : kTabTable) {
+        if (row.Fixed())
+            InsertString(kTabs, GetCount(kTabs), LangTable().GetText(row.key));
+    }
 
     CreatePages();
 
     SetCurSel(kTabs, 0);
     SetFocusTo(kPasswordBox);
-    m_pageGprs->EnableControls(false);
-    m_pageWifi->EnableControls(false);
+    // Until a login, no camera offers the other tabs.
+    for (size_t i = 0; i < kTabRows; ++i) {
+        if (kTabTable[i].HasTab() && !kTabTable[i].Fixed())
+            m_pages[i]->Offer(false);
+    }
     ShowControl(kUnusedStatic, false);
 
     // The skin selector, like the language selector, exists but is never shown.
@@ -122,8 +163,9 @@ void CMainDlg::LayOut() {
     const int shift = GetControlRect(kCameraFrame).y;
     const ui::Rect client = GetClientRect();
     SetClientSize(client.width, client.height - shift);
-    const int moved[] = {1005, 1004, 1079, 1006, 1000, 1001, 1137, 1007,
-                         1002, 1042, 1161, 1043, 1046, 1047, 1003};
+    const int moved[] = {kSerialLabel, kSerial,       kUnusedStatic, kPasswordLabel, kPasswordBox,
+                         kLoginButton, kCameraFrame,  kModifyButton, kTabs,          kLanguageLabel,
+                         kStatusLine,  kLanguageList, kSkinLabel,    kSkinList,      kCancelButton};
     for (int id : moved) {
         ui::Rect rect = GetControlRect(id);
         rect.y -= shift;
@@ -137,27 +179,13 @@ void CMainDlg::CreatePages() {
     const ui::Rect tab = GetControlRect(kTabs);
     const ui::Rect page{2, 26, tab.width - 6, tab.height - 28};
 
-    m_pageDeviceInfo = std::make_unique<CDlgDeviceInfo>(this);
-    m_pageDeviceInfo->Create(this, kTabs);
-    m_pageDeviceInfo->MoveWindow(page);
-    m_pageParam = std::make_unique<CDlgParam>(this);
-    m_pageParam->Create(this, kTabs);
-    m_pageParam->MoveWindow(page);
-    m_pageDevCtrl = std::make_unique<CDlgDevCtrl>(this);
-    m_pageDevCtrl->Create(this, kTabs);
-    m_pageDevCtrl->MoveWindow(page);
-    m_pageGprs = std::make_unique<CDlgGPRSParam>(this);
-    m_pageGprs->Create(this, kTabs);
-    m_pageGprs->MoveWindow(page);
-    m_pageWifi = std::make_unique<CDlgWifi>(this);
-    m_pageWifi->Create(this, kTabs);
-    m_pageWifi->MoveWindow(page);
-    m_pageMobileLink = std::make_unique<CDlgMobileLink>(this);
-    m_pageMobileLink->Create(this, kTabs);
-    m_pageMobileLink->MoveWindow(page);
-    m_pageCms = std::make_unique<CDlgCMsv6Setting>(this);
-    m_pageCms->Create(this, kTabs);
-    m_pageCms->MoveWindow(page);
+    m_pages.clear();
+    for (const TabRow& row : kTabTable) {
+        std::unique_ptr<CPage> created = row.make(this);
+        created->Create(this, kTabs);
+        created->MoveWindow(page);
+        m_pages.push_back(std::move(created));
+    }
 }
 
 void CMainDlg::OnOK() {
@@ -186,7 +214,7 @@ void CMainDlg::ShowAbout() {
 }
 
 int CMainDlg::ShowMessage(const wchar_t* key) {
-    return MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+    return ShowKeyMessage(*this, key);
 }
 
 void CMainDlg::WatchDevice() {
@@ -214,15 +242,18 @@ void CMainDlg::WatchDevice() {
             EnableControl(kModifyButton, false);
         }
         g_device.connected = 0;
-        m_pageDeviceInfo->EnableControls(false);
-        m_pageDevCtrl->EnableControls(false);
-        m_pageParam->EnableControls(false);
-        while (GetCount(kTabs) > kFixedTabs)
-            DeleteItem(kTabs, kFixedTabs);
-        m_pageGprs->EnableControls(false);
-        m_pageWifi->EnableControls(false);
-        m_pageMobileLink->EnableControls(false);
-        m_pageCms->EnableControls(false);
+        // The pages of the fixed tabs, then the other tabs go, then their pages.
+        for (size_t i = 0; i < kTabRows; ++i) {
+            if (kTabTable[i].Fixed())
+                m_pages[i]->EnableControls(false);
+        }
+        const int fixedTabs = FixedTabCount();
+        while (GetCount(kTabs) > fixedTabs)
+            DeleteItem(kTabs, fixedTabs);
+        for (size_t i = 0; i < kTabRows; ++i) {
+            if (!kTabTable[i].Fixed())
+                m_pages[i]->EnableControls(false);
+        }
         SetDlgItemText(kSerial, L"---");
         if (g_device.misses < kMissesTolerated + 1) {
             ++g_device.misses;
@@ -260,37 +291,24 @@ void CMainDlg::Login() {
     EnableControl(kLoginButton, false);
     std::memset(&g_device.spec, 0, sizeof g_device.spec);
     TKUSB_GetDeviceSpec(&g_device.spec);
-    m_pageDeviceInfo->SetPassword(password);
-    m_pageParam->SetPassword(password);
-    m_pageDevCtrl->SetPassword(password);
-    m_pageDeviceInfo->Refresh();
-    m_pageParam->Refresh();
-    m_pageDevCtrl->ShowDeleteLog();
-    m_pageGprs->Refresh();
-    m_pageWifi->Refresh();
-    m_pageCms->Refresh();
+    for (const std::unique_ptr<CPage>& page : m_pages)
+        page->SetPassword(password);
+    for (size_t i = 0; i < kTabRows; ++i) {
+        if (kTabTable[i].HasTab())
+            m_pages[i]->Refresh();
+    }
     EnableControl(kPasswordBox, false);
     EnableControl(kLoginButton, false);
-    m_pageDeviceInfo->EnableControls(accepted != 0);
-    m_pageParam->EnableControls(accepted != 0);
-    m_pageDevCtrl->EnableControls(accepted != 0);
 
-    const DeviceSpecRecord& spec = g_device.spec;
-    if (HasGprsTab(spec)) {
-        m_pageGprs->EnableControls(true);
-        InsertString(kTabs, GetCount(kTabs), LangTable().GetText(L"IDS_TAB_GPRS"));
-    } else {
-        m_pageGprs->EnableControls(false);
-    }
-    if (HasWifiTab(spec)) {
-        m_pageWifi->EnableControls(true);
-        InsertString(kTabs, GetCount(kTabs), LangTable().GetText(L"IDS_TAB_WiFi"));
-        if (spec.noCms == 0) {
-            InsertString(kTabs, GetCount(kTabs), LangTable().GetText(L"IDS_TAB_CMSV_SETTING"));
-            m_pageCms->EnableWindow(true);
-        }
-    } else {
-        m_pageWifi->EnableControls(false);
+    // Each tab beyond the fixed ones is added when the camera offers it.
+    for (size_t i = 0; i < kTabRows; ++i) {
+        const TabRow& row = kTabTable[i];
+        if (!row.HasTab())
+            continue;
+        const bool offered = row.offered(g_device.spec);
+        m_pages[i]->Offer(offered);
+        if (offered && !row.Fixed())
+            InsertString(kTabs, GetCount(kTabs), LangTable().GetText(row.key));
     }
     SelectTabAndSwitch(1);
     SelectTabAndSwitch(0);
@@ -303,27 +321,23 @@ void CMainDlg::SelectTabAndSwitch(int position) {
 }
 
 void CMainDlg::SwitchPage() {
-    if (!m_pageDeviceInfo || !m_pageMobileLink || !m_pageCms)
+    if (m_pages.size() < kTabRows)
         return;  // a notification while the pages are still being created
     std::wstring title = GetItemText(kTabs, GetCurSel(kTabs));
     if (title.size() > 255)
         title.resize(255);  // the title is read into a buffer of 256 characters
 
-    ui::Dialog* pages[] = {m_pageDeviceInfo.get(), m_pageParam.get(), m_pageDevCtrl.get(),
-                           m_pageGprs.get(),       m_pageWifi.get(),  m_pageCms.get()};
-    const wchar_t* keys[] = {L"IDS_TAB_DEVINFO", L"IDS_TAB_PARAMETER", L"IDS_TAB_DEVCTRL",
-                             L"IDS_TAB_GPRS",    L"IDS_TAB_WiFi",      L"IDS_TAB_CMSV_SETTING"};
-    ui::Dialog* chosen = m_pageDeviceInfo.get();
-    for (int i = 0; i < 6; ++i) {
-        if (title == LangTable().GetText(keys[i])) {
-            chosen = pages[i];
+    // A title that names no page shows the first.
+    size_t chosen = 0;
+    for (size_t i = 0; i < kTabRows; ++i) {
+        if (kTabTable[i].HasTab() && title == LangTable().GetText(kTabTable[i].key)) {
+            chosen = i;
             break;
         }
     }
-    for (ui::Dialog* page : pages) {
-        if (page != chosen)
-            page->ShowWindow(false);
+    for (size_t i = 0; i < kTabRows; ++i) {
+        if (i != chosen)
+            m_pages[i]->ShowWindow(false);
     }
-    m_pageMobileLink->ShowWindow(false);
-    chosen->ShowWindow(true);
+    m_pages[chosen]->ShowWindow(true);
 }

@@ -3,15 +3,11 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "pages/cmsv6.h"
-#include "pages/devctrl.h"
-#include "pages/devinfo.h"
-#include "pages/gprs.h"
-#include "pages/mobilelink.h"
-#include "pages/param.h"
-#include "pages/wifi.h"
+#include "pages/page.h"
 #include "ui/dialog.h"
 
 class CMainDlg : public ui::Dialog {
@@ -25,13 +21,15 @@ class CMainDlg : public ui::Dialog {
     CMainDlg();
     ~CMainDlg() override;
 
-    CDlgDeviceInfo& DeviceInfoPage() { return *m_pageDeviceInfo; }
-    CDlgParam& ParamPage() { return *m_pageParam; }
-    CDlgDevCtrl& DevCtrlPage() { return *m_pageDevCtrl; }
-    CDlgGPRSParam& GprsPage() { return *m_pageGprs; }
-    CDlgWifi& WifiPage() { return *m_pageWifi; }
-    CDlgMobileLink& MobileLinkPage() { return *m_pageMobileLink; }
-    CDlgCMsv6Setting& CmsPage() { return *m_pageCms; }
+    // The page of class T (one of the tab table's), once the window has created its pages.
+    template <class T>
+    T& Page() {
+        for (const std::unique_ptr<CPage>& page : m_pages) {
+            if (T* found = dynamic_cast<T*>(page.get()))
+                return *found;
+        }
+        throw std::logic_error("no such page");
+    }
 
     // The page that the selected tab shows, chosen by the tab's title.
     void SwitchPage();
@@ -53,13 +51,8 @@ class CMainDlg : public ui::Dialog {
     void SelectTabAndSwitch(int position);
     int ShowMessage(const wchar_t* key);
 
-    std::unique_ptr<CDlgDeviceInfo> m_pageDeviceInfo;
-    std::unique_ptr<CDlgParam> m_pageParam;
-    std::unique_ptr<CDlgDevCtrl> m_pageDevCtrl;
-    std::unique_ptr<CDlgGPRSParam> m_pageGprs;
-    std::unique_ptr<CDlgWifi> m_pageWifi;
-    std::unique_ptr<CDlgMobileLink> m_pageMobileLink;
-    std::unique_ptr<CDlgCMsv6Setting> m_pageCms;
+    // One per row of the tab table, in its order; empty until the window is initialised.
+    std::vector<std::unique_ptr<CPage>> m_pages;
 };
 
 // The About box (template 100): program icon, version text and a button; no language texts.

@@ -38,7 +38,7 @@ endif()
 file(GLOB ORVANE_PAGE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/pages/*.cpp)
 add_library(orvane_shell STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/app.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/instance.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/os/instance.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/mainwindow.cpp
   ${ORVANE_PAGE_SOURCES})
 target_include_directories(orvane_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "camera_models.h"
 #include "camsim/camera_model.h"
 
 namespace camsim {
@@ -270,7 +271,7 @@ Reply actionByte(const Command& c, uint8_t expected) {
 
 int32_t cardCapacityField(const CameraState& s) {
     // Small early models count their card in MB, the others in GB.
-    if (s.modelCode == 16 || s.modelCode == 17)
+    if (settings::CountsInMegabytes(s.modelCode))
         return int32_t(s.cardCapacityMiB);
     return int32_t(s.cardCapacityMiB / 1024);
 }

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "support/emulated_cameras.h"
 #include "ui/headless.h"

@@ -4,13 +4,12 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kDeviceId = 1055, kServerIp = 1138, kServerPort = 1056, kListenPort = 1057;
-constexpr int kSsid = 1166, kPassword = 1060, kShowPassword = 1151;
-constexpr int kRefresh = 1015, kSetting = 1014;
+using namespace ids::cmsv6;
 constexpr uint16_t kDefaultServerPort = 6608, kDefaultListenPort = 6688;
 // An identifier this short is taken as unset, and the camera's serial number stands in for it.
 constexpr size_t kShortestDeviceId = 2;
@@ -33,7 +32,7 @@ uint16_t PortValue(const std::wstring& text) {
 }
 }  // namespace
 
-CDlgCMsv6Setting::CDlgCMsv6Setting(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgCMsv6Setting::CDlgCMsv6Setting(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgCMsv6Setting::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
@@ -91,12 +90,11 @@ void CDlgCMsv6Setting::EnableServerControls(bool enable) {
 
 void CDlgCMsv6Setting::Setting() {
     if (!WriteAccount()) {
-        MessageBox(LangTable().GetText(L"IDS_COMM_SETFAIL"), L"Orvane", ui::kMbOk);
+        ShowOutcome(false);
         return;
     }
     const bool ok = WriteStation();
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }
 
 bool CDlgCMsv6Setting::WriteAccount() {

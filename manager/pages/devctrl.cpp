@@ -3,13 +3,12 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kClockFromPc = 1009, kDatePicker = 1163, kTimePicker = 1162, kSetTime = 1154;
-constexpr int kStartUDisk = 1007, kFormat = 1008, kFormattingNote = 1025;
-constexpr int kDeleteLogFrame = 1085, kDeleteLog = 1010;
+using namespace ids::devctrl;
 
 // The camera keeps its clock only for these years; the message is the same in every language.
 constexpr int kFirstYear = 2014, kLastYear = 2020;
@@ -28,7 +27,7 @@ bool IsAcceptedDate(const ui::DateTime& date) {
 }
 }  // namespace
 
-CDlgDevCtrl::CDlgDevCtrl(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {
+CDlgDevCtrl::CDlgDevCtrl(ui::Dialog* owner) : CPage(kTemplateId, owner) {
     OnCommand(kClockFromPc, [this] { SetClockFromPc(); });
     OnCommand(kStartUDisk, [this] { StartUDisk(); });
     OnCommand(kFormat, [this] { Format(); });
@@ -53,14 +52,6 @@ void CDlgDevCtrl::ShowDeleteLog() {
     ShowControl(kDeleteLogFrame, true);
 }
 
-int CDlgDevCtrl::ShowMessage(const std::wstring& text, unsigned style) {
-    return MessageBox(text, L"Orvane", style);
-}
-
-int CDlgDevCtrl::ShowKey(const wchar_t* key, unsigned style) {
-    return ShowMessage(LangTable().GetText(key), style);
-}
-
 void CDlgDevCtrl::SetClockFromPc() {
     // The library reads the PC's clock itself.
     if (TKUSB_IsDevice() != 0 && TKUSB_SetTime() != 0)
@@ -75,7 +66,7 @@ void CDlgDevCtrl::StartUDisk() {
         return;
     }
     char password[32];
-    text::ToAnsiBuffer(m_password, password);
+    text::ToAnsiBuffer(Password(), password);
     ShowKey(TKUSB_SwitchToMSC(password, 0) != 0 ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL");
 }
 
@@ -118,8 +109,8 @@ void CDlgDevCtrl::PollFormat() {
     ShowControl(kFormattingNote, false);
     if (status < 0) {
         // "%s (%d)": the failure text with the camera's code.
-        ShowMessage(LangTable().GetText(L"IDS_TIPS_FORMAT_ERROR") + L" (" +
-                    std::to_wstring(status) + L")");
+        ShowText(LangTable().GetText(L"IDS_TIPS_FORMAT_ERROR") + L" (" + std::to_wstring(status) +
+                 L")");
     } else {
         ShowKey(L"IDS_TIPS_FORMAT_SUCCESS");
     }
@@ -134,7 +125,7 @@ void CDlgDevCtrl::SetPickedTime() {
     const ui::DateTime date = GetDateTime(kDatePicker);
     const ui::DateTime time = GetDateTime(kTimePicker);
     if (!IsAcceptedDate(date)) {
-        ShowMessage(kYearMessage);
+        ShowText(kYearMessage);
         EnableControl(kSetTime, true);
         return;
     }

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "ui/dialog.h"
+#include "pages/page.h"
 
-class CDlgDevCtrl : public ui::Dialog {
+class CDlgDevCtrl : public CPage {
   public:
     static constexpr int kTemplateId = 108;
     static constexpr int kFormatTimer = 3;
@@ -13,9 +13,9 @@ class CDlgDevCtrl : public ui::Dialog {
 
     explicit CDlgDevCtrl(ui::Dialog* owner);
 
-    void SetPassword(const std::wstring& password) { m_password = password; }
-    const std::wstring& Password() const { return m_password; }
-    void EnableControls(bool enable);
+    // Nothing of the camera is read here: a login only offers the log deletion again.
+    void Refresh() override { ShowDeleteLog(); }
+    void EnableControls(bool enable) override;
     void ShowDeleteLog();
 
   protected:
@@ -29,9 +29,4 @@ class CDlgDevCtrl : public ui::Dialog {
     void PollFormat();
     void DeleteLog();
     void SetPickedTime();
-    int ShowMessage(const std::wstring& text, unsigned style = 0);
-    int ShowKey(const wchar_t* key, unsigned style = 0);
-
-    ui::Dialog* m_owner;
-    std::wstring m_password;  // sent with the switch to mass storage
 };

@@ -3,15 +3,15 @@
 #include <array>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kDeviceId = 1009, kDepartmentName = 1011, kDepartmentNumber = 1010;
-constexpr int kUserName = 1013, kUserId = 1012;
-constexpr int kRefresh = 1015, kApply = 1014;
+using namespace ids::devinfo;
 // The five edits, Refresh and Apply.
-constexpr int kControlsOfLogin[] = {1011, 1010, 1012, 1013, 1009, kRefresh, kApply};
+constexpr int kControlsOfLogin[] = {kDepartmentName, kDepartmentNumber, kUserId, kUserName,
+                                    kDeviceId,       kRefresh,          kApply};
 constexpr size_t kDeviceIdChars = 7;
 
 // The five texts in the order the library takes them, each in a buffer one byte longer than the
@@ -37,7 +37,7 @@ struct UserInfoBuffers {
 constexpr int kFieldEdits[] = {kDeviceId, kDepartmentName, kDepartmentNumber, kUserName, kUserId};
 }  // namespace
 
-CDlgDeviceInfo::CDlgDeviceInfo(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {
+CDlgDeviceInfo::CDlgDeviceInfo(ui::Dialog* owner) : CPage(kTemplateId, owner) {
     // The first page is visible as soon as it exists; the others wait for their tab.
     SetVisibleOnCreate(true);
     OnCommand(kRefresh, [this] { Refresh(); });
@@ -89,8 +89,7 @@ void CDlgDeviceInfo::Apply() {
     UserInfoBuffers readBack;
     readBack.Read();
     const bool same = readBack.Texts() == typed;
-    MessageBox(LangTable().GetText(same ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(same);
 }
 
 void CDlgDeviceInfo::EnableControls(bool enable) {

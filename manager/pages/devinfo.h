@@ -4,24 +4,19 @@
 
 #include <string>
 
-#include "ui/dialog.h"
+#include "pages/page.h"
 
-class CDlgDeviceInfo : public ui::Dialog {
+class CDlgDeviceInfo : public CPage {
   public:
     static constexpr int kTemplateId = 106;
     explicit CDlgDeviceInfo(ui::Dialog* owner);
 
-    void SetPassword(const std::wstring& password) { m_password = password; }
-    const std::wstring& Password() const { return m_password; }
-    void Refresh();
-    void EnableControls(bool enable);
+    void Refresh() override;
+    void EnableControls(bool enable) override;
 
   protected:
     bool OnInitDialog() override;
 
   private:
     void Apply();
-
-    ui::Dialog* m_owner;
-    std::wstring m_password;  // handed over at login; this page does not use it
 };

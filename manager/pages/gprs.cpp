@@ -3,17 +3,17 @@
 #include <cstring>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
-constexpr int kSosList = 1044, kPhone = 1050, kApn = 1051, kUserName = 1052, kPassword = 1053;
-constexpr int kServerIp = 1150, kRefresh = 1015, kApply = 1014;
+using namespace ids::gprs;
 constexpr uint8_t kNoSosAction = 0xFF;
 }  // namespace
 
-CDlgGPRSParam::CDlgGPRSParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgGPRSParam::CDlgGPRSParam(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgGPRSParam::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
@@ -69,6 +69,5 @@ void CDlgGPRSParam::Apply() {
     TKUSB_SetGprsParam(&sent);
     GprsRecord back{};
     const bool ok = TKUSB_GetGprsParam(&back) && std::memcmp(&sent, &back, sizeof sent) == 0;
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }

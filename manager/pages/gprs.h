@@ -1,21 +1,19 @@
 // GPRS page (template 110): the camera's mobile-data settings (GprsRecord).
 #pragma once
 
-#include "ui/dialog.h"
+#include "pages/page.h"
 
-class CDlgGPRSParam : public ui::Dialog {
+class CDlgGPRSParam : public CPage {
   public:
     static constexpr int kTemplateId = 110;
     explicit CDlgGPRSParam(ui::Dialog* owner);
 
-    void Refresh();
-    void EnableControls(bool enable);
+    void Refresh() override;
+    void EnableControls(bool enable) override;
 
   protected:
     bool OnInitDialog() override;
 
   private:
     void Apply();
-
-    ui::Dialog* m_owner;
 };

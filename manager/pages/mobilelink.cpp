@@ -6,13 +6,12 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kLinkId = 1068, kServerAddress = 1069, kPort = 1064, kApn = 1051, kUser = 1059,
-              kPassword = 1060, kDialNumber = 1061, kUploadInterval = 1062, kAlarmInterval = 1063;
-constexpr int kSave = 1, kRefresh = 2;
+using namespace ids::mobilelink;
 constexpr int kEdits[] = {kLinkId,   kServerAddress, kPort,           kApn,          kUser,
                           kPassword, kDialNumber,    kUploadInterval, kAlarmInterval};
 constexpr int kTypedLimits[] = {8, 64, 5, 32, 16, 32, 32, 5, 5};
@@ -60,7 +59,7 @@ std::wstring IntervalText(uint16_t interval) {
 }
 }  // namespace
 
-CDlgMobileLink::CDlgMobileLink(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgMobileLink::CDlgMobileLink(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgMobileLink::OnInitDialog() {
     for (size_t i = 0; i < std::size(kEdits); ++i)
@@ -137,14 +136,12 @@ void CDlgMobileLink::Save() {
     const bool same =
         TKUSB_GetMobileLinkParam(&back) && std::memcmp(&sent, &back, sizeof sent) == 0;
     if (!same) {
-        MessageBox(LangTable().GetText(L"IDS_COMM_SETFAIL"), L"Orvane",
-                   ui::kMbOk | ui::kMbIconExclamation);
+        ShowKey(L"IDS_COMM_SETFAIL", ui::kMbOk | ui::kMbIconExclamation);
         return;
     }
     GpsUploadRecord upload{};
     upload.uploadInterval = IntervalValue(GetDlgItemText(kUploadInterval));
     upload.alarmInterval = IntervalValue(GetDlgItemText(kAlarmInterval));
     const bool ok = TKUSB_SetGpsUploadParam(&upload) != 0;
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }

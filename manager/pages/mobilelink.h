@@ -1,15 +1,15 @@
 // Mobile link page (template 137): the mobile-link server settings. No tab leads to it.
 #pragma once
 
-#include "ui/dialog.h"
+#include "pages/page.h"
 
-class CDlgMobileLink : public ui::Dialog {
+class CDlgMobileLink : public CPage {
   public:
     static constexpr int kTemplateId = 137;
     explicit CDlgMobileLink(ui::Dialog* owner);
 
-    void Refresh();
-    void EnableControls(bool enable);
+    void Refresh() override;
+    void EnableControls(bool enable) override;
 
   protected:
     bool OnInitDialog() override;
@@ -21,6 +21,4 @@ class CDlgMobileLink : public ui::Dialog {
   private:
     void Save();
     void EnableEdits(bool enable);
-
-    ui::Dialog* m_owner;
 };

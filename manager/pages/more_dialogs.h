@@ -4,11 +4,6 @@
 
 #include "ui/dialog.h"
 
-// Model codes with a dialog of their own.
-constexpr int kMoreModelRk20 = 48;
-constexpr int kMoreModelRk40 = 208;
-constexpr int kMoreModelRk50 = 240;
-
-// Runs the model's dialog modally over owner (may be null): the full settings for 48, the extra
-// settings for 208 and 240. Any other model code has none, and nothing happens.
+// Runs the model's dialog (settings::MoreDialogOf) modally over owner (may be null). A model
+// without one gets nothing.
 void RunMoreDialog(ui::Dialog* owner, int modelCode);

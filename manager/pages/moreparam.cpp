@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "pages/page.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
+using namespace ids::rk20;
 
-constexpr int kDefaultSetting = 1136, kRefresh = 1059;
-constexpr int kFreeSize = 1141, kTotalSize = 1144, kOfficerId = 1142, kSerial = 1137,
-              kFirmware = 1138;
 std::wstring EntryText(const std::wstring& entry) {
     return settings::IsLanguageKey(entry) ? LangTable().GetText(entry) : entry;
 }
@@ -112,5 +112,5 @@ void CDlgMorePararm::OnDefaultSetting() {
 }
 
 int CDlgMorePararm::ShowMessage(const wchar_t* key, unsigned style) {
-    return MessageBox(LangTable().GetText(key), L"Orvane", style);
+    return ShowKeyMessage(*this, key, style);
 }

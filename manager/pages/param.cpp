@@ -9,23 +9,18 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "pages/more_dialogs.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
-constexpr int kVideoList = 1016, kPhotoList = 1017, kLengthList = 1018;
-constexpr int kPhotoLabel = 1027;
-constexpr int kCapacity = 1019, kFreeSpace = 1020, kVersion = 1022;
-constexpr int kMore = 1023, kDefaultSetting = 1021, kRefresh = 1015, kApply = 1014;
+using namespace ids::param;
+using settings::HasMoreDialog;
 using settings::kModelRk20;
 using settings::kModelRk40;
 using settings::kModelRk50;
-
-bool HasMoreDialog(int model) {
-    return model == kModelRk20 || model == kModelRk40 || model == kModelRk50;
-}
 
 std::wstring Format(const wchar_t* format, int value) {
     wchar_t buffer[64];
@@ -41,14 +36,14 @@ bool ReadSetting(DeviceSettingRecord& record) {
 }
 }  // namespace
 
-CDlgParam::CDlgParam(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {
+CDlgParam::CDlgParam(ui::Dialog* owner) : CPage(kTemplateId, owner) {
     OnCommand(kRefresh, [this] { Refresh(); });
     OnCommand(kApply, [this] { Apply(); });
     OnCommand(kDefaultSetting, [this] { DefaultSetting(); });
     OnSelChange(kVideoList, [this] { OnVideoChanged(); });
     // Nothing is reloaded when the model's dialog closes.
     // The model dialogs run over the main window, which owns this page.
-    OnCommand(kMore, [this] { RunMoreDialog(m_owner ? m_owner : this, CurrentModelCode()); });
+    OnCommand(kMore, [this] { RunMoreDialog(Owner() ? Owner() : this, CurrentModelCode()); });
 }
 
 bool CDlgParam::OnInitDialog() {
@@ -63,7 +58,7 @@ bool CDlgParam::OnInitDialog() {
     if (model == kModelRk20)
         ApplyRk20Labels();
     // The free-password row is never offered.
-    for (int id : {1031, 1137, 1144, 1145})
+    for (int id : {kFreePasswordLabel, kFreePasswordFrame, kFreePasswordYes, kFreePasswordNo})
         ShowControl(id, false);
     return true;
 }
@@ -94,7 +89,7 @@ void CDlgParam::Refresh() {
         LoadRk50Record();
         return;
     }
-    if (model >= 32 && model <= 79)
+    if (settings::ShowsVersionWithSettings(model))
         ShowVersion();
     LoadRecord(model);
 }
@@ -185,7 +180,7 @@ void CDlgParam::Apply() {
     // Nothing selected (-1) never equals a stored byte, so it always reports a failure.
     const bool same = read && record.videoResolution == video && record.videoLength == length &&
                       (model == kModelRk40 || record.photoResolution == photo);
-    ShowKey(same ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL");
+    ShowOutcome(same);
 }
 
 void CDlgParam::DefaultSetting() {
@@ -206,10 +201,6 @@ void CDlgParam::DefaultSetting() {
     ShowKey(L"IDS_MODIFY_SUC");
 }
 
-int CDlgParam::ShowKey(const wchar_t* key, unsigned style) {
-    return MessageBox(LangTable().GetText(key), L"Orvane", style);
-}
-
 void CDlgParam::EnableControls(bool enable) {
     // Default Setting keeps its state: once shown it stays usable.
     for (int id : {kVideoList, kPhotoList, kLengthList, kRefresh, kApply, kMore})
@@ -224,7 +215,7 @@ void CDlgParam::EnableControls(bool enable) {
 void CDlgParam::ApplyRk20Labels() {
     EnableControl(kPhotoList, false);
     EnableControl(kPhotoLabel, false);
-    SetDlgItemText(1026, LangTable().GetText(L"IDS_RESOLUTION"));
+    SetDlgItemText(kVideoLabel, LangTable().GetText(L"IDS_RESOLUTION"));
     SetDlgItemText(kPhotoLabel, LangTable().GetText(L"IDS_PHOTO_SIZE"));
-    SetDlgItemText(1028, LangTable().GetText(L"IDS_RECODE_FILE_SIZE"));
+    SetDlgItemText(kLengthLabel, LangTable().GetText(L"IDS_RECODE_FILE_SIZE"));
 }

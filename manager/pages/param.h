@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "ui/dialog.h"
+#include "pages/page.h"
 
-class CDlgParam : public ui::Dialog {
+class CDlgParam : public CPage {
   public:
     static constexpr int kTemplateId = 107;
     // The pause between restoring the factory settings and the reboot that applies them.
@@ -14,10 +14,8 @@ class CDlgParam : public ui::Dialog {
 
     explicit CDlgParam(ui::Dialog* owner);
 
-    void SetPassword(const std::wstring& password) { m_password = password; }
-    const std::wstring& Password() const { return m_password; }
-    void Refresh();
-    void EnableControls(bool enable);
+    void Refresh() override;
+    void EnableControls(bool enable) override;
 
   protected:
     bool OnInitDialog() override;
@@ -33,8 +31,4 @@ class CDlgParam : public ui::Dialog {
     void OnVideoChanged();
     void Apply();
     void DefaultSetting();
-    int ShowKey(const wchar_t* key, unsigned style = 0);
-
-    ui::Dialog* m_owner;
-    std::wstring m_password;  // handed over at login; this page does not use it
 };

@@ -3,13 +3,13 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "pages/page.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kCurrent = 1000, kNew = 1022, kNewAgain = 1023, kModify = 1024;
-constexpr int kBrowse = 1025, kBrowseAgain = 1026, kApply = 1014, kCancel = 1015;
-constexpr int kTypeSelector = 1078, kBrowseFrame = 1034;
+using namespace ids::pwd;
 constexpr int kPasswordChars = 6;
 
 bool HasPasswordLength(const std::wstring& password) {
@@ -37,7 +37,7 @@ bool CDlgPwd::OnInitDialog() {
 }
 
 void CDlgPwd::ShowKey(const wchar_t* key) {
-    MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+    ShowKeyMessage(*this, key);
 }
 
 void CDlgPwd::ModifyLoginPassword() {

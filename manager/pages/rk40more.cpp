@@ -4,12 +4,13 @@
 #include <utility>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "pages/page.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
 
 namespace {
-constexpr int kVolumeList = 1099, kIrList = 1100, kLoopList = 1104;
-constexpr int kSetting = 1001, kCancel = 1003;
+using namespace ids::rk40;
 
 }  // namespace
 
@@ -68,5 +69,5 @@ void CDlgRK40MoreSetting::Apply() {
 }
 
 void CDlgRK40MoreSetting::ShowMessage(const wchar_t* key) {
-    MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+    ShowKeyMessage(*this, key);
 }

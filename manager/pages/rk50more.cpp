@@ -4,12 +4,13 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "pages/page.h"
+#include "res/control_ids.h"
 
 namespace {
-constexpr int kPlate = 1175;
-constexpr int kSetting = 1001, kCancel = 1003;
+using namespace ids::rk50;
 }  // namespace
 
 CDlgRK50MoreSetting::CDlgRK50MoreSetting() : ui::Dialog(kTemplateId) {}
@@ -57,5 +58,5 @@ void CDlgRK50MoreSetting::Apply() {
 }
 
 void CDlgRK50MoreSetting::ShowMessage(const wchar_t* key) {
-    MessageBox(LangTable().GetText(key), L"Orvane", ui::kMbOk);
+    ShowKeyMessage(*this, key);
 }

@@ -4,20 +4,18 @@
 #include <string>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
+#include "res/control_ids.h"
 #include "settings_lists.h"
-#include "text.h"
 
 namespace {
-constexpr int kModeList = 1054, kEncryptionList = 1018, kPort = 1064, kIp = 1065;
-constexpr int kApName = 1055, kApPassword = 1056, kApShow = 1057;
-constexpr int kStationName = 1063, kStationPassword = 1068, kStationShow = 1151;
-constexpr int kRefresh = 1058, kApply = 1059;
+using namespace ids::wifi;
 // Both fields of the access-point record are 16 bytes; a 16-character text fills one whole.
 constexpr size_t kApFieldChars = 16;
 }  // namespace
 
-CDlgWifi::CDlgWifi(ui::Dialog* owner) : ui::Dialog(kTemplateId), m_owner(owner) {}
+CDlgWifi::CDlgWifi(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
 
 bool CDlgWifi::OnInitDialog() {
     LimitText(kPort, 5);
@@ -128,6 +126,5 @@ void CDlgWifi::ShowPassword(int box, int edit) {
 }
 
 void CDlgWifi::ShowResult(bool ok) {
-    MessageBox(LangTable().GetText(ok ? L"IDS_COMM_SETOK" : L"IDS_COMM_SETFAIL"), L"Orvane",
-               ui::kMbOk);
+    ShowOutcome(ok);
 }

@@ -1,15 +1,15 @@
 // WiFi page (template 136): station or access-point mode and the access point's name and password.
 #pragma once
 
-#include "ui/dialog.h"
+#include "pages/page.h"
 
-class CDlgWifi : public ui::Dialog {
+class CDlgWifi : public CPage {
   public:
     static constexpr int kTemplateId = 136;
     explicit CDlgWifi(ui::Dialog* owner);
 
-    void Refresh();
-    void EnableControls(bool enable);
+    void Refresh() override;
+    void EnableControls(bool enable) override;
 
   protected:
     bool OnInitDialog() override;
@@ -22,6 +22,4 @@ class CDlgWifi : public ui::Dialog {
     bool ApplyMode();
     void ShowPassword(int box, int edit);
     void ShowResult(bool ok);
-
-    ui::Dialog* m_owner;
 };

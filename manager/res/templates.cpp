@@ -4,10 +4,13 @@
 // sets them again when a dialog initialises (the About box keeps its own).
 #include <array>
 
+#include "res/control_ids.h"
 #include "ui/dialog_template.h"
 
 namespace ui {
 namespace {
+
+using namespace ids;
 
 // Standard heights: a line of static text, an edit or a closed drop-down list, a button.
 constexpr int kTextCy = 8;
@@ -64,14 +67,14 @@ DialogTemplate MakeAbout() {
             false,
             {
                 icon, Static(-1, L"Orvane Version 1.0", 42, 20, 114),
-                Button(1, L"\u786E\u5B9A", 113, 41, 50, kDefaultButton),  // "OK"
+                Button(about::kOk, L"\u786E\u5B9A", 113, 41, 50, kDefaultButton),  // "OK"
             }};
 }
 
-// Main window (template 102). The tab control 1002 holds the pages; a page rectangle inside it
+// Main window (template 102). The tab control holds the pages; a page rectangle inside it
 // is at least 340 by 206 dialog units.
 DialogTemplate MakeMainWindow() {
-    ControlTemplate banner{1060, ControlKind::kImage, L"", 0, 0, 362, 24};
+    ControlTemplate banner{mainwindow::kBanner, ControlKind::kImage, L"", 0, 0, 362, 24};
     banner.imageId = 136;
     return {102,
             L"Orvane V2.0.1.5",
@@ -80,21 +83,21 @@ DialogTemplate MakeMainWindow() {
             false,
             {
                 banner,
-                Group(1137, L"", 7, 4, 348, 44),
-                Static(1005, L"Device ID:", 16, 16, 48),
-                Static(1004, L"No device", 66, 16, 130),
-                Static(1079, L"", 200, 16, 60),
-                Static(1006, L"Password:", 16, 31, 48),
-                Edit(1000, 66, 29, 80, kPassword | kDigitsOnly | kDisabled, 6),
-                Button(1001, L"OK", 154, 28, 50, kDefaultButton | kDisabled),
-                Button(1007, L"Modify", 210, 28, 50, kDisabled),
-                {1002, ControlKind::kTab, L"", 7, 52, 348, 222},
-                Static(1042, L"Language:", 266, 16, 36),
-                DropList(1043, 304, 14, 46, kNone, 60),
-                Static(1046, L"Skin:", 266, 31, 36),
-                DropList(1047, 304, 29, 46, kNone, 80),
-                Static(1161, L"", 7, 282, 200),
-                Button(1003, L"Cancel", 305, 280, 50),
+                Group(mainwindow::kCameraFrame, L"", 7, 4, 348, 44),
+                Static(mainwindow::kSerialLabel, L"Device ID:", 16, 16, 48),
+                Static(mainwindow::kSerial, L"No device", 66, 16, 130),
+                Static(mainwindow::kUnusedStatic, L"", 200, 16, 60),
+                Static(mainwindow::kPasswordLabel, L"Password:", 16, 31, 48),
+                Edit(mainwindow::kPasswordBox, 66, 29, 80, kPassword | kDigitsOnly | kDisabled, 6),
+                Button(mainwindow::kLoginButton, L"OK", 154, 28, 50, kDefaultButton | kDisabled),
+                Button(mainwindow::kModifyButton, L"Modify", 210, 28, 50, kDisabled),
+                {mainwindow::kTabs, ControlKind::kTab, L"", 7, 52, 348, 222},
+                Static(mainwindow::kLanguageLabel, L"Language:", 266, 16, 36),
+                DropList(mainwindow::kLanguageList, 304, 14, 46, kNone, 60),
+                Static(mainwindow::kSkinLabel, L"Skin:", 266, 31, 36),
+                DropList(mainwindow::kSkinList, 304, 29, 46, kNone, 80),
+                Static(mainwindow::kStatusLine, L"", 7, 282, 200),
+                Button(mainwindow::kCancelButton, L"Cancel", 305, 280, 50),
             }};
 }
 
@@ -107,23 +110,23 @@ DialogTemplate MakeDeviceInfo() {
             181,
             true,
             {
-                Static(1039, L"Depart name:", 12, 18, 60),
-                Edit(1011, 76, 16, 160, kOff, 32),
-                Static(1038, L"Depart No:", 12, 38, 60),
-                Edit(1010, 76, 36, 160, kOff, 12),
-                Static(1040, L"User ID:", 12, 58, 60),
-                Edit(1012, 76, 56, 160, kOff, 6),
-                Static(1041, L"User name:", 12, 78, 60),
-                Edit(1013, 76, 76, 160, kOff, 32),
-                Static(1037, L"Device ID:", 12, 98, 60, kHidden),
-                Edit(1009, 76, 96, 160, kOff | kHidden, 7),
-                Button(1015, L"Refresh", 130, 156, 50, kOff),
-                Button(1014, L"Apply", 186, 156, 50, kOff),
+                Static(devinfo::kDepartmentNameLabel, L"Depart name:", 12, 18, 60),
+                Edit(devinfo::kDepartmentName, 76, 16, 160, kOff, 32),
+                Static(devinfo::kDepartmentNumberLabel, L"Depart No:", 12, 38, 60),
+                Edit(devinfo::kDepartmentNumber, 76, 36, 160, kOff, 12),
+                Static(devinfo::kUserIdLabel, L"User ID:", 12, 58, 60),
+                Edit(devinfo::kUserId, 76, 56, 160, kOff, 6),
+                Static(devinfo::kUserNameLabel, L"User name:", 12, 78, 60),
+                Edit(devinfo::kUserName, 76, 76, 160, kOff, 32),
+                Static(devinfo::kDeviceIdLabel, L"Device ID:", 12, 98, 60, kHidden),
+                Edit(devinfo::kDeviceId, 76, 96, 160, kOff | kHidden, 7),
+                Button(devinfo::kRefresh, L"Refresh", 130, 156, 50, kOff),
+                Button(devinfo::kApply, L"Apply", 186, 156, 50, kOff),
             }};
 }
 
-// Parameter page (template 107). The free-password row (1031, 1137, 1144, 1145) comes last; the
-// page hides it when it is created.
+// Parameter page (template 107). The free-password row (label, frame and two radios) comes last;
+// the page hides it when it is created.
 DialogTemplate MakeParam() {
     constexpr uint32_t kOff = kDisabled;
     return {107,
@@ -132,55 +135,58 @@ DialogTemplate MakeParam() {
             204,
             true,
             {
-                Static(1026, L"Video resolution:", 12, 18, 70),
-                DropList(1016, 86, 16, 150, kOff),
-                Static(1027, L"Photo resolution:", 12, 38, 70),
-                DropList(1017, 86, 36, 150, kOff),
-                Static(1028, L"Video length:", 12, 58, 70),
-                DropList(1018, 86, 56, 150, kOff),
-                Static(1030, L"Free size:", 12, 82, 70),
-                Static(1020, L"", 86, 82, 150),
-                Static(1029, L"SD card:", 12, 98, 70),
-                Static(1019, L"0 MB", 86, 98, 150),
-                Static(1032, L"Version:", 12, 114, 70),
-                Static(1022, L"", 86, 114, 150),
-                Button(1023, L"More", 12, 180, 56, kOff),
-                Button(1021, L"Default Setting", 72, 180, 62, kOff),
-                Button(1015, L"Refresh", 138, 180, 50, kOff),
-                Button(1014, L"Apply", 192, 180, 50, kOff),
-                Static(1031, L"Free password authentication:", 12, 142, 110),
-                Group(1137, L"", 124, 132, 112, 24),
-                Radio(1144, L"Yes", 132, 142, 40, kGroupStart),
-                Radio(1145, L"No", 180, 142, 40),
+                Static(param::kVideoLabel, L"Video resolution:", 12, 18, 70),
+                DropList(param::kVideoList, 86, 16, 150, kOff),
+                Static(param::kPhotoLabel, L"Photo resolution:", 12, 38, 70),
+                DropList(param::kPhotoList, 86, 36, 150, kOff),
+                Static(param::kLengthLabel, L"Video length:", 12, 58, 70),
+                DropList(param::kLengthList, 86, 56, 150, kOff),
+                Static(param::kFreeSpaceLabel, L"Free size:", 12, 82, 70),
+                Static(param::kFreeSpace, L"", 86, 82, 150),
+                Static(param::kCapacityLabel, L"SD card:", 12, 98, 70),
+                Static(param::kCapacity, L"0 MB", 86, 98, 150),
+                Static(param::kVersionLabel, L"Version:", 12, 114, 70),
+                Static(param::kVersion, L"", 86, 114, 150),
+                Button(param::kMore, L"More", 12, 180, 56, kOff),
+                Button(param::kDefaultSetting, L"Default Setting", 72, 180, 62, kOff),
+                Button(param::kRefresh, L"Refresh", 138, 180, 50, kOff),
+                Button(param::kApply, L"Apply", 192, 180, 50, kOff),
+                Static(param::kFreePasswordLabel, L"Free password authentication:", 12, 142, 110),
+                Group(param::kFreePasswordFrame, L"", 124, 132, 112, 24),
+                Radio(param::kFreePasswordYes, L"Yes", 132, 142, 40, kGroupStart),
+                Radio(param::kFreePasswordNo, L"No", 180, 142, 40),
             }};
 }
 
 // Device control page (template 108).
 DialogTemplate MakeDevCtrl() {
     constexpr uint32_t kOff = kDisabled;
-    ControlTemplate date{1163, ControlKind::kDatePicker, L"", 46, 45, 80, kFieldCy, kOff | kUpDown};
-    ControlTemplate time{1162, ControlKind::kTimePicker, L"", 162, 45, 70, kFieldCy, kOff};
-    return {108,
-            L"Device control",
-            336,
-            192,
-            true,
-            {
-                Group(1082, L"", 10, 6, 316, 66),
-                Button(1009, L"Manually set time and date", 20, 20, 130, kOff),
-                Static(1164, L"Date:", 20, 47, 24),
-                date,
-                Static(1165, L"Time:", 136, 47, 24),
-                time,
-                Button(1154, L"Setting time", 246, 44, 70),
-                Group(1083, L"", 10, 78, 316, 32),
-                Button(1007, L"Start UDisk", 20, 89, 80, kOff),
-                Group(1084, L"", 10, 114, 316, 32),
-                Button(1008, L"Format", 20, 125, 80, kOff),
-                Static(1025, L"Formatting...", 110, 128, 206, kHidden | kCentered),
-                Group(1085, L"", 10, 150, 316, 32, kHidden),
-                Button(1010, L"Delete log", 20, 161, 80, kOff | kHidden),
-            }};
+    ControlTemplate date{devctrl::kDatePicker, ControlKind::kDatePicker, L"", 46, 45, 80, kFieldCy,
+                         kOff | kUpDown};
+    ControlTemplate time{
+        devctrl::kTimePicker, ControlKind::kTimePicker, L"", 162, 45, 70, kFieldCy, kOff};
+    return {
+        108,
+        L"Device control",
+        336,
+        192,
+        true,
+        {
+            Group(devctrl::kClockFrame, L"", 10, 6, 316, 66),
+            Button(devctrl::kClockFromPc, L"Manually set time and date", 20, 20, 130, kOff),
+            Static(devctrl::kDateLabel, L"Date:", 20, 47, 24),
+            date,
+            Static(devctrl::kTimeLabel, L"Time:", 136, 47, 24),
+            time,
+            Button(devctrl::kSetTime, L"Setting time", 246, 44, 70),
+            Group(devctrl::kUDiskFrame, L"", 10, 78, 316, 32),
+            Button(devctrl::kStartUDisk, L"Start UDisk", 20, 89, 80, kOff),
+            Group(devctrl::kFormatFrame, L"", 10, 114, 316, 32),
+            Button(devctrl::kFormat, L"Format", 20, 125, 80, kOff),
+            Static(devctrl::kFormattingNote, L"Formatting...", 110, 128, 206, kHidden | kCentered),
+            Group(devctrl::kDeleteLogFrame, L"", 10, 150, 316, 32, kHidden),
+            Button(devctrl::kDeleteLog, L"Delete log", 20, 161, 80, kOff | kHidden),
+        }};
 }
 
 // Password dialog (template 109): every edit takes six digits, shown as bullets.
@@ -192,24 +198,24 @@ DialogTemplate MakePwd() {
             200,
             false,
             {
-                Group(1030, L"Modify password", 7, 7, 246, 88),
-                Static(1031, L"Password:", 16, 22, 70),
-                Edit(1000, 90, 20, 90, kPin, 6),
-                Static(1032, L"New password:", 16, 40, 70),
-                Edit(1022, 90, 38, 90, kPin, 6),
-                Static(1033, L"Retype password:", 16, 58, 70),
-                Edit(1023, 90, 56, 90, kPin, 6),
-                Button(1024, L"Modify", 192, 55, 50),
-                Static(1080, L"* Password length is 6 !", 16, 78, 226),
-                Group(1034, L"Set browse password", 7, 101, 246, 70),
-                Static(1035, L"Password:", 16, 116, 70),
-                Edit(1025, 90, 114, 90, kPin, 6),
-                Static(1036, L"Retype password:", 16, 134, 70),
-                Edit(1026, 90, 132, 90, kPin, 6),
-                DropList(1078, 192, 114, 50, kNone, 40),
-                Button(1014, L"Apply", 192, 131, 50),
-                Static(1081, L"* Browse password length is 6 !", 16, 154, 226),
-                Button(1015, L"Cancel", 203, 179, 50),
+                Group(pwd::kModifyFrame, L"Modify password", 7, 7, 246, 88),
+                Static(pwd::kCurrentLabel, L"Password:", 16, 22, 70),
+                Edit(pwd::kCurrent, 90, 20, 90, kPin, 6),
+                Static(pwd::kNewLabel, L"New password:", 16, 40, 70),
+                Edit(pwd::kNew, 90, 38, 90, kPin, 6),
+                Static(pwd::kNewAgainLabel, L"Retype password:", 16, 58, 70),
+                Edit(pwd::kNewAgain, 90, 56, 90, kPin, 6),
+                Button(pwd::kModify, L"Modify", 192, 55, 50),
+                Static(pwd::kLengthNote, L"* Password length is 6 !", 16, 78, 226),
+                Group(pwd::kBrowseFrame, L"Set browse password", 7, 101, 246, 70),
+                Static(pwd::kBrowseLabel, L"Password:", 16, 116, 70),
+                Edit(pwd::kBrowse, 90, 114, 90, kPin, 6),
+                Static(pwd::kBrowseAgainLabel, L"Retype password:", 16, 134, 70),
+                Edit(pwd::kBrowseAgain, 90, 132, 90, kPin, 6),
+                DropList(pwd::kTypeSelector, 192, 114, 50, kNone, 40),
+                Button(pwd::kApply, L"Apply", 192, 131, 50),
+                Static(pwd::kBrowseLengthNote, L"* Browse password length is 6 !", 16, 154, 226),
+                Button(pwd::kCancel, L"Cancel", 203, 179, 50),
             }};
 }
 
@@ -222,20 +228,20 @@ DialogTemplate MakeGprs() {
             190,
             true,
             {
-                Static(1045, L"SOS alarm:", 12, 18, 70),
-                DropList(1044, 86, 16, 150, kOff, 40),
-                Static(1046, L"Emergent phone:", 12, 38, 70),
-                Edit(1050, 86, 36, 150, kOff, 15),
-                Static(1047, L"APN:", 12, 58, 70),
-                Edit(1051, 86, 56, 150, kOff, 31),
-                Static(1048, L"User name:", 12, 78, 70),
-                Edit(1052, 86, 76, 150, kOff, 15),
-                Static(1049, L"Password:", 12, 98, 70),
-                Edit(1053, 86, 96, 150, kOff, 15),
-                Static(1054, L"IP:", 12, 118, 70),
-                IpAddress(1150, 86, 116, 100, kOff),
-                Button(1015, L"Refresh", 180, 166, 50, kOff),
-                Button(1014, L"Apply", 236, 166, 50, kOff),
+                Static(gprs::kSosLabel, L"SOS alarm:", 12, 18, 70),
+                DropList(gprs::kSosList, 86, 16, 150, kOff, 40),
+                Static(gprs::kPhoneLabel, L"Emergent phone:", 12, 38, 70),
+                Edit(gprs::kPhone, 86, 36, 150, kOff, 15),
+                Static(gprs::kApnLabel, L"APN:", 12, 58, 70),
+                Edit(gprs::kApn, 86, 56, 150, kOff, 31),
+                Static(gprs::kUserNameLabel, L"User name:", 12, 78, 70),
+                Edit(gprs::kUserName, 86, 76, 150, kOff, 15),
+                Static(gprs::kPasswordLabel, L"Password:", 12, 98, 70),
+                Edit(gprs::kPassword, 86, 96, 150, kOff, 15),
+                Static(gprs::kServerIpLabel, L"IP:", 12, 118, 70),
+                IpAddress(gprs::kServerIp, 86, 116, 100, kOff),
+                Button(gprs::kRefresh, L"Refresh", 180, 166, 50, kOff),
+                Button(gprs::kApply, L"Apply", 236, 166, 50, kOff),
             }};
 }
 
@@ -248,28 +254,28 @@ DialogTemplate MakeWifi() {
             200,
             true,
             {
-                Group(1146, L"AP", 7, 6, 286, 76),
-                Static(1060, L"Mode", 16, 22, 70),
-                DropList(1054, 90, 20, 120, kNone, 40),
-                Static(1148, L"AP SSID:", 16, 42, 70),
-                Edit(1055, 90, 40, 120, kNone, 15),
-                Static(1062, L"AP Password:", 16, 62, 70),
-                Edit(1056, 90, 60, 120, kPassword, 15),
-                Check(1057, L"Show password", 216, 61, 70),
-                Button(1058, L"Refresh", 180, 178, 50),
-                Button(1059, L"Apply", 236, 178, 50),
-                Static(1061, L"Encrypt type:", 156, 104, 44, kHidden),
-                DropList(1018, 202, 102, 84, kGone, 40),
-                Static(1066, L"IP", 156, 122, 44, kHidden),
-                IpAddress(1065, 202, 120, 84, kGone),
-                Static(1067, L"Port", 156, 140, 44, kHidden),
-                Edit(1064, 202, 138, 40, kGone, 5),
-                Group(1147, L"Station", 7, 88, 286, 80, kHidden),
-                Static(1149, L"STA SSID:", 16, 104, 50, kHidden),
-                Edit(1063, 68, 102, 80, kGone),
-                Static(1070, L"STA Password:", 16, 122, 50, kHidden),
-                Edit(1068, 68, 120, 80, kGone | kPassword),
-                Check(1151, L"Show password", 68, 138, 80, kGone),
+                Group(wifi::kApFrame, L"AP", 7, 6, 286, 76),
+                Static(wifi::kModeLabel, L"Mode", 16, 22, 70),
+                DropList(wifi::kModeList, 90, 20, 120, kNone, 40),
+                Static(wifi::kApNameLabel, L"AP SSID:", 16, 42, 70),
+                Edit(wifi::kApName, 90, 40, 120, kNone, 15),
+                Static(wifi::kApPasswordLabel, L"AP Password:", 16, 62, 70),
+                Edit(wifi::kApPassword, 90, 60, 120, kPassword, 15),
+                Check(wifi::kApShow, L"Show password", 216, 61, 70),
+                Button(wifi::kRefresh, L"Refresh", 180, 178, 50),
+                Button(wifi::kApply, L"Apply", 236, 178, 50),
+                Static(wifi::kEncryptionLabel, L"Encrypt type:", 156, 104, 44, kHidden),
+                DropList(wifi::kEncryptionList, 202, 102, 84, kGone, 40),
+                Static(wifi::kIpLabel, L"IP", 156, 122, 44, kHidden),
+                IpAddress(wifi::kIp, 202, 120, 84, kGone),
+                Static(wifi::kPortLabel, L"Port", 156, 140, 44, kHidden),
+                Edit(wifi::kPort, 202, 138, 40, kGone, 5),
+                Group(wifi::kStationFrame, L"Station", 7, 88, 286, 80, kHidden),
+                Static(wifi::kStationNameLabel, L"STA SSID:", 16, 104, 50, kHidden),
+                Edit(wifi::kStationName, 68, 102, 80, kGone),
+                Static(wifi::kStationPasswordLabel, L"STA Password:", 16, 122, 50, kHidden),
+                Edit(wifi::kStationPassword, 68, 120, 80, kGone | kPassword),
+                Check(wifi::kStationShow, L"Show password", 68, 138, 80, kGone),
             }};
 }
 
@@ -281,27 +287,27 @@ DialogTemplate MakeMobileLink() {
             204,
             true,
             {
-                Static(1075, L"Mobile Link Id", 12, 12, 70),
-                Edit(1068, 86, 10, 150, kNone, 8),
-                Static(1074, L"Mobile Link IP", 12, 30, 70),
-                Edit(1069, 86, 28, 150, kNone, 64),
-                Static(1067, L"Mobile Link Port", 12, 48, 70),
-                Edit(1064, 86, 46, 50, kDigitsOnly, 5),
-                Static(1047, L"APN", 12, 66, 70),
-                Edit(1051, 86, 64, 150, kNone, 32),
-                Static(1073, L"User", 12, 84, 70),
-                Edit(1059, 86, 82, 150, kNone, 16),
-                Static(1076, L"Password", 12, 102, 70),
-                Edit(1060, 86, 100, 150, kNone, 32),
-                Static(1072, L"Dial Number", 12, 120, 70),
-                Edit(1061, 86, 118, 150, kNone, 32),
-                Static(1071, L"Upload Interval", 12, 138, 70),
-                Edit(1062, 86, 136, 50, kDigitsOnly, 5),
-                Static(1070, L"Alarm interval", 12, 156, 70),
-                Edit(1063, 86, 154, 50, kDigitsOnly, 5),
-                Button(1, L"Save", 180, 180, 50, kDefaultButton),
-                Button(2, L"Refresh", 236, 180, 50),
-                IpAddress(1077, 150, 154, 100, kHidden),
+                Static(mobilelink::kLinkIdLabel, L"Mobile Link Id", 12, 12, 70),
+                Edit(mobilelink::kLinkId, 86, 10, 150, kNone, 8),
+                Static(mobilelink::kServerAddressLabel, L"Mobile Link IP", 12, 30, 70),
+                Edit(mobilelink::kServerAddress, 86, 28, 150, kNone, 64),
+                Static(mobilelink::kPortLabel, L"Mobile Link Port", 12, 48, 70),
+                Edit(mobilelink::kPort, 86, 46, 50, kDigitsOnly, 5),
+                Static(mobilelink::kApnLabel, L"APN", 12, 66, 70),
+                Edit(mobilelink::kApn, 86, 64, 150, kNone, 32),
+                Static(mobilelink::kUserLabel, L"User", 12, 84, 70),
+                Edit(mobilelink::kUser, 86, 82, 150, kNone, 16),
+                Static(mobilelink::kPasswordLabel, L"Password", 12, 102, 70),
+                Edit(mobilelink::kPassword, 86, 100, 150, kNone, 32),
+                Static(mobilelink::kDialNumberLabel, L"Dial Number", 12, 120, 70),
+                Edit(mobilelink::kDialNumber, 86, 118, 150, kNone, 32),
+                Static(mobilelink::kUploadIntervalLabel, L"Upload Interval", 12, 138, 70),
+                Edit(mobilelink::kUploadInterval, 86, 136, 50, kDigitsOnly, 5),
+                Static(mobilelink::kAlarmIntervalLabel, L"Alarm interval", 12, 156, 70),
+                Edit(mobilelink::kAlarmInterval, 86, 154, 50, kDigitsOnly, 5),
+                Button(mobilelink::kSave, L"Save", 180, 180, 50, kDefaultButton),
+                Button(mobilelink::kRefresh, L"Refresh", 236, 180, 50),
+                IpAddress(mobilelink::kHiddenAddress, 150, 154, 100, kHidden),
             }};
 }
 
@@ -315,32 +321,32 @@ struct Rk20List {
 };
 
 constexpr Rk20List kRk20Lists[] = {
-    {1078, L"Resolution:", kNone, kListDrop},
-    {1079, L"Photo size:", kDisabled, kListDrop},
-    {1080, L"Recode overwrite:", kNone, kListDrop},
-    {1081, L"Recode file size:", kNone, kListDrop},
-    {1082, L"Ir cut:", kDisabled, kListDrop},
-    {1083, L"Flicker:", kDisabled, kListDrop},
-    {1084, L"Motion detection:", kDisabled, kListDrop},
-    {1085, L"G_Sensor set:", kNone, kListDrop},
-    {1086, L"Over-speed recording:", kDisabled, 150},
-    {1087, L"Pre-Record:", kNone, kListDrop},
-    {1088, L"Post record:", kDisabled, kListDrop},
-    {1089, L"Car mode:", kNone, kListDrop},
-    {1090, L"Video rotation:", kDisabled, kListDrop},
-    {1091, L"Auto LCD off:", kDisabled, kListDrop},
-    {1092, L"Auto power off", kNone, kListDrop},
-    {1093, L"Mic mute:", kDisabled, kListDrop},
-    {1094, L"Date format:", kNone, kListDrop},
-    {1095, L"GPS auto update time:", kDisabled, kListDrop},
-    {1096, L"GMT setup:", kDisabled, 150},
-    {1097, L"DST setup:", kHidden, kListDrop},
-    {1098, L"Language:", kNone, kListDrop},
-    {1099, L"Volume:", kNone, kListDrop},
-    {1100, L"Indicator:", kNone, kListDrop},
-    {1101, L"RF recode:", kDisabled, kListDrop},
-    {1102, L"Auto msc:", kDisabled, kListDrop},
-    {1103, L"Video ON:", kNone, kListDrop},
+    {rk20::kResolution, L"Resolution:", kNone, kListDrop},
+    {rk20::kPhotoSize, L"Photo size:", kDisabled, kListDrop},
+    {rk20::kRecordOverwrite, L"Recode overwrite:", kNone, kListDrop},
+    {rk20::kRecordFileSize, L"Recode file size:", kNone, kListDrop},
+    {rk20::kIrCut, L"Ir cut:", kDisabled, kListDrop},
+    {rk20::kFlicker, L"Flicker:", kDisabled, kListDrop},
+    {rk20::kMotionDetection, L"Motion detection:", kDisabled, kListDrop},
+    {rk20::kGSensor, L"G_Sensor set:", kNone, kListDrop},
+    {rk20::kOverSpeed, L"Over-speed recording:", kDisabled, 150},
+    {rk20::kPreRecord, L"Pre-Record:", kNone, kListDrop},
+    {rk20::kPostRecord, L"Post record:", kDisabled, kListDrop},
+    {rk20::kCarMode, L"Car mode:", kNone, kListDrop},
+    {rk20::kVideoRotation, L"Video rotation:", kDisabled, kListDrop},
+    {rk20::kAutoLcdOff, L"Auto LCD off:", kDisabled, kListDrop},
+    {rk20::kAutoPowerOff, L"Auto power off", kNone, kListDrop},
+    {rk20::kMicMute, L"Mic mute:", kDisabled, kListDrop},
+    {rk20::kDateFormat, L"Date format:", kNone, kListDrop},
+    {rk20::kGpsAutoUpdateTime, L"GPS auto update time:", kDisabled, kListDrop},
+    {rk20::kGmtSetup, L"GMT setup:", kDisabled, 150},
+    {rk20::kDstSetup, L"DST setup:", kHidden, kListDrop},
+    {rk20::kLanguage, L"Language:", kNone, kListDrop},
+    {rk20::kVolume, L"Volume:", kNone, kListDrop},
+    {rk20::kIndicator, L"Indicator:", kNone, kListDrop},
+    {rk20::kRfRecord, L"RF recode:", kDisabled, kListDrop},
+    {rk20::kAutoMsc, L"Auto msc:", kDisabled, kListDrop},
+    {rk20::kVideoOn, L"Video ON:", kNone, kListDrop},
 };
 
 DialogTemplate MakeRk20() {
@@ -354,18 +360,26 @@ DialogTemplate MakeRk20() {
     for (const Rk20List& list : kRk20Lists) {
         int x = kColumnX[index / kRows];
         int y = 14 + 18 * (index % kRows);
-        t.controls.push_back(Static(list.id + 30, list.label, x + 7, y + 2, 78, list.flags));
+        t.controls.push_back(
+            Static(list.id + rk20::kLabelOffset, list.label, x + 7, y + 2, 78, list.flags));
         t.controls.push_back(DropList(list.id, x + 87, y, 82, list.flags, list.dropHeight));
         ++index;
     }
     const ControlTemplate rest[] = {
-        Static(1020, L"Free size:", 14, 182, 60),         Static(1141, L"", 76, 182, 100),
-        Static(1143, L"Total size:", 14, 194, 60),        Static(1144, L"", 76, 194, 100),
-        Static(1140, L"Office Id:", 194, 182, 70),        Static(1142, L"", 266, 182, 94),
-        Static(1134, L"Serial number:", 374, 182, 70),    Static(1137, L"", 446, 182, 94),
-        Static(1135, L"Firmware version:", 374, 194, 70), Static(1138, L"", 446, 194, 94),
-        Button(1136, L"Default setting", 14, 207, 70),    Button(1059, L"Refresh", 90, 207, 50),
-        Button(1, L"OK", 433, 207, 50, kDefaultButton),   Button(2, L"Cancel", 490, 207, 50),
+        Static(rk20::kFreeSizeLabel, L"Free size:", 14, 182, 60),
+        Static(rk20::kFreeSize, L"", 76, 182, 100),
+        Static(rk20::kTotalSizeLabel, L"Total size:", 14, 194, 60),
+        Static(rk20::kTotalSize, L"", 76, 194, 100),
+        Static(rk20::kOfficerIdLabel, L"Office Id:", 194, 182, 70),
+        Static(rk20::kOfficerId, L"", 266, 182, 94),
+        Static(rk20::kSerialLabel, L"Serial number:", 374, 182, 70),
+        Static(rk20::kSerial, L"", 446, 182, 94),
+        Static(rk20::kFirmwareLabel, L"Firmware version:", 374, 194, 70),
+        Static(rk20::kFirmware, L"", 446, 194, 94),
+        Button(rk20::kDefaultSetting, L"Default setting", 14, 207, 70),
+        Button(rk20::kRefresh, L"Refresh", 90, 207, 50),
+        Button(rk20::kOk, L"OK", 433, 207, 50, kDefaultButton),
+        Button(rk20::kCancel, L"Cancel", 490, 207, 50),
     };
     t.controls.insert(t.controls.end(), std::begin(rest), std::end(rest));
     return t;
@@ -380,21 +394,21 @@ DialogTemplate MakeCmsv6() {
             190,
             true,
             {
-                Static(1075, L"ID:", 12, 18, 70),
-                Edit(1055, 86, 16, 120, kDisabled, 8),
-                Static(1139, L"Service IP:", 12, 38, 70),
-                IpAddress(1138, 86, 36, 120),
-                Static(1140, L"Service port:", 214, 18, 44, kHidden),
-                Edit(1056, 258, 16, 34, kGone | kDigitsOnly, 5),
-                Static(1141, L"Listen port:", 214, 38, 44, kHidden),
-                Edit(1057, 258, 36, 34, kGone | kDigitsOnly, 5),
-                Static(1167, L"SSID:", 12, 58, 70),
-                Edit(1166, 86, 56, 120),
-                Static(1168, L"Password:", 12, 78, 70),
-                Edit(1060, 86, 76, 120, kPassword),
-                Check(1151, L"Show password", 86, 94, 80),
-                Button(1015, L"Refresh", 180, 166, 50, kDisabled),
-                Button(1014, L"Setting", 236, 166, 50, kDisabled),
+                Static(cmsv6::kDeviceIdLabel, L"ID:", 12, 18, 70),
+                Edit(cmsv6::kDeviceId, 86, 16, 120, kDisabled, 8),
+                Static(cmsv6::kServerIpLabel, L"Service IP:", 12, 38, 70),
+                IpAddress(cmsv6::kServerIp, 86, 36, 120),
+                Static(cmsv6::kServerPortLabel, L"Service port:", 214, 18, 44, kHidden),
+                Edit(cmsv6::kServerPort, 258, 16, 34, kGone | kDigitsOnly, 5),
+                Static(cmsv6::kListenPortLabel, L"Listen port:", 214, 38, 44, kHidden),
+                Edit(cmsv6::kListenPort, 258, 36, 34, kGone | kDigitsOnly, 5),
+                Static(cmsv6::kSsidLabel, L"SSID:", 12, 58, 70),
+                Edit(cmsv6::kSsid, 86, 56, 120),
+                Static(cmsv6::kPasswordLabel, L"Password:", 12, 78, 70),
+                Edit(cmsv6::kPassword, 86, 76, 120, kPassword),
+                Check(cmsv6::kShowPassword, L"Show password", 86, 94, 80),
+                Button(cmsv6::kRefresh, L"Refresh", 180, 166, 50, kDisabled),
+                Button(cmsv6::kSetting, L"Setting", 236, 166, 50, kDisabled),
             }};
 }
 
@@ -406,20 +420,20 @@ DialogTemplate MakeRk40() {
             98,
             false,
             {
-                Static(1128, L"Volume", 9, 12, 100),
-                DropList(1099, 112, 9, 83, kNone, 102),
-                Static(1169, L"IR mode", 10, 33, 99),
-                DropList(1100, 112, 30, 83, kNone, 102),
-                Static(1170, L"Recycle Recording", 10, 53, 99),
-                DropList(1104, 112, 51, 83, kNone, 102),
-                Button(1001, L"Setting", 77, 76, 57, kDefaultButton),
-                Button(1003, L"Cancel", 138, 76, 57),
+                Static(rk40::kVolumeLabel, L"Volume", 9, 12, 100),
+                DropList(rk40::kVolumeList, 112, 9, 83, kNone, 102),
+                Static(rk40::kIrLabel, L"IR mode", 10, 33, 99),
+                DropList(rk40::kIrList, 112, 30, 83, kNone, 102),
+                Static(rk40::kLoopLabel, L"Recycle Recording", 10, 53, 99),
+                DropList(rk40::kLoopList, 112, 51, 83, kNone, 102),
+                Button(rk40::kSetting, L"Setting", 77, 76, 57, kDefaultButton),
+                Button(rk40::kCancel, L"Cancel", 138, 76, 57),
             }};
 }
 
 // Extra settings for RK50 cameras (template 147).
 DialogTemplate MakeRk50() {
-    ControlTemplate plate = Edit(1175, 76, 14, 82);
+    ControlTemplate plate = Edit(rk50::kPlate, 76, 14, 82);
     plate.cy = 14;
     return {147,
             L"More",
@@ -427,10 +441,10 @@ DialogTemplate MakeRk50() {
             87,
             false,
             {
-                Static(1174, L"Plate", 9, 16, 62),
+                Static(rk50::kPlateLabel, L"Plate", 9, 16, 62),
                 plate,
-                Button(1001, L"Setting", 56, 63, 57, kDefaultButton),
-                Button(1003, L"Cancel", 117, 63, 57),
+                Button(rk50::kSetting, L"Setting", 56, 63, 57, kDefaultButton),
+                Button(rk50::kCancel, L"Cancel", 117, 63, 57),
             }};
 }
 

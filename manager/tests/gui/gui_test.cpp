@@ -24,10 +24,19 @@
 #include <thread>
 #include <vector>
 
+#include "camera_models.h"
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
 #include "pages/more_dialogs.h"
+#include "pages/param.h"
+#include "pages/wifi.h"
+#include "res/control_ids.h"
 #include "support/emulated_cameras.h"
 #include "ui/wx_backend.h"
 
@@ -118,24 +127,25 @@ TEST_F(WxWindowTest, MainWindowOpensLogsInAndEveryTabIsPictured) {
     ASSERT_TRUE(RunUntil([&] { return window_->IsWindowVisible(); }));
 
     // The real one-second timer finds the camera.
-    ASSERT_TRUE(RunUntil([&] { return window_->IsControlEnabled(1000); }, 5000));
-    EXPECT_EQ(window_->GetDlgItemText(1004), L"GUI0000001");
+    ASSERT_TRUE(
+        RunUntil([&] { return window_->IsControlEnabled(ids::mainwindow::kPasswordBox); }, 5000));
+    EXPECT_EQ(window_->GetDlgItemText(ids::mainwindow::kSerial), L"GUI0000001");
     ASSERT_TRUE(ui::wx::SaveScreenshot(*window_, dir_ + "/before-login.png"));
 
-    window_->SetDlgItemText(1000, L"123456");
-    ASSERT_TRUE(ui::wx::Click(*window_, 1001));
-    ASSERT_EQ(window_->GetCount(1002), 6);
-    EXPECT_FALSE(window_->IsControlEnabled(1000));
+    window_->SetDlgItemText(ids::mainwindow::kPasswordBox, L"123456");
+    ASSERT_TRUE(ui::wx::Click(*window_, ids::mainwindow::kLoginButton));
+    ASSERT_EQ(window_->GetCount(ids::mainwindow::kTabs), 6);
+    EXPECT_FALSE(window_->IsControlEnabled(ids::mainwindow::kPasswordBox));
 
     std::vector<std::string> pictures = {dir_ + "/before-login.png"};
     const int pages[] = {106, 107, 108, 110, 136, 139};
     for (int i = 0; i < 6; ++i) {
-        ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, i));
+        ASSERT_TRUE(ui::wx::SelectByUser(*window_, ids::mainwindow::kTabs, i));
         RunUntil([] { return false; }, 200);
         ui::Dialog* shown = nullptr;
-        ui::Dialog* all[] = {&window_->DeviceInfoPage(), &window_->ParamPage(),
-                             &window_->DevCtrlPage(),    &window_->GprsPage(),
-                             &window_->WifiPage(),       &window_->CmsPage()};
+        ui::Dialog* all[] = {&window_->Page<CDlgDeviceInfo>(), &window_->Page<CDlgParam>(),
+                             &window_->Page<CDlgDevCtrl>(),    &window_->Page<CDlgGPRSParam>(),
+                             &window_->Page<CDlgWifi>(),       &window_->Page<CDlgCMsv6Setting>()};
         for (ui::Dialog* page : all) {
             if (page->IsWindowVisible()) {
                 EXPECT_EQ(shown, nullptr) << "two pages shown at tab " << i;
@@ -155,24 +165,28 @@ TEST_F(WxWindowTest, MainWindowOpensLogsInAndEveryTabIsPictured) {
 TEST_F(WxWindowTest, ControlsCarryAccessibleNamesAndIds) {
     window_ = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window_->Create());
-    EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, 1000), "Password:");
-    EXPECT_EQ(ui::wx::AccessibleIdOf(*window_, 1000), "1000");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, 1001), "OK");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, 1003), "Cancel");
-    EXPECT_EQ(ui::wx::AccessibleIdOf(*window_, 1003), "1003");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->DeviceInfoPage(), 1013), "User name:");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->WifiPage(), 1057), "Show password");
-    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->GprsPage(), 1150), "IP:");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, ids::mainwindow::kPasswordBox), "Password:");
+    EXPECT_EQ(ui::wx::AccessibleIdOf(*window_, ids::mainwindow::kPasswordBox), "1000");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, ids::mainwindow::kLoginButton), "OK");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(*window_, ids::mainwindow::kCancelButton), "Cancel");
+    EXPECT_EQ(ui::wx::AccessibleIdOf(*window_, ids::mainwindow::kCancelButton), "1003");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->Page<CDlgDeviceInfo>(), ids::devinfo::kUserName),
+              "User name:");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->Page<CDlgWifi>(), ids::wifi::kApShow),
+              "Show password");
+    EXPECT_EQ(ui::wx::AccessibleNameOf(window_->Page<CDlgGPRSParam>(), ids::gprs::kServerIp),
+              "IP:");
     // The entries inside composite controls carry the control's label too.
     const std::string dateLabel =
-        wxString(window_->DevCtrlPage().AccessibleName(1163)).utf8_string();
+        wxString(window_->Page<CDlgDevCtrl>().AccessibleName(ids::devctrl::kDatePicker))
+            .utf8_string();
     EXPECT_FALSE(dateLabel.empty());
     const struct {
         ui::Dialog* page;
         int id;
         std::string name;
-    } composites[] = {{&window_->DevCtrlPage(), 1163, dateLabel},
-                      {&window_->GprsPage(), 1150, "IP:"}};
+    } composites[] = {{&window_->Page<CDlgDevCtrl>(), ids::devctrl::kDatePicker, dateLabel},
+                      {&window_->Page<CDlgGPRSParam>(), ids::gprs::kServerIp, "IP:"}};
     for (const auto& c : composites) {
         const std::vector<std::string> names = InnerEntryNames(*c.page, c.id);
         EXPECT_FALSE(names.empty()) << c.id;
@@ -184,24 +198,25 @@ TEST_F(WxWindowTest, ControlsCarryAccessibleNamesAndIds) {
 TEST_F(WxWindowTest, PasswordStyleSwitchesAtRunTimeAndListsKeepTheirEntries) {
     window_ = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window_->Create());
-    CDlgWifi& wifi = window_->WifiPage();
-    EXPECT_TRUE(wifi.IsPasswordStyle(1056));
-    wifi.SetPasswordStyle(1056, false);
-    EXPECT_FALSE(wifi.IsPasswordStyle(1056));
-    EXPECT_EQ(wifi.GetCount(1054), 2);
-    EXPECT_EQ(wifi.GetItemText(1054, 0), L"Station");
-    EXPECT_EQ(wifi.GetCurSel(1054), 0);
-    CDlgGPRSParam& gprs = window_->GprsPage();
-    gprs.SetDlgItemText(1150, L"192.168.1.20");
-    EXPECT_EQ(gprs.GetDlgItemText(1150), L"192.168.1.20");
+    CDlgWifi& wifi = window_->Page<CDlgWifi>();
+    EXPECT_TRUE(wifi.IsPasswordStyle(ids::wifi::kApPassword));
+    wifi.SetPasswordStyle(ids::wifi::kApPassword, false);
+    EXPECT_FALSE(wifi.IsPasswordStyle(ids::wifi::kApPassword));
+    EXPECT_EQ(wifi.GetCount(ids::wifi::kModeList), 2);
+    EXPECT_EQ(wifi.GetItemText(ids::wifi::kModeList, 0), L"Station");
+    EXPECT_EQ(wifi.GetCurSel(ids::wifi::kModeList), 0);
+    CDlgGPRSParam& gprs = window_->Page<CDlgGPRSParam>();
+    gprs.SetDlgItemText(ids::gprs::kServerIp, L"192.168.1.20");
+    EXPECT_EQ(gprs.GetDlgItemText(ids::gprs::kServerIp), L"192.168.1.20");
     ui::DateTime date{2019, 7, 14, 0, 0, 0};
-    window_->DevCtrlPage().SetDateTime(1163, date);
-    const ui::DateTime read = window_->DevCtrlPage().GetDateTime(1163);
+    window_->Page<CDlgDevCtrl>().SetDateTime(ids::devctrl::kDatePicker, date);
+    const ui::DateTime read = window_->Page<CDlgDevCtrl>().GetDateTime(ids::devctrl::kDatePicker);
     EXPECT_EQ(read.year, 2019);
     EXPECT_EQ(read.month, 7);
     EXPECT_EQ(read.day, 14);
-    window_->DevCtrlPage().SetDateTime(1162, ui::DateTime{2020, 1, 1, 13, 45, 30});
-    const ui::DateTime time = window_->DevCtrlPage().GetDateTime(1162);
+    window_->Page<CDlgDevCtrl>().SetDateTime(ids::devctrl::kTimePicker,
+                                             ui::DateTime{2020, 1, 1, 13, 45, 30});
+    const ui::DateTime time = window_->Page<CDlgDevCtrl>().GetDateTime(ids::devctrl::kTimePicker);
     EXPECT_EQ(time.hour, 13);
     EXPECT_EQ(time.minute, 45);
     EXPECT_EQ(time.second, 30);
@@ -232,17 +247,18 @@ TEST_F(WxWindowTest, SettingsPagesAfterLoginAndThePasswordDialogArePictured) {
     window_ = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window_->Create());
     window_->ShowWindow(true);
-    ASSERT_TRUE(RunUntil([&] { return window_->IsControlEnabled(1000); }, 5000));
-    window_->SetDlgItemText(1000, L"123456");
-    ASSERT_TRUE(ui::wx::Click(*window_, 1001));
-    EXPECT_EQ(window_->DeviceInfoPage().GetDlgItemText(1013), L"Officer");
-    EXPECT_EQ(window_->ParamPage().GetCount(1016), 4);
-    EXPECT_EQ(window_->ParamPage().GetDlgItemText(1019), L"32 G");
+    ASSERT_TRUE(
+        RunUntil([&] { return window_->IsControlEnabled(ids::mainwindow::kPasswordBox); }, 5000));
+    window_->SetDlgItemText(ids::mainwindow::kPasswordBox, L"123456");
+    ASSERT_TRUE(ui::wx::Click(*window_, ids::mainwindow::kLoginButton));
+    EXPECT_EQ(window_->Page<CDlgDeviceInfo>().GetDlgItemText(ids::devinfo::kUserName), L"Officer");
+    EXPECT_EQ(window_->Page<CDlgParam>().GetCount(ids::param::kVideoList), 4);
+    EXPECT_EQ(window_->Page<CDlgParam>().GetDlgItemText(ids::param::kCapacity), L"32 G");
 
     std::vector<std::string> pictures;
     const char* names[] = {"user-info", "parameters", "device-control"};
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, i));
+        ASSERT_TRUE(ui::wx::SelectByUser(*window_, ids::mainwindow::kTabs, i));
         RunUntil([] { return false; }, 200);
         pictures.push_back(dir_ + "/page-" + names[i] + ".png");
         ASSERT_TRUE(ui::wx::SaveScreenshot(*window_, pictures.back()));
@@ -254,12 +270,12 @@ TEST_F(WxWindowTest, SettingsPagesAfterLoginAndThePasswordDialogArePictured) {
         ++shown;
         EXPECT_EQ(dialog.TemplateId(), 109);
         EXPECT_EQ(dialog.GetWindowText(), L"Change password");
-        dialog.SetDlgItemText(1000, L"123456");
+        dialog.SetDlgItemText(ids::pwd::kCurrent, L"123456");
         ui::wx::ProcessPending();
         EXPECT_TRUE(ui::wx::SaveScreenshot(dialog, dialogPicture));
         dialog.EndDialog(ui::kIdCancel);
     };
-    ASSERT_TRUE(ui::wx::Click(*window_, 1007));
+    ASSERT_TRUE(ui::wx::Click(*window_, ids::mainwindow::kModifyButton));
     ASSERT_TRUE(RunUntil([&] { return shown == 1; }, 5000));
     backend_.onModalShown = nullptr;
     pictures.push_back(dialogPicture);
@@ -313,10 +329,11 @@ TEST_F(WxWindowTest, NetworkPagesArePicturedWithTheCamerasValues) {
     window_ = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window_->Create());
     window_->ShowWindow(true);
-    ASSERT_TRUE(RunUntil([&] { return window_->IsControlEnabled(1000); }, 5000));
-    window_->SetDlgItemText(1000, L"123456");
-    ASSERT_TRUE(ui::wx::Click(*window_, 1001));
-    ASSERT_EQ(window_->GetCount(1002), 6);
+    ASSERT_TRUE(
+        RunUntil([&] { return window_->IsControlEnabled(ids::mainwindow::kPasswordBox); }, 5000));
+    window_->SetDlgItemText(ids::mainwindow::kPasswordBox, L"123456");
+    ASSERT_TRUE(ui::wx::Click(*window_, ids::mainwindow::kLoginButton));
+    ASSERT_EQ(window_->GetCount(ids::mainwindow::kTabs), 6);
 
     const char* keep = std::getenv("ORVANE_SCREENSHOT_DIR");
     const std::string dir = keep ? keep : dir_;
@@ -327,46 +344,47 @@ TEST_F(WxWindowTest, NetworkPagesArePicturedWithTheCamerasValues) {
         EXPECT_TRUE(IsPng(path)) << path;
     };
 
-    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 3));
-    EXPECT_EQ(window_->GprsPage().GetDlgItemText(1050), L"13800138000");
-    EXPECT_EQ(window_->GprsPage().GetDlgItemText(1150), L"10.20.30.40");
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, ids::mainwindow::kTabs, 3));
+    EXPECT_EQ(window_->Page<CDlgGPRSParam>().GetDlgItemText(ids::gprs::kPhone), L"13800138000");
+    EXPECT_EQ(window_->Page<CDlgGPRSParam>().GetDlgItemText(ids::gprs::kServerIp), L"10.20.30.40");
     picture("page-gprs");
 
-    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 4));
-    CDlgWifi& wifi = window_->WifiPage();
-    EXPECT_EQ(wifi.GetDlgItemText(1055), L"BWC-GUI-AP");
-    EXPECT_EQ(wifi.GetCurSel(1054), 1);
-    ASSERT_TRUE(ui::wx::Click(wifi, 1057));  // Show password
-    EXPECT_FALSE(wifi.IsPasswordStyle(1056));
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, ids::mainwindow::kTabs, 4));
+    CDlgWifi& wifi = window_->Page<CDlgWifi>();
+    EXPECT_EQ(wifi.GetDlgItemText(ids::wifi::kApName), L"BWC-GUI-AP");
+    EXPECT_EQ(wifi.GetCurSel(ids::wifi::kModeList), 1);
+    ASSERT_TRUE(ui::wx::Click(wifi, ids::wifi::kApShow));  // Show password
+    EXPECT_FALSE(wifi.IsPasswordStyle(ids::wifi::kApPassword));
     picture("page-wifi");
-    ASSERT_TRUE(ui::wx::Click(wifi, 1057));
-    EXPECT_TRUE(wifi.IsPasswordStyle(1056));
+    ASSERT_TRUE(ui::wx::Click(wifi, ids::wifi::kApShow));
+    EXPECT_TRUE(wifi.IsPasswordStyle(ids::wifi::kApPassword));
 
-    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 5));
-    CDlgCMsv6Setting& cms = window_->CmsPage();
-    EXPECT_EQ(cms.GetDlgItemText(1055), L"CAM00042");
-    EXPECT_EQ(cms.GetDlgItemText(1056), L"6608");
-    EXPECT_EQ(cms.GetDlgItemText(1166), L"depot-wifi");
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, ids::mainwindow::kTabs, 5));
+    CDlgCMsv6Setting& cms = window_->Page<CDlgCMsv6Setting>();
+    EXPECT_EQ(cms.GetDlgItemText(ids::cmsv6::kDeviceId), L"CAM00042");
+    EXPECT_EQ(cms.GetDlgItemText(ids::cmsv6::kServerPort), L"6608");
+    EXPECT_EQ(cms.GetDlgItemText(ids::cmsv6::kSsid), L"depot-wifi");
     picture("page-cms");
 
-    ASSERT_TRUE(ui::wx::SelectByUser(*window_, 1002, 0));
-    CDlgMobileLink& link = window_->MobileLinkPage();
+    ASSERT_TRUE(ui::wx::SelectByUser(*window_, ids::mainwindow::kTabs, 0));
+    CDlgMobileLink& link = window_->Page<CDlgMobileLink>();
     ASSERT_TRUE(ui::wx::Click(link, 2));  // Refresh
-    EXPECT_EQ(link.GetDlgItemText(1064), L"8080");
-    EXPECT_EQ(link.GetDlgItemText(1062), L"30");
-    window_->DeviceInfoPage().ShowWindow(false);
+    EXPECT_EQ(link.GetDlgItemText(ids::mobilelink::kPort), L"8080");
+    EXPECT_EQ(link.GetDlgItemText(ids::mobilelink::kUploadInterval), L"30");
+    window_->Page<CDlgDeviceInfo>().ShowWindow(false);
     link.ShowWindow(true);
     picture("page-mobilelink");
     link.ShowWindow(false);
 
     // The address control's text follows the same rule as in the headless backend.
-    CDlgGPRSParam& gprs = window_->GprsPage();
+    CDlgGPRSParam& gprs = window_->Page<CDlgGPRSParam>();
     for (const auto& [given, held] : {std::pair<std::wstring, std::wstring>{L"", L""},
                                       {L"0", L"0.0.0.0"},
                                       {L"300.1.2.3", L"255.1.2.3"},
                                       {L"10..3", L"10.0.3.0"}}) {
-        gprs.SetDlgItemText(1150, given);
-        EXPECT_EQ(gprs.GetDlgItemText(1150), held) << std::string(given.begin(), given.end());
+        gprs.SetDlgItemText(ids::gprs::kServerIp, given);
+        EXPECT_EQ(gprs.GetDlgItemText(ids::gprs::kServerIp), held)
+            << std::string(given.begin(), given.end());
     }
 }
 
@@ -389,7 +407,7 @@ TEST_F(WxWindowTest, ModelDialogsArePictured) {
             pictures.push_back(path);
         dialog.EndDialog(ui::kIdCancel);
     };
-    for (int model : {kMoreModelRk20, kMoreModelRk40, kMoreModelRk50})
+    for (int model : {settings::kModelRk20, settings::kModelRk40, settings::kModelRk50})
         RunMoreDialog(nullptr, model);
     backend_.onModalShown = nullptr;
     backend_.answerMessagesAutomatically = false;
@@ -410,7 +428,8 @@ TEST_F(WxWindowTest, AScreenReaderReadsAnOpenMessageBox) {
     window_ = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window_->Create());
     window_->ShowWindow(true);
-    ASSERT_TRUE(RunUntil([&] { return window_->IsControlEnabled(1001); }, 5000));
+    ASSERT_TRUE(
+        RunUntil([&] { return window_->IsControlEnabled(ids::mainwindow::kLoginButton); }, 5000));
 
     const std::string output = dir_ + "/reader.txt";
     int readerStatus = -1;
@@ -444,13 +463,14 @@ TEST_F(WxWindowTest, AScreenReaderReadsAnOpenMessageBox) {
         input.MouseClick();
         RunUntil([] { return false; }, 50);
     };
-    const wxRect login = ui::wx::ControlWindow(*window_, 1001)->GetScreenRect();
+    const wxRect login =
+        ui::wx::ControlWindow(*window_, ids::mainwindow::kLoginButton)->GetScreenRect();
     input.MouseMove(login.GetLeft() + login.GetWidth() / 2, login.GetTop() + login.GetHeight() / 2);
     RunUntil([] { return false; }, 50);
     input.MouseClick();  // the password box is empty: "Please input password!"
     ASSERT_TRUE(RunUntil([&] { return boxes == 1; }, 5000));
     backend_.onMessageShown = nullptr;
-    EXPECT_EQ(window_->GetFocusId(), 1000);
+    EXPECT_EQ(window_->GetFocusId(), ids::mainwindow::kPasswordBox);
 
     ASSERT_EQ(readerStatus, 0);
     std::ifstream in(output);

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "instance.h"
+#include "os/instance.h"
 
 namespace {
 

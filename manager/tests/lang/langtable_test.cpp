@@ -1,4 +1,4 @@
-#include "langtable.h"
+#include "lang/langtable.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,7 +13,7 @@
 
 #include "env_guard.h"
 #include "fake_window.h"
-#include "text.h"
+#include "lang/text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 
 namespace {
 

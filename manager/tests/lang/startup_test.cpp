@@ -9,7 +9,7 @@
 #include <string>
 
 #include "env_guard.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 
 namespace {
 

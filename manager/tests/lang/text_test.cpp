@@ -1,4 +1,4 @@
-#include "text.h"
+#include "lang/text.h"
 
 #include <gtest/gtest.h>
 

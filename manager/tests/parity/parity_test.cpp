@@ -21,12 +21,19 @@
 #include <thread>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
 #include "pages/pwd.h"
 #include "pages/rk40more.h"
 #include "pages/rk50more.h"
+#include "pages/wifi.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 #include "ui/wx_backend.h"
 
@@ -227,7 +234,11 @@ camsim::CameraState Camera(std::string serial = "SN12345678") {
     return state;
 }
 
-constexpr int kPasswordBox = 1000, kLogin = 1001, kSerial = 1004, kTabs = 1002;
+using namespace ids;
+using mainwindow::kLoginButton;
+using mainwindow::kPasswordBox;
+using mainwindow::kSerial;
+using mainwindow::kTabs;
 constexpr uint16_t kGprsRead = 0xF20D, kWifiApRead = 0xF225, kCmsRead = 0xF21C;
 constexpr uint16_t kGprsWrite = 0xF20E, kWifiApWrite = 0xF226, kCmsWrite = 0xF21D;
 
@@ -281,7 +292,7 @@ class ParityTest : public ::testing::TestWithParam<Backend> {
     void LogIn() {
         Open();
         ASSERT_TRUE(D().Type(W(), kPasswordBox, "123456"));
-        ASSERT_TRUE(D().Click(W(), kLogin));
+        ASSERT_TRUE(D().Click(W(), kLoginButton));
         ASSERT_EQ(W().GetCount(kTabs), 6);
     }
     void SelectTab(int position) {
@@ -309,7 +320,7 @@ TEST_P(ParityTest, LoginWithEnterOrWithTheOkButton) {
         if (enter)
             ASSERT_TRUE(D().PressEnter(W()));
         else
-            ASSERT_TRUE(D().Click(W(), kLogin));
+            ASSERT_TRUE(D().Click(W(), kLoginButton));
         EXPECT_EQ(W().GetCount(kTabs), 6);
         EXPECT_FALSE(W().IsControlEnabled(kPasswordBox));
         EXPECT_TRUE(D().messages.empty());
@@ -324,7 +335,7 @@ TEST_P(ParityTest, LoginWithEnterOrWithTheOkButton) {
 TEST_P(ParityTest, RefusedPasswordsAreReportedAndTheFocusGoesBackToTheBox) {
     Plug();
     Open();
-    ASSERT_TRUE(D().Click(W(), kLogin));
+    ASSERT_TRUE(D().Click(W(), kLoginButton));
     EXPECT_EQ(W().GetFocusId(), kPasswordBox);
     // Typing stops at six digits; letters are refused.
     ASSERT_TRUE(D().Type(W(), kPasswordBox, "65a4321999"));
@@ -353,8 +364,8 @@ TEST_P(ParityTest, EnterPressesTheFocusedButton) {
             EXPECT_TRUE(D().PressEscape(d));
         });
     }
-    ASSERT_TRUE(D().Click(W(), 1007));
-    EXPECT_EQ(W().GetFocusId(), 1007);
+    ASSERT_TRUE(D().Click(W(), mainwindow::kModifyButton));
+    EXPECT_EQ(W().GetFocusId(), mainwindow::kModifyButton);
     ASSERT_TRUE(D().PressEnter(W()));
     EXPECT_EQ(runs, 2);
     EXPECT_TRUE(D().messages.empty());  // no login was tried
@@ -371,8 +382,8 @@ TEST_P(ParityTest, ACameraIsLostOnTheThirdTickWithoutIt) {
     ASSERT_TRUE(D().Tick(W(), CMainDlg::kWatchTimer));
     EXPECT_EQ(W().GetCount(kTabs), 3);
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"---");
-    EXPECT_TRUE(W().DeviceInfoPage().IsWindowVisible());
-    EXPECT_FALSE(W().IsControlEnabled(kLogin));
+    EXPECT_TRUE(W().Page<CDlgDeviceInfo>().IsWindowVisible());
+    EXPECT_FALSE(W().IsControlEnabled(kLoginButton));
 }
 
 TEST_P(ParityTest, EscapeClosesTheMainWindow) {
@@ -435,10 +446,14 @@ TEST_P(ParityTest, TextsLongerThanTheTypingLimitSurviveRefreshAndApply) {
     cmsWritten[24] = 0xD0;  // an unset server port is shown, and so written, as 6608
     cmsWritten[25] = 0x19;
     const Case cases[] = {
-        {3, &W().GprsPage(), 1050, 1015, 1014, L"1380013800012345", kGprsRead, gprs},
-        {4, &W().WifiPage(), 1055, 1058, 1059, L"BWC-GUI-AP-12345", kWifiApRead, ap},
-        {5, &W().CmsPage(), 1055, 1015, 1014, L"SN12345678", kCmsRead, cmsWritten},
-        {-1, &W().MobileLinkPage(), 1069, 2, 1, std::wstring(64, L'a'), 0xF212, link},
+        {3, &W().Page<CDlgGPRSParam>(), gprs::kPhone, gprs::kRefresh, gprs::kApply,
+         L"1380013800012345", kGprsRead, gprs},
+        {4, &W().Page<CDlgWifi>(), wifi::kApName, wifi::kRefresh, wifi::kApply, L"BWC-GUI-AP-12345",
+         kWifiApRead, ap},
+        {5, &W().Page<CDlgCMsv6Setting>(), cmsv6::kDeviceId, cmsv6::kRefresh, cmsv6::kSetting,
+         L"SN12345678", kCmsRead, cmsWritten},
+        {-1, &W().Page<CDlgMobileLink>(), mobilelink::kServerAddress, mobilelink::kRefresh,
+         mobilelink::kSave, std::wstring(64, L'a'), 0xF212, link},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.page->TemplateId());
@@ -447,7 +462,7 @@ TEST_P(ParityTest, TextsLongerThanTheTypingLimitSurviveRefreshAndApply) {
             SelectTab(c.tab);
         } else {
             SelectTab(0);
-            W().DeviceInfoPage().ShowWindow(false);
+            W().Page<CDlgDeviceInfo>().ShowWindow(false);
             D().Show(*c.page);
         }
         ASSERT_TRUE(D().Click(*c.page, c.refreshButton));
@@ -464,11 +479,11 @@ TEST_P(ParityTest, TheUserInformationPageKeepsALongHiddenIdUntilApply) {
     Plug();
     Store(0xF205, Filled(100, {{0, "DEVID12345"}, {56, "Officer"}}));
     LogIn();
-    CDlgDeviceInfo& page = W().DeviceInfoPage();
-    EXPECT_EQ(page.GetDlgItemText(1009), L"DEVID12345");
-    ASSERT_TRUE(D().Type(page, 1013, "Officer-Two"));
-    ASSERT_TRUE(D().Click(page, 1014));
-    EXPECT_EQ(page.GetDlgItemText(1009), L"DEVID12");
+    CDlgDeviceInfo& page = W().Page<CDlgDeviceInfo>();
+    EXPECT_EQ(page.GetDlgItemText(devinfo::kDeviceId), L"DEVID12345");
+    ASSERT_TRUE(D().Type(page, devinfo::kUserName, "Officer-Two"));
+    ASSERT_TRUE(D().Click(page, devinfo::kApply));
+    EXPECT_EQ(page.GetDlgItemText(devinfo::kDeviceId), L"DEVID12");
     EXPECT_EQ(Texts(), std::vector<std::wstring>{L"OK!"});
     EXPECT_EQ(Record(0xF205), Filled(100, {{0, "DEVID12"}, {56, "Officer-Two"}}));
 }
@@ -479,23 +494,23 @@ TEST_P(ParityTest, TypingStopsAtTheLimitAndApplyWritesWhatWasTyped) {
     Plug();
     LogIn();
     SelectTab(3);
-    CDlgGPRSParam& gprs = W().GprsPage();
+    CDlgGPRSParam& gprs = W().Page<CDlgGPRSParam>();
     struct Case {
         int edit;
         std::string typed;
         std::wstring held;
     };
     const Case cases[] = {
-        {1050, "139001390012345", L"139001390012345"},         // at the limit (15)
-        {1051, std::string(40, 'b'), std::wstring(31, L'b')},  // over (31)
-        {1052, "user-name-12345-x", L"user-name-12345"},       // over (15)
-        {1150, "192.168.1.25", L"192.168.1.25"},               // the server address
+        {gprs::kPhone, "139001390012345", L"139001390012345"},       // at the limit (15)
+        {gprs::kApn, std::string(40, 'b'), std::wstring(31, L'b')},  // over (31)
+        {gprs::kUserName, "user-name-12345-x", L"user-name-12345"},  // over (15)
+        {gprs::kServerIp, "192.168.1.25", L"192.168.1.25"},          // the server address
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(D().Type(gprs, c.edit, c.typed));
         EXPECT_EQ(gprs.GetDlgItemText(c.edit), c.held) << c.edit;
     }
-    ASSERT_TRUE(D().Click(gprs, 1014));
+    ASSERT_TRUE(D().Click(gprs, gprs::kApply));
     EXPECT_EQ(Texts(), std::vector<std::wstring>{L"OK!"});
     const Bytes record = Record(kGprsRead);
     ASSERT_EQ(record.size(), 136u);
@@ -521,9 +536,9 @@ TEST_P(ParityTest, TheTimeSentIsTheLastCompleteTimeThePickerHeld) {
     auto& camera = Plug();
     LogIn();
     SelectTab(2);
-    CDlgDevCtrl& page = W().DevCtrlPage();
-    page.SetDateTime(1163, ui::DateTime{2018, 6, 15, 0, 0, 0});
-    page.SetDateTime(1162, ui::DateTime{2018, 6, 15, 23, 58, 7});
+    CDlgDevCtrl& page = W().Page<CDlgDevCtrl>();
+    page.SetDateTime(devctrl::kDatePicker, ui::DateTime{2018, 6, 15, 0, 0, 0});
+    page.SetDateTime(devctrl::kTimePicker, ui::DateTime{2018, 6, 15, 23, 58, 7});
     struct Case {
         std::string typed;
         uint32_t sent;
@@ -533,13 +548,13 @@ TEST_P(ParityTest, TheTimeSentIsTheLastCompleteTimeThePickerHeld) {
         SCOPED_TRACE(c.typed);
         camera.clearReceived();
         D().messages.clear();
-        D().Type(page, 1162, c.typed);  // the headless picker takes only complete times
-        ASSERT_TRUE(D().Click(page, 1154));
+        D().Type(page, devctrl::kTimePicker,
+                 c.typed);  // the headless picker takes only complete times
+        ASSERT_TRUE(D().Click(page, devctrl::kSetTime));
         EXPECT_EQ(Texts(), std::vector<std::wstring>{L"OK!"});
-        Bytes payload;
-        for (const auto& r : camera.snapshot().received)
-            if (r.subCommand == 0xF201)
-                payload = r.payload;
+        const std::vector<Bytes> sent = receivedPayloads(camera, 0xF201);
+        ASSERT_FALSE(sent.empty());
+        const Bytes& payload = sent.back();
         ASSERT_GE(payload.size(), 8u);
         EXPECT_EQ(U32(payload, 0), 20180615u);
         EXPECT_EQ(U32(payload, 4), c.sent);
@@ -558,20 +573,21 @@ TEST_P(ParityTest, PasswordDialogEnterEscapeAndFocusAfterEachMessage) {
         int focus;
     };
     const Case cases[] = {
-        {"", "", "", L"Please input password!", 1000},
-        {"123456", "", "", L"Please input new password!", 1022},
-        {"123", "654321", "654321", L"Password length does not meet the requirements!", 1000},
-        {"123456", "654321", "654320", L"Please input correct password!", 1022},
+        {"", "", "", L"Please input password!", pwd::kCurrent},
+        {"123456", "", "", L"Please input new password!", pwd::kNew},
+        {"123", "654321", "654321", L"Password length does not meet the requirements!",
+         pwd::kCurrent},
+        {"123456", "654321", "654320", L"Please input correct password!", pwd::kNew},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.current + "/" + c.next + "/" + c.again);
         D().messages.clear();
         CDlgPwd dialog;
         D().OnNextModal([&](ui::Dialog& d) {
-            ASSERT_TRUE(D().Type(d, 1000, c.current));
-            ASSERT_TRUE(D().Type(d, 1022, c.next));
-            ASSERT_TRUE(D().Type(d, 1023, c.again));
-            ASSERT_TRUE(D().Click(d, 1024));
+            ASSERT_TRUE(D().Type(d, pwd::kCurrent, c.current));
+            ASSERT_TRUE(D().Type(d, pwd::kNew, c.next));
+            ASSERT_TRUE(D().Type(d, pwd::kNewAgain, c.again));
+            ASSERT_TRUE(D().Click(d, pwd::kModify));
             EXPECT_EQ(Texts(), std::vector<std::wstring>{c.message});
             EXPECT_EQ(d.GetFocusId(), c.focus);
             EXPECT_TRUE(D().PressEscape(d));
@@ -580,7 +596,7 @@ TEST_P(ParityTest, PasswordDialogEnterEscapeAndFocusAfterEachMessage) {
     }
     CDlgPwd dialog;
     D().OnNextModal([&](ui::Dialog& d) {
-        ASSERT_TRUE(D().Type(d, 1025, "12"));
+        ASSERT_TRUE(D().Type(d, pwd::kBrowse, "12"));
         EXPECT_TRUE(D().PressEnter(d));
     });
     EXPECT_EQ(dialog.DoModal(), ui::kIdOk);
@@ -612,9 +628,9 @@ TEST_P(ParityTest, Rk50PlateIsJudgedAgainstWhatWasEntered) {
         CDlgRK50MoreSetting dialog;
         D().OnNextModal([&](ui::Dialog& d) {
             if (c.set.empty())
-                ASSERT_TRUE(D().Type(d, 1175, c.typed));
+                ASSERT_TRUE(D().Type(d, rk50::kPlate, c.typed));
             else
-                d.SetDlgItemText(1175, c.set);
+                d.SetDlgItemText(rk50::kPlate, c.set);
             EXPECT_TRUE(D().PressEnter(d));
         });
         EXPECT_EQ(dialog.DoModal(), ui::kIdOk);
@@ -626,7 +642,7 @@ TEST_P(ParityTest, Rk50PlateIsJudgedAgainstWhatWasEntered) {
     camera.clearReceived();
     CDlgRK50MoreSetting dialog;
     D().OnNextModal([&](ui::Dialog& d) {
-        ASSERT_TRUE(D().Type(d, 1175, "XY"));
+        ASSERT_TRUE(D().Type(d, rk50::kPlate, "XY"));
         EXPECT_TRUE(D().PressEscape(d));
     });
     EXPECT_EQ(dialog.DoModal(), ui::kIdCancel);
@@ -654,7 +670,7 @@ TEST_P(ParityTest, Rk40EnterAppliesAndEscapeCancels) {
         D().messages.clear();
         CDlgRK40MoreSetting dialog;
         D().OnNextModal([&](ui::Dialog& d) {
-            EXPECT_EQ(d.GetCurSel(1099), 3);
+            EXPECT_EQ(d.GetCurSel(rk40::kVolumeList), 3);
             EXPECT_TRUE(enter ? D().PressEnter(d) : D().PressEscape(d));
         });
         EXPECT_EQ(dialog.DoModal(), enter ? ui::kIdOk : ui::kIdCancel);
@@ -674,21 +690,21 @@ TEST_P(ParityTest, WifiShowPasswordAndTheFocusAfterApply) {
     Plug();
     LogIn();
     SelectTab(4);
-    CDlgWifi& page = W().WifiPage();
-    ASSERT_TRUE(page.IsPasswordStyle(1056));
-    ASSERT_TRUE(D().Click(page, 1057));
-    EXPECT_FALSE(page.IsPasswordStyle(1056));
-    EXPECT_EQ(page.GetFocusId(), 1056);
-    ASSERT_TRUE(D().Type(page, 1056, "secret-1"));
-    EXPECT_EQ(page.GetDlgItemText(1056), L"secret-1");
-    ASSERT_TRUE(D().Click(page, 1057));
-    EXPECT_TRUE(page.IsPasswordStyle(1056));
+    CDlgWifi& page = W().Page<CDlgWifi>();
+    ASSERT_TRUE(page.IsPasswordStyle(wifi::kApPassword));
+    ASSERT_TRUE(D().Click(page, wifi::kApShow));
+    EXPECT_FALSE(page.IsPasswordStyle(wifi::kApPassword));
+    EXPECT_EQ(page.GetFocusId(), wifi::kApPassword);
+    ASSERT_TRUE(D().Type(page, wifi::kApPassword, "secret-1"));
+    EXPECT_EQ(page.GetDlgItemText(wifi::kApPassword), L"secret-1");
+    ASSERT_TRUE(D().Click(page, wifi::kApShow));
+    EXPECT_TRUE(page.IsPasswordStyle(wifi::kApPassword));
 
-    ASSERT_TRUE(D().Type(page, 1055, "AP-2"));
-    ASSERT_TRUE(D().Click(page, 1059));
+    ASSERT_TRUE(D().Type(page, wifi::kApName, "AP-2"));
+    ASSERT_TRUE(D().Click(page, wifi::kApply));
     EXPECT_EQ(Texts(), std::vector<std::wstring>{L"OK!"});
     EXPECT_EQ(Record(kWifiApRead), Filled(64, {{0, "AP-2"}, {16, "secret-1"}}));
-    EXPECT_EQ(page.GetFocusId(), 1059);
+    EXPECT_EQ(page.GetFocusId(), wifi::kApply);
 }
 
 // The About box: its one button is the default, so Enter closes it as OK; Escape cancels.

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "../lang/fake_window.h"
-#include "langtable.h"
-#include "text.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "ui/dialog_template.h"
 
 namespace {

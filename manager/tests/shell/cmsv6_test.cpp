@@ -10,20 +10,20 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/cmsv6.h"
 #include "record_bytes.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
 
+using namespace ids::cmsv6;
+
 using ui::headless::Click;
 using ui::headless::Type;
 
-constexpr int kDeviceId = 1055, kServerIp = 1138, kServerPort = 1056, kListenPort = 1057;
-constexpr int kSsid = 1166, kPassword = 1060, kShowPassword = 1151;
-constexpr int kRefresh = 1015, kSetting = 1014;
 constexpr uint16_t kReadCms = 0xF21C, kWriteCms = 0xF21D, kReadWifi = 0xF210, kWriteWifi = 0xF211;
 
 Cmsv6Record Cms(const char* id, uint16_t serverPort = 6000, uint16_t listenPort = 6001) {
@@ -47,16 +47,14 @@ WifiRecord AccessPointWifi() {
     return r;
 }
 
-class CmsPageTest : public ::testing::Test {
+class CmsPageTest : public PageTest {
   protected:
-    void SetUp() override { LangTable().SelectStartupLanguage(L"ENG"); }
-
     camsim::CameraModel& Plug(const Cmsv6Record& cms, std::string serial = "SN12345678") {
         camsim::CameraState state;
         state.serial = std::move(serial);
         state.records[kReadCms] = Bytes(cms);
         state.records[kReadWifi] = Bytes(AccessPointWifi());
-        return drives_.add('E', state);
+        return drives_->add('E', state);
     }
 
     // Opening the page runs a Refresh.
@@ -65,24 +63,6 @@ class CmsPageTest : public ::testing::Test {
         return page_;
     }
 
-    std::vector<std::vector<uint8_t>> Written(camsim::CameraModel& camera, uint16_t sub) {
-        std::vector<std::vector<uint8_t>> out;
-        for (const auto& r : camera.snapshot().received) {
-            if (r.subCommand == sub)
-                out.push_back(r.payload);
-        }
-        return out;
-    }
-
-    void ExpectMessage(const std::wstring& text) {
-        ASSERT_EQ(backend_->Messages().size(), 1u);
-        EXPECT_EQ(backend_->Messages()[0].text, text);
-        EXPECT_EQ(backend_->Messages()[0].caption, L"Orvane");
-        EXPECT_EQ(backend_->Messages()[0].style, unsigned(ui::kMbOk));
-    }
-
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     CDlgCMsv6Setting page_{nullptr};
 };
 
@@ -111,8 +91,8 @@ TEST_F(CmsPageTest, AShortIdentifierShowsTheSerialAndSettingStoresItsFirstEightB
         ASSERT_TRUE(page.Create());
         EXPECT_EQ(page.GetDlgItemText(kDeviceId), L"SN12345678") << id;
         ASSERT_TRUE(Click(page, kSetting));
-        ExpectMessage(L"OK!");
-        const auto written = Written(camera, kWriteCms);
+        ExpectOneMessage(L"OK!");
+        const auto written = receivedPayloads(camera, kWriteCms);
         ASSERT_EQ(written.size(), 1u);
         const Cmsv6Record sent = FromBytes<Cmsv6Record>(written[0]);
         EXPECT_EQ(std::string(sent.deviceId, 8), "SN123456");  // no terminator
@@ -126,7 +106,7 @@ TEST_F(CmsPageTest, UnsetPortsShowTheDefaultsAndAreWrittenAsSuch) {
     EXPECT_EQ(page_.GetDlgItemText(kServerPort), L"6608");
     EXPECT_EQ(page_.GetDlgItemText(kListenPort), L"6688");
     ASSERT_TRUE(Click(page_, kSetting));
-    ExpectMessage(L"OK!");
+    ExpectOneMessage(L"OK!");
     const Cmsv6Record stored = FromBytes<Cmsv6Record>(camera.snapshot().records[kReadCms]);
     EXPECT_EQ(stored.serverPort, 6608);
     EXPECT_EQ(stored.listenPort, 6688);
@@ -144,7 +124,7 @@ TEST_F(CmsPageTest, SettingPutsTheCameraIntoStationModeWhateverItHeld) {
     ASSERT_TRUE(Type(page_, kPassword, L"0123456789abcdefTAIL"));
     ASSERT_TRUE(Type(page_, kServerIp, L"10.1.2.3"));
     ASSERT_TRUE(Click(page_, kSetting));
-    ExpectMessage(L"OK!");
+    ExpectOneMessage(L"OK!");
 
     std::vector<uint16_t> writes;
     for (const auto& r : camera.snapshot().received) {
@@ -173,8 +153,8 @@ TEST_F(CmsPageTest, ADifferingAccountReadBackLeavesTheWifiRecordUnwritten) {
     });
     Open();
     ASSERT_TRUE(Click(page_, kSetting));
-    ExpectMessage(L"Failed!");
-    EXPECT_TRUE(Written(camera, kWriteWifi).empty());
+    ExpectOneMessage(L"Failed!");
+    EXPECT_TRUE(receivedPayloads(camera, kWriteWifi).empty());
     EXPECT_EQ(FromBytes<WifiRecord>(camera.snapshot().records[kReadWifi]).mode, 1);
 }
 
@@ -190,9 +170,9 @@ TEST_F(CmsPageTest, AFailedAccountReadBackFailsEvenForAnAllZeroAccount) {
         return camsim::Reply{camsim::kStatusGood, {}, 600};  // drops off the bus at once
     });
     ASSERT_TRUE(Click(page_, kSetting));
-    ExpectMessage(L"Failed!");
+    ExpectOneMessage(L"Failed!");
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    EXPECT_TRUE(Written(camera, kWriteWifi).empty());
+    EXPECT_TRUE(receivedPayloads(camera, kWriteWifi).empty());
 }
 
 TEST_F(CmsPageTest, AStationTheCameraDoesNotKeepFails) {
@@ -205,7 +185,7 @@ TEST_F(CmsPageTest, AStationTheCameraDoesNotKeepFails) {
     Open();
     ASSERT_TRUE(Type(page_, kPassword, L"0123456789abcdef"));
     ASSERT_TRUE(Click(page_, kSetting));
-    ExpectMessage(L"Failed!");
+    ExpectOneMessage(L"Failed!");
 }
 
 TEST_F(CmsPageTest, RefreshWithoutCameraDisablesTheServerControlsAndKeepsTheTexts) {
@@ -220,7 +200,7 @@ TEST_F(CmsPageTest, RefreshWithoutCameraDisablesTheServerControlsAndKeepsTheText
     EXPECT_EQ(page_.GetDlgItemText(kSsid), L"typed");
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
 
-    drives_.server('E').stop();
+    drives_->server('E').stop();
     ASSERT_TRUE(Click(page_, kRefresh));
     for (int id : {kServerIp, kServerPort, kListenPort, kRefresh, kSetting})
         EXPECT_FALSE(page_.IsControlEnabled(id)) << id;

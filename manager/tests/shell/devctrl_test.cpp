@@ -8,20 +8,21 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/devctrl.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
+
+using namespace ids::devctrl;
 
 using ui::headless::Click;
 using ui::headless::FireTimer;
 using ui::headless::IsTimerArmed;
 using ui::headless::TimerPeriod;
 
-constexpr int kClockFromPc = 1009, kDate = 1163, kTime = 1162, kSetTime = 1154;
-constexpr int kStartUDisk = 1007, kFormat = 1008, kNote = 1025, kDeleteLog = 1010;
 constexpr int kTimer = CDlgDevCtrl::kFormatTimer;
 const std::wstring kYearMessage = L"年份必须在2014-2020之间!";
 
@@ -37,10 +38,10 @@ uint32_t U32(const std::vector<uint8_t>& bytes, size_t offset) {
     return value;
 }
 
-class DevCtrlTest : public ::testing::Test {
+class DevCtrlTest : public PageTest {
   protected:
     void SetUp() override {
-        LangTable().SelectStartupLanguage(L"ENG");
+        PageTest::SetUp();
         CurrentDeviceState() = DeviceState{};
         ASSERT_TRUE(page_.Create());
         page_.EnableControls(true);
@@ -49,7 +50,7 @@ class DevCtrlTest : public ::testing::Test {
     camsim::CameraModel& AddCamera() {
         camsim::CameraState state;
         state.loginPassword = "123456";
-        camsim::CameraModel& camera = drives_.add('E', state);
+        camsim::CameraModel& camera = drives_->add('E', state);
         // What the main window's device watch does every second: it makes the camera the
         // library's current drive, which the commands without their own check rely on.
         TKUSB_IsDevice();
@@ -57,15 +58,7 @@ class DevCtrlTest : public ::testing::Test {
     }
 
     // The texts of the message boxes so far; each must be captioned "Orvane" and owned by the page.
-    std::vector<std::wstring> Texts() {
-        std::vector<std::wstring> texts;
-        for (const auto& message : backend_->Messages()) {
-            EXPECT_EQ(message.caption, L"Orvane");
-            EXPECT_EQ(message.ownerTemplate, 108);
-            texts.push_back(message.text);
-        }
-        return texts;
-    }
+    std::vector<std::wstring> Texts() { return MessageTexts(CDlgDevCtrl::kTemplateId); }
     unsigned LastStyle() { return backend_->Messages().back().style; }
 
     // Commands with one sub-command the camera received.
@@ -86,8 +79,6 @@ class DevCtrlTest : public ::testing::Test {
         backend_->ClearMessages();
     }
 
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     CDlgDevCtrl page_{nullptr};
 };
 
@@ -95,10 +86,11 @@ TEST_F(DevCtrlTest, InitialisationLabelsThePageAndShowsDeleteLog) {
     EXPECT_EQ(page_.GetDlgItemText(kClockFromPc), L"Manually set time and date");
     EXPECT_EQ(page_.GetDlgItemText(kSetTime), L"Setting time");
     EXPECT_TRUE(page_.IsControlVisible(kDeleteLog));
-    EXPECT_TRUE(page_.IsControlVisible(1085));
-    EXPECT_FALSE(page_.IsControlVisible(kNote));
+    EXPECT_TRUE(page_.IsControlVisible(kDeleteLogFrame));
+    EXPECT_FALSE(page_.IsControlVisible(kFormattingNote));
     page_.EnableControls(false);
-    for (int id : {kClockFromPc, kStartUDisk, kFormat, kSetTime, kDeleteLog, kDate, kTime})
+    for (int id :
+         {kClockFromPc, kStartUDisk, kFormat, kSetTime, kDeleteLog, kDatePicker, kTimePicker})
         EXPECT_FALSE(page_.IsControlEnabled(id)) << id;
 }
 
@@ -164,30 +156,30 @@ TEST_F(DevCtrlTest, ARefusedFormatStartReportsFailureAndStartsNoPoll) {
     EXPECT_EQ(LastStyle(), ui::kMbOk);
     EXPECT_FALSE(IsTimerArmed(page_, kTimer));
     EXPECT_TRUE(page_.IsControlEnabled(kFormat));
-    EXPECT_FALSE(page_.IsControlVisible(kNote));
+    EXPECT_FALSE(page_.IsControlVisible(kFormattingNote));
 }
 
 TEST_F(DevCtrlTest, AFormatThatNeverEndsKeepsPollingOncePerArming) {
     camsim::CameraState state;
     state.formatPolls = 1000000;
-    auto& camera = drives_.add('E', state);
+    auto& camera = drives_->add('E', state);
     StartFormat();
     EXPECT_FALSE(page_.IsControlEnabled(kFormat));
-    EXPECT_TRUE(page_.IsControlVisible(kNote));
-    EXPECT_EQ(page_.GetDlgItemText(kNote), L"Formatting...");
+    EXPECT_TRUE(page_.IsControlVisible(kFormattingNote));
+    EXPECT_EQ(page_.GetDlgItemText(kFormattingNote), L"Formatting...");
     for (int i = 0; i < 5; ++i) {
         ASSERT_TRUE(FireTimer(page_, kTimer)) << i;
         EXPECT_EQ(TimerPeriod(page_, kTimer), 1000);
     }
     EXPECT_TRUE(Texts().empty());
-    EXPECT_TRUE(page_.IsControlVisible(kNote));
+    EXPECT_TRUE(page_.IsControlVisible(kFormattingNote));
     EXPECT_EQ(Sent(camera, 0xF20B).size(), 5u);
 }
 
 TEST_F(DevCtrlTest, AFormatThatEndsReportsSuccessAndStopsPolling) {
     camsim::CameraState state;
     state.formatPolls = 2;
-    auto& camera = drives_.add('E', state);
+    auto& camera = drives_->add('E', state);
     StartFormat();
     ASSERT_TRUE(FireTimer(page_, kTimer));
     ASSERT_TRUE(FireTimer(page_, kTimer));
@@ -196,22 +188,22 @@ TEST_F(DevCtrlTest, AFormatThatEndsReportsSuccessAndStopsPolling) {
     EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Format sucessfull!"});
     EXPECT_FALSE(IsTimerArmed(page_, kTimer));
     EXPECT_TRUE(page_.IsControlEnabled(kFormat));
-    EXPECT_FALSE(page_.IsControlVisible(kNote));
+    EXPECT_FALSE(page_.IsControlVisible(kFormattingNote));
     EXPECT_EQ(camera.snapshot().formats, 1);
 }
 
 TEST_F(DevCtrlTest, PullingTheCameraDuringThePollLeavesFormatDisabled) {
     camsim::CameraState state;
     state.formatPolls = 1000;
-    drives_.add('E', state);
+    drives_->add('E', state);
     StartFormat();
     ASSERT_TRUE(FireTimer(page_, kTimer));
-    drives_.server('E').unplug();
+    drives_->server('E').unplug();
     ASSERT_TRUE(FireTimer(page_, kTimer));
     EXPECT_EQ(Texts(), std::vector<std::wstring>{L"Device disconnected!"});
     EXPECT_FALSE(IsTimerArmed(page_, kTimer));
     EXPECT_FALSE(page_.IsControlEnabled(kFormat));
-    EXPECT_FALSE(page_.IsControlVisible(kNote));
+    EXPECT_FALSE(page_.IsControlVisible(kFormattingNote));
     // The next login enables the page again.
     page_.EnableControls(true);
     EXPECT_TRUE(page_.IsControlEnabled(kFormat));
@@ -241,8 +233,8 @@ TEST_F(DevCtrlTest, SettingTimeAcceptsOnlyValidDatesFrom2014To2020) {
                      std::to_string(c.date.day));
         camera.clearReceived();
         backend_->ClearMessages();
-        page_.SetDateTime(kDate, c.date);
-        page_.SetDateTime(kTime, ui::DateTime{2000, 1, 1, 23, 58, 7});
+        page_.SetDateTime(kDatePicker, c.date);
+        page_.SetDateTime(kTimePicker, ui::DateTime{2000, 1, 1, 23, 58, 7});
         ASSERT_TRUE(Click(page_, kSetTime));
         EXPECT_TRUE(page_.IsControlEnabled(kSetTime));
         const auto sent = Sent(camera, 0xF201);
@@ -270,7 +262,7 @@ TEST_F(DevCtrlTest, SettingTimeRepeatsAFailedWriteOnceAndReportsTheRepeat) {
         }
         return camsim::Reply{};
     });
-    page_.SetDateTime(kDate, ui::DateTime{2018, 6, 15});
+    page_.SetDateTime(kDatePicker, ui::DateTime{2018, 6, 15});
 
     refusalsLeft = 1;
     ASSERT_TRUE(Click(page_, kSetTime));

@@ -6,18 +6,18 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/devinfo.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
 
+using namespace ids::devinfo;
+
 using ui::headless::Click;
 using ui::headless::Type;
-
-constexpr int kDeviceId = 1009, kDepartmentName = 1011, kDepartmentNumber = 1010;
-constexpr int kUserName = 1013, kUserId = 1012, kRefresh = 1015, kApply = 1014;
 
 // A UserInfoRecord as the camera stores it.
 std::vector<uint8_t> Record(const std::string& deviceId, const std::string& departmentName,
@@ -41,10 +41,10 @@ std::string Field(const std::vector<uint8_t>& record, size_t offset, size_t size
     return text.substr(0, text.find('\0'));
 }
 
-class DevInfoTest : public ::testing::Test {
+class DevInfoTest : public PageTest {
   protected:
     void SetUp() override {
-        LangTable().SelectStartupLanguage(L"ENG");
+        PageTest::SetUp();
         CurrentDeviceState() = DeviceState{};
         ASSERT_TRUE(page_.Create());
         page_.EnableControls(true);
@@ -54,7 +54,7 @@ class DevInfoTest : public ::testing::Test {
         camsim::CameraState state;
         if (!record.empty())
             state.records[0xF205] = std::move(record);
-        return drives_.add('E', state);
+        return drives_->add('E', state);
     }
     std::vector<uint8_t> Stored(camsim::CameraModel& camera) {
         return camera.snapshot().records[0xF205];
@@ -65,19 +65,13 @@ class DevInfoTest : public ::testing::Test {
             texts.push_back(page_.GetDlgItemText(id));
         return texts;
     }
+    // The texts of the message boxes so far, each with an OK button only.
     std::vector<std::wstring> Messages() {
-        std::vector<std::wstring> texts;
-        for (const auto& message : backend_->Messages()) {
-            EXPECT_EQ(message.caption, L"Orvane");
+        for (const auto& message : backend_->Messages())
             EXPECT_EQ(message.style, ui::kMbOk);
-            EXPECT_EQ(message.ownerTemplate, 106);
-            texts.push_back(message.text);
-        }
-        return texts;
+        return MessageTexts(CDlgDeviceInfo::kTemplateId);
     }
 
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     CDlgDeviceInfo page_{nullptr};
 };
 
@@ -88,8 +82,8 @@ TEST_F(DevInfoTest, EditsAreLimitedAndDeviceIdStaysHidden) {
     EXPECT_EQ(page_.GetTextLimit(kUserId), 6);
     EXPECT_EQ(page_.GetTextLimit(kUserName), 32);
     EXPECT_FALSE(page_.IsControlVisible(kDeviceId));
-    EXPECT_FALSE(page_.IsControlVisible(1037));
-    EXPECT_EQ(page_.GetDlgItemText(1039), L"Depart name:");
+    EXPECT_FALSE(page_.IsControlVisible(kDeviceIdLabel));
+    EXPECT_EQ(page_.GetDlgItemText(kDepartmentNameLabel), L"Depart name:");
     ASSERT_TRUE(Type(page_, kUserId, L"12345678"));
     EXPECT_EQ(page_.GetDlgItemText(kUserId), L"123456");
 }

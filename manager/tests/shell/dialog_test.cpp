@@ -7,8 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
+#include "pages/param.h"
+#include "pages/wifi.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
@@ -16,10 +24,8 @@ namespace {
 using ui::headless::Click;
 using ui::headless::Type;
 
-class DialogLayerTest : public ::testing::Test {
+class DialogLayerTest : public PageTest {
   protected:
-    void SetUp() override { LangTable().SelectStartupLanguage(L"ENG"); }
-    ui::headless::ScopedBackend backend_;
 };
 
 // A dialog that counts what reaches its virtual handlers.
@@ -224,28 +230,28 @@ TEST_P(PageEnableTest, EnableControlsTouchesThePagesOwnControls) {
     std::function<void(bool)> enable;
     switch (c.page) {
         case 106:
-            page = &main.DeviceInfoPage();
-            enable = [&](bool on) { main.DeviceInfoPage().EnableControls(on); };
+            page = &main.Page<CDlgDeviceInfo>();
+            enable = [&](bool on) { main.Page<CDlgDeviceInfo>().EnableControls(on); };
             break;
         case 107:
-            page = &main.ParamPage();
-            enable = [&](bool on) { main.ParamPage().EnableControls(on); };
+            page = &main.Page<CDlgParam>();
+            enable = [&](bool on) { main.Page<CDlgParam>().EnableControls(on); };
             break;
         case 108:
-            page = &main.DevCtrlPage();
-            enable = [&](bool on) { main.DevCtrlPage().EnableControls(on); };
+            page = &main.Page<CDlgDevCtrl>();
+            enable = [&](bool on) { main.Page<CDlgDevCtrl>().EnableControls(on); };
             break;
         case 110:
-            page = &main.GprsPage();
-            enable = [&](bool on) { main.GprsPage().EnableControls(on); };
+            page = &main.Page<CDlgGPRSParam>();
+            enable = [&](bool on) { main.Page<CDlgGPRSParam>().EnableControls(on); };
             break;
         case 136:
-            page = &main.WifiPage();
-            enable = [&](bool on) { main.WifiPage().EnableControls(on); };
+            page = &main.Page<CDlgWifi>();
+            enable = [&](bool on) { main.Page<CDlgWifi>().EnableControls(on); };
             break;
         case 139:
-            page = &main.CmsPage();
-            enable = [&](bool on) { main.CmsPage().EnableControls(on); };
+            page = &main.Page<CDlgCMsv6Setting>();
+            enable = [&](bool on) { main.Page<CDlgCMsv6Setting>().EnableControls(on); };
             break;
     }
     ASSERT_NE(page, nullptr);
@@ -283,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DialogLayerTest, TheMobileLinkPageDisablesItsEditsWhateverItIsAsked) {
     CMainDlg main;
     ASSERT_TRUE(main.Create());
-    CDlgMobileLink& page = main.MobileLinkPage();
+    CDlgMobileLink& page = main.Page<CDlgMobileLink>();
     page.EnableControls(true);
     for (int id : {1068, 1069, 1064, 1051, 1059, 1060, 1061, 1062, 1063})
         EXPECT_FALSE(page.IsControlEnabled(id)) << id;
@@ -294,24 +300,27 @@ TEST_F(DialogLayerTest, TheMobileLinkPageDisablesItsEditsWhateverItIsAsked) {
 TEST_F(DialogLayerTest, PagesLabelThemselvesAndOnlyTheFirstIsVisibleOnCreation) {
     CMainDlg main;
     ASSERT_TRUE(main.Create());
-    EXPECT_TRUE(main.DeviceInfoPage().IsWindowVisible());
-    EXPECT_FALSE(main.ParamPage().IsWindowVisible());
-    EXPECT_FALSE(main.MobileLinkPage().IsWindowVisible());
-    EXPECT_EQ(main.DeviceInfoPage().GetDlgItemText(1041), L"User name:");
-    EXPECT_EQ(main.GprsPage().GetDlgItemText(1045), L"SOS alarm:");
-    EXPECT_EQ(main.GprsPage().GetWindowText(), L"");
+    EXPECT_TRUE(main.Page<CDlgDeviceInfo>().IsWindowVisible());
+    EXPECT_FALSE(main.Page<CDlgParam>().IsWindowVisible());
+    EXPECT_FALSE(main.Page<CDlgMobileLink>().IsWindowVisible());
+    EXPECT_EQ(main.Page<CDlgDeviceInfo>().GetDlgItemText(ids::devinfo::kUserNameLabel),
+              L"User name:");
+    EXPECT_EQ(main.Page<CDlgGPRSParam>().GetDlgItemText(ids::gprs::kSosLabel), L"SOS alarm:");
+    EXPECT_EQ(main.Page<CDlgGPRSParam>().GetWindowText(), L"");
     // The device control page shows Delete log from its creation on.
-    EXPECT_TRUE(main.DevCtrlPage().IsControlVisible(1010));
-    EXPECT_TRUE(main.DevCtrlPage().IsControlVisible(1085));
+    EXPECT_TRUE(main.Page<CDlgDevCtrl>().IsControlVisible(ids::devctrl::kDeleteLog));
+    EXPECT_TRUE(main.Page<CDlgDevCtrl>().IsControlVisible(ids::devctrl::kDeleteLogFrame));
     // The parameter page hides the free-password row and, before a login, More.
-    for (int id : {1031, 1137, 1144, 1145, 1023})
-        EXPECT_FALSE(main.ParamPage().IsControlVisible(id)) << id;
-    EXPECT_TRUE(main.ParamPage().IsControlVisible(1021));
+    using namespace ids::param;
+    for (int id :
+         {kFreePasswordLabel, kFreePasswordFrame, kFreePasswordYes, kFreePasswordNo, kMore})
+        EXPECT_FALSE(main.Page<CDlgParam>().IsControlVisible(id)) << id;
+    EXPECT_TRUE(main.Page<CDlgParam>().IsControlVisible(ids::param::kDefaultSetting));
     // The WiFi page's lists.
-    EXPECT_EQ(main.WifiPage().GetItemText(1054, 1), L"AP");
-    EXPECT_EQ(main.WifiPage().GetItemText(1018, 1), L"WAP2");
-    EXPECT_EQ(main.WifiPage().GetTextLimit(1055), 15);
-    EXPECT_EQ(main.WifiPage().GetTextLimit(1064), 5);
+    EXPECT_EQ(main.Page<CDlgWifi>().GetItemText(ids::wifi::kModeList, 1), L"AP");
+    EXPECT_EQ(main.Page<CDlgWifi>().GetItemText(ids::wifi::kEncryptionList, 1), L"WAP2");
+    EXPECT_EQ(main.Page<CDlgWifi>().GetTextLimit(ids::wifi::kApName), 15);
+    EXPECT_EQ(main.Page<CDlgWifi>().GetTextLimit(ids::wifi::kPort), 5);
 }
 
 }  // namespace

@@ -7,18 +7,19 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/gprs.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
 
+using namespace ids::gprs;
+
 using ui::headless::Click;
 using ui::headless::Type;
 
-constexpr int kSosList = 1044, kPhone = 1050, kApn = 1051, kUserName = 1052, kPassword = 1053;
-constexpr int kServerIp = 1150, kRefresh = 1015, kApply = 1014;
 constexpr uint16_t kRead = 0xF20D, kWrite = 0xF20E;
 
 std::vector<uint8_t> Bytes(const GprsRecord& record) {
@@ -37,10 +38,10 @@ GprsRecord Record(uint8_t sos) {
     return r;
 }
 
-class GprsPageTest : public ::testing::Test {
+class GprsPageTest : public PageTest {
   protected:
     void SetUp() override {
-        LangTable().SelectStartupLanguage(L"ENG");
+        PageTest::SetUp();
         ASSERT_TRUE(page_.Create());
         page_.EnableControls(true);
     }
@@ -48,27 +49,9 @@ class GprsPageTest : public ::testing::Test {
     camsim::CameraModel& Plug(const GprsRecord& record) {
         camsim::CameraState state;
         state.records[kRead] = Bytes(record);
-        return drives_.add('E', state);
+        return drives_->add('E', state);
     }
 
-    std::vector<std::vector<uint8_t>> Written(camsim::CameraModel& camera) {
-        std::vector<std::vector<uint8_t>> out;
-        for (const auto& r : camera.snapshot().received) {
-            if (r.subCommand == kWrite)
-                out.push_back(r.payload);
-        }
-        return out;
-    }
-
-    void ExpectMessage(const std::wstring& text) {
-        ASSERT_EQ(backend_->Messages().size(), 1u);
-        EXPECT_EQ(backend_->Messages()[0].text, text);
-        EXPECT_EQ(backend_->Messages()[0].caption, L"Orvane");
-        EXPECT_EQ(backend_->Messages()[0].style, unsigned(ui::kMbOk));
-    }
-
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     CDlgGPRSParam page_{nullptr};
 };
 
@@ -98,8 +81,8 @@ TEST_F(GprsPageTest, AnUnknownSosActionSelectsNothingAndIsWrittenAs0xFF) {
     page_.Refresh();
     EXPECT_EQ(page_.GetCurSel(kSosList), -1);
     ASSERT_TRUE(Click(page_, kApply));
-    ExpectMessage(L"OK!");
-    const auto written = Written(camera);
+    ExpectOneMessage(L"OK!");
+    const auto written = receivedPayloads(camera, kWrite);
     ASSERT_EQ(written.size(), 1u);
     GprsRecord expected = Record(0xFF);
     EXPECT_EQ(written[0], Bytes(expected));
@@ -109,7 +92,7 @@ TEST_F(GprsPageTest, RefreshWithoutCameraLeavesEverythingEmpty) {
     Plug(Record(1));
     page_.Refresh();
     ASSERT_EQ(page_.GetDlgItemText(kApn), L"cmnet");
-    drives_.server('E').stop();
+    drives_->server('E').stop();
     page_.Refresh();
     for (int id : {kPhone, kApn, kUserName, kPassword, kServerIp})
         EXPECT_EQ(page_.GetDlgItemText(id), L"") << id;
@@ -123,8 +106,8 @@ TEST_F(GprsPageTest, ApplyWithEveryEditEmptyWritesEmptyTexts) {
     for (int id : {kPhone, kApn, kUserName, kPassword, kServerIp})
         ASSERT_TRUE(Type(page_, id, L""));
     ASSERT_TRUE(Click(page_, kApply));
-    ExpectMessage(L"OK!");
-    const auto written = Written(camera);
+    ExpectOneMessage(L"OK!");
+    const auto written = receivedPayloads(camera, kWrite);
     ASSERT_EQ(written.size(), 1u);
     GprsRecord expected{};
     expected.sosAction = 1;
@@ -139,14 +122,14 @@ TEST_F(GprsPageTest, FullFieldsRoundTripWithoutTerminator) {
     page_.Refresh();
     EXPECT_EQ(page_.GetDlgItemText(kPhone), L"0123456789012345");
     ASSERT_TRUE(Click(page_, kApply));
-    ExpectMessage(L"OK!");
-    EXPECT_EQ(Written(camera)[0], Bytes(full));
+    ExpectOneMessage(L"OK!");
+    EXPECT_EQ(receivedPayloads(camera, kWrite)[0], Bytes(full));
 }
 
 TEST_F(GprsPageTest, ApplyFailsWithoutCameraOrWhenTheCameraKeepsSomethingElse) {
     ASSERT_TRUE(Type(page_, kApn, L"cmnet"));
     ASSERT_TRUE(Click(page_, kApply));
-    ExpectMessage(L"Failed!");
+    ExpectOneMessage(L"Failed!");
 
     backend_->ClearMessages();
     camsim::CameraModel& camera = Plug(Record(0));
@@ -157,7 +140,7 @@ TEST_F(GprsPageTest, ApplyFailsWithoutCameraOrWhenTheCameraKeepsSomethingElse) {
     });
     page_.Refresh();
     ASSERT_TRUE(Click(page_, kApply));
-    ExpectMessage(L"Failed!");
+    ExpectOneMessage(L"Failed!");
 }
 
 }  // namespace

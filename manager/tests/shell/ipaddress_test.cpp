@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/gprs.h"
+#include "res/control_ids.h"
 #include "ui/headless.h"
 
 namespace {
@@ -36,10 +37,10 @@ TEST(IpAddressControl, TextIsNormalizedTheSameWayInEveryBackend) {
     CDlgGPRSParam page(nullptr);
     ASSERT_TRUE(page.Create());
     // A fresh control is blank and so gives the empty text.
-    EXPECT_EQ(page.GetDlgItemText(1150), L"");
+    EXPECT_EQ(page.GetDlgItemText(ids::gprs::kServerIp), L"");
     for (const AddressCase& c : cases) {
-        page.SetDlgItemText(1150, c.given);
-        EXPECT_EQ(page.GetDlgItemText(1150), c.held) << c.given;
+        page.SetDlgItemText(ids::gprs::kServerIp, c.given);
+        EXPECT_EQ(page.GetDlgItemText(ids::gprs::kServerIp), c.held) << c.given;
     }
 }
 

@@ -8,19 +8,28 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
+#include "pages/cmsv6.h"
+#include "pages/devctrl.h"
+#include "pages/devinfo.h"
+#include "pages/gprs.h"
+#include "pages/mobilelink.h"
+#include "pages/param.h"
+#include "pages/wifi.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
+
+using namespace ids::mainwindow;
 
 using ui::headless::Click;
 using ui::headless::FireTimer;
 using ui::headless::TimerPeriod;
 using ui::headless::Type;
 
-constexpr int kSerial = 1004, kPasswordBox = 1000, kLogin = 1001, kModify = 1007, kTabs = 1002;
 const std::wstring kUserInfo = L"User info", kParameters = L"Parameters",
                    kDeviceControl = L"Device control", kGprs = L"GPRS Setting",
                    kWifi = L"WiFi Setting", kCms = L"CMS Setting";
@@ -36,10 +45,10 @@ camsim::CameraState Camera(uint8_t model, uint8_t wifi, uint8_t noCms,
     return state;
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public PageTest {
   protected:
     void SetUp() override {
-        LangTable().SelectStartupLanguage(L"ENG");
+        PageTest::SetUp();
         window_ = std::make_unique<CMainDlg>();
         ASSERT_TRUE(window_->Create());
     }
@@ -58,9 +67,10 @@ class MainWindowTest : public ::testing::Test {
     // The page windows that are visible, by template id.
     std::vector<int> VisiblePages() {
         std::vector<int> ids;
-        ui::Dialog* pages[] = {&W().DeviceInfoPage(), &W().ParamPage(), &W().DevCtrlPage(),
-                               &W().GprsPage(),       &W().WifiPage(),  &W().MobileLinkPage(),
-                               &W().CmsPage()};
+        ui::Dialog* pages[] = {&W().Page<CDlgDeviceInfo>(),  &W().Page<CDlgParam>(),
+                               &W().Page<CDlgDevCtrl>(),     &W().Page<CDlgGPRSParam>(),
+                               &W().Page<CDlgWifi>(),        &W().Page<CDlgMobileLink>(),
+                               &W().Page<CDlgCMsv6Setting>()};
         for (ui::Dialog* page : pages) {
             if (page->IsWindowVisible())
                 ids.push_back(page->TemplateId());
@@ -71,11 +81,9 @@ class MainWindowTest : public ::testing::Test {
     void LogIn(const std::wstring& password = L"123456") {
         Tick();
         ASSERT_TRUE(Type(W(), kPasswordBox, password));
-        ASSERT_TRUE(Click(W(), kLogin));
+        ASSERT_TRUE(Click(W(), kLoginButton));
     }
 
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     std::unique_ptr<CMainDlg> window_;
 };
 
@@ -85,79 +93,79 @@ TEST_F(MainWindowTest, InitialStateFollowsTheTemplateAndTheLanguageTable) {
     EXPECT_EQ(W().GetCurSel(kTabs), 0);
     EXPECT_EQ(VisiblePages(), std::vector<int>{106});
     EXPECT_FALSE(W().IsControlEnabled(kPasswordBox));
-    EXPECT_FALSE(W().IsControlEnabled(kLogin));
-    EXPECT_FALSE(W().IsControlEnabled(kModify));
+    EXPECT_FALSE(W().IsControlEnabled(kLoginButton));
+    EXPECT_FALSE(W().IsControlEnabled(kModifyButton));
     EXPECT_EQ(W().GetFocusId(), kPasswordBox);
     EXPECT_EQ(W().GetTextLimit(kPasswordBox), 6);
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
     EXPECT_EQ(ui::headless::IconOf(W()), 128);
     // Hidden controls exist but are never shown; 1161 has no key and is emptied.
-    for (int id : {1060, 1079, 1042, 1043, 1046, 1047}) {
+    for (int id : {kBanner, kUnusedStatic, kLanguageLabel, kLanguageList, kSkinLabel, kSkinList}) {
         EXPECT_TRUE(W().HasControl(id)) << id;
         EXPECT_FALSE(W().IsControlVisible(id)) << id;
     }
-    EXPECT_EQ(W().GetDlgItemText(1161), L"");
-    EXPECT_EQ(W().GetCount(1043), 3);
-    EXPECT_EQ(W().GetItemText(1043, 1), L"简体中文");
-    EXPECT_EQ(W().GetCurSel(1043), 0);
-    EXPECT_EQ(W().GetCount(1047), 5);
-    EXPECT_EQ(W().GetItemText(1047, 0), L"Blue");
-    EXPECT_EQ(W().GetCurSel(1047), 4);
+    EXPECT_EQ(W().GetDlgItemText(kStatusLine), L"");
+    EXPECT_EQ(W().GetCount(kLanguageList), 3);
+    EXPECT_EQ(W().GetItemText(kLanguageList, 1), L"简体中文");
+    EXPECT_EQ(W().GetCurSel(kLanguageList), 0);
+    EXPECT_EQ(W().GetCount(kSkinList), 5);
+    EXPECT_EQ(W().GetItemText(kSkinList, 0), L"Blue");
+    EXPECT_EQ(W().GetCurSel(kSkinList), 4);
     // The layout step puts the camera frame at the top edge.
-    EXPECT_EQ(W().GetControlRect(1137).y, 0);
+    EXPECT_EQ(W().GetControlRect(kCameraFrame).y, 0);
     // GPRS and WiFi pages start disabled.
-    EXPECT_FALSE(W().GprsPage().IsControlEnabled(1044));
-    EXPECT_FALSE(W().WifiPage().IsControlEnabled(1054));
-    EXPECT_FALSE(W().WifiPage().IsControlEnabled(1059));
+    EXPECT_FALSE(W().Page<CDlgGPRSParam>().IsControlEnabled(ids::gprs::kSosList));
+    EXPECT_FALSE(W().Page<CDlgWifi>().IsControlEnabled(ids::wifi::kModeList));
+    EXPECT_FALSE(W().Page<CDlgWifi>().IsControlEnabled(ids::wifi::kApply));
 }
 
 TEST_F(MainWindowTest, FirstTickWithACameraShowsItsSerialAndOffersTheLogin) {
-    drives_.add('E', Camera(33, 1, 0));
+    drives_->add('E', Camera(33, 1, 0));
     Tick();
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"SN12345678");
     EXPECT_TRUE(W().IsControlEnabled(kPasswordBox));
-    EXPECT_TRUE(W().IsControlEnabled(kLogin));
-    EXPECT_TRUE(W().IsControlEnabled(kModify));
+    EXPECT_TRUE(W().IsControlEnabled(kLoginButton));
+    EXPECT_TRUE(W().IsControlEnabled(kModifyButton));
     EXPECT_EQ(W().GetFocusId(), kPasswordBox);
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
 }
 
 TEST_F(MainWindowTest, ACameraWithAnEmptySerialKeepsThePreviousText) {
-    drives_.add('E', Camera(33, 1, 0, ""));
+    drives_->add('E', Camera(33, 1, 0, ""));
     Tick();
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"No device");
     EXPECT_TRUE(W().IsControlEnabled(kPasswordBox));
 }
 
 TEST_F(MainWindowTest, TwoMissedTicksChangeNothingTheThirdDropsTheCamera) {
-    auto& camera = drives_.add('E', Camera(33, 1, 0));
+    auto& camera = drives_->add('E', Camera(33, 1, 0));
     (void)camera;
     LogIn();
     ASSERT_EQ(Tabs().size(), 6u);
     ui::headless::SelectByUser(W(), kTabs, 4);
     ASSERT_EQ(VisiblePages(), std::vector<int>{136});
 
-    drives_.server('E').unplug();
+    drives_->server('E').unplug();
     Tick();
     Tick();
     EXPECT_EQ(Tabs().size(), 6u);
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"SN12345678");
-    EXPECT_TRUE(W().DeviceInfoPage().IsControlEnabled(1011));
-    EXPECT_TRUE(W().IsControlEnabled(kModify));
+    EXPECT_TRUE(W().Page<CDlgDeviceInfo>().IsControlEnabled(ids::devinfo::kDepartmentName));
+    EXPECT_TRUE(W().IsControlEnabled(kModifyButton));
     EXPECT_EQ(VisiblePages(), std::vector<int>{136});
 
     Tick();
     EXPECT_EQ(Tabs(), (std::vector<std::wstring>{kUserInfo, kParameters, kDeviceControl}));
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"---");
     EXPECT_FALSE(W().IsControlEnabled(kPasswordBox));
-    EXPECT_FALSE(W().IsControlEnabled(kLogin));
-    EXPECT_FALSE(W().IsControlEnabled(kModify));
-    EXPECT_FALSE(W().DeviceInfoPage().IsControlEnabled(1011));
-    EXPECT_FALSE(W().ParamPage().IsControlEnabled(1016));
-    EXPECT_FALSE(W().DevCtrlPage().IsControlEnabled(1008));
-    EXPECT_FALSE(W().WifiPage().IsControlEnabled(1054));
-    EXPECT_FALSE(W().CmsPage().IsControlEnabled(1138));
-    EXPECT_FALSE(W().MobileLinkPage().IsControlEnabled(1068));
+    EXPECT_FALSE(W().IsControlEnabled(kLoginButton));
+    EXPECT_FALSE(W().IsControlEnabled(kModifyButton));
+    EXPECT_FALSE(W().Page<CDlgDeviceInfo>().IsControlEnabled(ids::devinfo::kDepartmentName));
+    EXPECT_FALSE(W().Page<CDlgParam>().IsControlEnabled(ids::param::kVideoList));
+    EXPECT_FALSE(W().Page<CDlgDevCtrl>().IsControlEnabled(ids::devctrl::kFormat));
+    EXPECT_FALSE(W().Page<CDlgWifi>().IsControlEnabled(ids::wifi::kModeList));
+    EXPECT_FALSE(W().Page<CDlgCMsv6Setting>().IsControlEnabled(ids::cmsv6::kServerIp));
+    EXPECT_FALSE(W().Page<CDlgMobileLink>().IsControlEnabled(ids::mobilelink::kLinkId));
     EXPECT_EQ(W().GetCurSel(kTabs), 0);
     EXPECT_EQ(VisiblePages(), std::vector<int>{106});
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
@@ -169,22 +177,22 @@ TEST_F(MainWindowTest, TwoMissedTicksChangeNothingTheThirdDropsTheCamera) {
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"---");
 
     // The camera comes back: login offered again.
-    drives_.server('E').plug();
+    drives_->server('E').plug();
     Tick();
     EXPECT_TRUE(W().IsControlEnabled(kPasswordBox));
-    EXPECT_TRUE(W().IsControlEnabled(kLogin));
+    EXPECT_TRUE(W().IsControlEnabled(kLoginButton));
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"SN12345678");
 }
 
 TEST_F(MainWindowTest, AMissBetweenSightingsIsForgotten) {
-    drives_.add('E', Camera(33, 1, 0));
+    drives_->add('E', Camera(33, 1, 0));
     Tick();
-    drives_.server('E').unplug();
+    drives_->server('E').unplug();
     Tick();
     Tick();
-    drives_.server('E').plug();
+    drives_->server('E').plug();
     Tick();
-    drives_.server('E').unplug();
+    drives_->server('E').unplug();
     Tick();
     Tick();
     EXPECT_EQ(W().GetDlgItemText(kSerial), L"SN12345678");
@@ -194,9 +202,9 @@ TEST_F(MainWindowTest, AMissBetweenSightingsIsForgotten) {
 }
 
 TEST_F(MainWindowTest, EmptyAndWrongPasswordsAreRefusedAndCanBeRetried) {
-    auto& camera = drives_.add('E', Camera(33, 1, 0));
+    auto& camera = drives_->add('E', Camera(33, 1, 0));
     Tick();
-    ASSERT_TRUE(Click(W(), kLogin));
+    ASSERT_TRUE(Click(W(), kLoginButton));
     ASSERT_EQ(backend_->Messages().size(), 1u);
     EXPECT_EQ(backend_->Messages()[0].text, L"Please input password!");
     EXPECT_EQ(backend_->Messages()[0].caption, L"Orvane");
@@ -206,11 +214,11 @@ TEST_F(MainWindowTest, EmptyAndWrongPasswordsAreRefusedAndCanBeRetried) {
     camera.clearReceived();
 
     ASSERT_TRUE(Type(W(), kPasswordBox, L"654321"));
-    ASSERT_TRUE(Click(W(), kLogin));
+    ASSERT_TRUE(Click(W(), kLoginButton));
     ASSERT_EQ(backend_->Messages().size(), 2u);
     EXPECT_EQ(backend_->Messages()[1].text, L"Please input correct password!");
     EXPECT_EQ(W().GetFocusId(), kPasswordBox);
-    EXPECT_TRUE(W().IsControlEnabled(kLogin));
+    EXPECT_TRUE(W().IsControlEnabled(kLoginButton));
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
     EXPECT_EQ(Tabs().size(), 3u);
     // The camera was asked, with the typed password, and nothing else was read.
@@ -229,13 +237,13 @@ TEST_F(MainWindowTest, EmptyAndWrongPasswordsAreRefusedAndCanBeRetried) {
     EXPECT_TRUE(sawLogin);
 
     ASSERT_TRUE(Type(W(), kPasswordBox, L"123456"));
-    ASSERT_TRUE(Click(W(), kLogin));
+    ASSERT_TRUE(Click(W(), kLoginButton));
     EXPECT_EQ(backend_->Messages().size(), 2u);
     EXPECT_EQ(Tabs().size(), 6u);
 }
 
 TEST_F(MainWindowTest, OnlySixDigitsCanBeTyped) {
-    drives_.add('E', Camera(33, 1, 0));
+    drives_->add('E', Camera(33, 1, 0));
     Tick();
     ASSERT_TRUE(Type(W(), kPasswordBox, L"12a34b5678"));
     EXPECT_EQ(W().GetDlgItemText(kPasswordBox), L"123456");
@@ -243,13 +251,13 @@ TEST_F(MainWindowTest, OnlySixDigitsCanBeTyped) {
 }
 
 TEST_F(MainWindowTest, LoginWithTheCameraGoneDoesNothingVisible) {
-    drives_.add('E', Camera(33, 1, 0));
+    drives_->add('E', Camera(33, 1, 0));
     Tick();
     ASSERT_TRUE(Type(W(), kPasswordBox, L"123456"));
-    drives_.server('E').unplug();
-    ASSERT_TRUE(Click(W(), kLogin));
+    drives_->server('E').unplug();
+    ASSERT_TRUE(Click(W(), kLoginButton));
     EXPECT_TRUE(backend_->Messages().empty());
-    EXPECT_TRUE(W().IsControlEnabled(kLogin));
+    EXPECT_TRUE(W().IsControlEnabled(kLoginButton));
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
 }
 
@@ -263,7 +271,7 @@ class LoginTabs : public MainWindowTest, public ::testing::WithParamInterface<Ta
 
 TEST_P(LoginTabs, TheModelDecidesTheTabRow) {
     const TabCase& c = GetParam();
-    drives_.add('E', Camera(c.model, c.wifi, c.noCms));
+    drives_->add('E', Camera(c.model, c.wifi, c.noCms));
     LogIn();
     EXPECT_TRUE(backend_->Messages().empty());
     EXPECT_EQ(Tabs(), c.tabs);
@@ -271,20 +279,20 @@ TEST_P(LoginTabs, TheModelDecidesTheTabRow) {
     EXPECT_EQ(W().GetCurSel(kTabs), 0);
     EXPECT_EQ(VisiblePages(), std::vector<int>{106});
     EXPECT_FALSE(W().IsControlEnabled(kPasswordBox));
-    EXPECT_FALSE(W().IsControlEnabled(kLogin));
-    EXPECT_TRUE(W().IsControlEnabled(kModify));
+    EXPECT_FALSE(W().IsControlEnabled(kLoginButton));
+    EXPECT_TRUE(W().IsControlEnabled(kModifyButton));
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 2000);
     // The pages that need it got the password; the first three pages are usable.
-    EXPECT_EQ(W().DeviceInfoPage().Password(), L"123456");
-    EXPECT_EQ(W().ParamPage().Password(), L"123456");
-    EXPECT_EQ(W().DevCtrlPage().Password(), L"123456");
-    EXPECT_TRUE(W().DeviceInfoPage().IsControlEnabled(1014));
-    EXPECT_TRUE(W().DevCtrlPage().IsControlEnabled(1008));
-    EXPECT_TRUE(W().DevCtrlPage().IsControlVisible(1010));
+    EXPECT_EQ(W().Page<CDlgDeviceInfo>().Password(), L"123456");
+    EXPECT_EQ(W().Page<CDlgParam>().Password(), L"123456");
+    EXPECT_EQ(W().Page<CDlgDevCtrl>().Password(), L"123456");
+    EXPECT_TRUE(W().Page<CDlgDeviceInfo>().IsControlEnabled(ids::devinfo::kApply));
+    EXPECT_TRUE(W().Page<CDlgDevCtrl>().IsControlEnabled(ids::devctrl::kFormat));
+    EXPECT_TRUE(W().Page<CDlgDevCtrl>().IsControlVisible(ids::devctrl::kDeleteLog));
     const bool gprs = std::find(c.tabs.begin(), c.tabs.end(), kGprs) != c.tabs.end();
     const bool wifi = std::find(c.tabs.begin(), c.tabs.end(), kWifi) != c.tabs.end();
-    EXPECT_EQ(W().GprsPage().IsControlEnabled(1050), gprs);
-    EXPECT_EQ(W().WifiPage().IsControlEnabled(1055), wifi);
+    EXPECT_EQ(W().Page<CDlgGPRSParam>().IsControlEnabled(ids::gprs::kPhone), gprs);
+    EXPECT_EQ(W().Page<CDlgWifi>().IsControlEnabled(ids::wifi::kApName), wifi);
 
     // Every tab shows its own page, found by title.
     const int pageOf[] = {106, 107, 108};
@@ -316,12 +324,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TabCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, TheCamerasPasswordBoxStaysDisabledUntilTheCameraIsReplugged) {
-    drives_.add('E', Camera(33, 1, 0));
+    drives_->add('E', Camera(33, 1, 0));
     LogIn();
     Tick();
     Tick();
     EXPECT_FALSE(W().IsControlEnabled(kPasswordBox));
-    EXPECT_FALSE(W().IsControlEnabled(kLogin));
+    EXPECT_FALSE(W().IsControlEnabled(kLoginButton));
     // Enter on the disabled default button sends nothing.
     ui::headless::PressEnter(W());
     EXPECT_TRUE(backend_->Messages().empty());
@@ -329,7 +337,7 @@ TEST_F(MainWindowTest, TheCamerasPasswordBoxStaysDisabledUntilTheCameraIsReplugg
 }
 
 TEST_F(MainWindowTest, TheTabTitleNotThePositionChoosesThePage) {
-    drives_.add('E', Camera(40, 1, 1));
+    drives_->add('E', Camera(40, 1, 1));
     LogIn();
     // Position 3 is WiFi for this model (no GPRS tab before it).
     ASSERT_TRUE(ui::headless::SelectByUser(W(), kTabs, 3));
@@ -341,20 +349,20 @@ TEST_F(MainWindowTest, TheTabTitleNotThePositionChoosesThePage) {
 }
 
 TEST_F(MainWindowTest, TheMobileLinkPageExistsButNoTabLeadsToIt) {
-    drives_.add('E', Camera(33, 1, 0));
+    drives_->add('E', Camera(33, 1, 0));
     LogIn();
     for (int i = 0; i < W().GetCount(kTabs); ++i) {
         ui::headless::SelectByUser(W(), kTabs, i);
-        EXPECT_FALSE(W().MobileLinkPage().IsWindowVisible());
+        EXPECT_FALSE(W().Page<CDlgMobileLink>().IsWindowVisible());
     }
-    EXPECT_TRUE(W().MobileLinkPage().IsCreated());
+    EXPECT_TRUE(W().Page<CDlgMobileLink>().IsCreated());
 }
 
 TEST_F(MainWindowTest, PagesSitInsideTheTabControlBelowItsTabs) {
     const ui::Rect tab = W().GetControlRect(kTabs);
-    const ui::Rect page = W().DeviceInfoPage().GetWindowRect();
+    const ui::Rect page = W().Page<CDlgDeviceInfo>().GetWindowRect();
     EXPECT_EQ(page, (ui::Rect{2, 26, tab.width - 6, tab.height - 28}));
-    EXPECT_EQ(W().CmsPage().GetWindowRect(), page);
+    EXPECT_EQ(W().Page<CDlgCMsv6Setting>().GetWindowRect(), page);
 }
 
 TEST_F(MainWindowTest, TheAboutBoxIsInTheWindowMenuAndRunsModally) {
@@ -380,7 +388,7 @@ TEST_F(MainWindowTest, OkKeepsTheWindowOpenCancelClosesIt) {
     backend_->onModal = [&](ui::Dialog& dialog) {
         ui::headless::PressEnter(dialog);  // the default button is disabled: nothing
         dialog.Dispatch(ui::EventKind::kOk, ui::kIdOk);
-        EXPECT_TRUE(ui::headless::Click(dialog, 1003));
+        EXPECT_TRUE(ui::headless::Click(dialog, kCancelButton));
         return 99;
     };
     window_.reset();
@@ -392,12 +400,13 @@ TEST_F(MainWindowTest, OkKeepsTheWindowOpenCancelClosesIt) {
 
 TEST_F(MainWindowTest, ControlsAreNamedForAccessibility) {
     EXPECT_EQ(W().AccessibleName(kPasswordBox), L"Password:");
-    EXPECT_EQ(W().AccessibleName(kLogin), L"OK");
-    EXPECT_EQ(W().AccessibleName(1003), L"Cancel");
-    EXPECT_EQ(W().DeviceInfoPage().AccessibleName(1011), L"Depart name:");
-    EXPECT_EQ(W().WifiPage().AccessibleName(1057), L"Show password");
-    EXPECT_EQ(W().GprsPage().AccessibleName(1150), L"IP:");
-    EXPECT_EQ(W().DevCtrlPage().AccessibleName(1162), L"Time:");
+    EXPECT_EQ(W().AccessibleName(kLoginButton), L"OK");
+    EXPECT_EQ(W().AccessibleName(kCancelButton), L"Cancel");
+    EXPECT_EQ(W().Page<CDlgDeviceInfo>().AccessibleName(ids::devinfo::kDepartmentName),
+              L"Depart name:");
+    EXPECT_EQ(W().Page<CDlgWifi>().AccessibleName(ids::wifi::kApShow), L"Show password");
+    EXPECT_EQ(W().Page<CDlgGPRSParam>().AccessibleName(ids::gprs::kServerIp), L"IP:");
+    EXPECT_EQ(W().Page<CDlgDevCtrl>().AccessibleName(ids::devctrl::kTimePicker), L"Time:");
     // The tab control has no label of its own before it (its tabs carry their titles).
     EXPECT_EQ(W().AccessibleName(kTabs), L"");
 }

@@ -9,23 +9,23 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/mobilelink.h"
 #include "record_bytes.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
 
+using namespace ids::mobilelink;
+
 using ui::headless::Click;
 using ui::headless::Type;
 
-constexpr int kLinkId = 1068, kServerAddress = 1069, kPort = 1064, kApn = 1051, kUser = 1059,
-              kPassword = 1060, kDialNumber = 1061, kUploadInterval = 1062, kAlarmInterval = 1063;
 constexpr int kEdits[] = {kLinkId,   kServerAddress, kPort,           kApn,          kUser,
                           kPassword, kDialNumber,    kUploadInterval, kAlarmInterval};
-constexpr int kSave = 1, kRefresh = 2;
 constexpr uint16_t kReadLink = 0xF212, kWriteLink = 0xF213, kReadUpload = 0xF214,
                    kWriteUpload = 0xF215;
 
@@ -45,15 +45,13 @@ GpsUploadRecord Upload(uint16_t upload, uint16_t alarm) {
     return GpsUploadRecord{upload, alarm};
 }
 
-class MobileLinkPageTest : public ::testing::Test {
+class MobileLinkPageTest : public PageTest {
   protected:
-    void SetUp() override { LangTable().SelectStartupLanguage(L"ENG"); }
-
     camsim::CameraModel& Plug(const MobileLinkRecord& link, GpsUploadRecord upload = {30, 10}) {
         camsim::CameraState state;
         state.records[kReadLink] = Bytes(link);
         state.records[kReadUpload] = Bytes(upload);
-        return drives_.add('E', state);
+        return drives_->add('E', state);
     }
 
     // Opening the page runs a Refresh.
@@ -62,24 +60,6 @@ class MobileLinkPageTest : public ::testing::Test {
         return page_;
     }
 
-    std::vector<std::vector<uint8_t>> Written(camsim::CameraModel& camera, uint16_t sub) {
-        std::vector<std::vector<uint8_t>> out;
-        for (const auto& r : camera.snapshot().received) {
-            if (r.subCommand == sub)
-                out.push_back(r.payload);
-        }
-        return out;
-    }
-
-    void ExpectMessage(const std::wstring& text, unsigned style) {
-        ASSERT_EQ(backend_->Messages().size(), 1u);
-        EXPECT_EQ(backend_->Messages()[0].text, text);
-        EXPECT_EQ(backend_->Messages()[0].caption, L"Orvane");
-        EXPECT_EQ(backend_->Messages()[0].style, style);
-    }
-
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     CDlgMobileLink page_{nullptr};
 };
 
@@ -134,8 +114,8 @@ TEST_F(MobileLinkPageTest, IntervalsOfZeroShowOneAndSaveWritesWhatTheEditHolds) 
     ASSERT_TRUE(Type(page_, kUploadInterval, L"0"));
     ASSERT_TRUE(Type(page_, kAlarmInterval, L"45"));
     ASSERT_TRUE(Click(page_, kSave));
-    ExpectMessage(L"OK!", ui::kMbOk);
-    const auto written = Written(camera, kWriteUpload);
+    ExpectOneMessage(L"OK!", ui::kMbOk);
+    const auto written = receivedPayloads(camera, kWriteUpload);
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0], Bytes(Upload(0, 45)));
 }
@@ -150,8 +130,8 @@ TEST_F(MobileLinkPageTest, SaveTrimsCutsAndDefaultsTheFields) {
     // A refreshed text may be longer than its field: cut to the field, without terminator.
     page_.SetDlgItemText(kUser, L"0123456789abcdefXYZ");
     ASSERT_TRUE(Click(page_, kSave));
-    ExpectMessage(L"OK!", ui::kMbOk);
-    const auto written = Written(camera, kWriteLink);
+    ExpectOneMessage(L"OK!", ui::kMbOk);
+    const auto written = receivedPayloads(camera, kWriteLink);
     ASSERT_EQ(written.size(), 1u);
     const MobileLinkRecord sent = FromBytes<MobileLinkRecord>(written[0]);
     EXPECT_EQ(std::string(sent.linkId, 8), std::string("AB12\0\0\0\0", 8));
@@ -169,8 +149,8 @@ TEST_F(MobileLinkPageTest, AnEightCharacterLinkIdWithoutTerminatorShowsOnlyItsel
     Open();
     EXPECT_EQ(page_.GetDlgItemText(kLinkId), L"ABCDEFGH");
     ASSERT_TRUE(Click(page_, kSave));
-    ExpectMessage(L"OK!", ui::kMbOk);
-    EXPECT_EQ(Written(camera, kWriteLink)[0], Bytes(link));
+    ExpectOneMessage(L"OK!", ui::kMbOk);
+    EXPECT_EQ(receivedPayloads(camera, kWriteLink)[0], Bytes(link));
 }
 
 TEST_F(MobileLinkPageTest, ADifferingReadBackFailsWithAWarningAndLeavesTheIntervalsUnwritten) {
@@ -182,15 +162,15 @@ TEST_F(MobileLinkPageTest, ADifferingReadBackFailsWithAWarningAndLeavesTheInterv
     });
     Open();
     ASSERT_TRUE(Click(page_, kSave));
-    ExpectMessage(L"Failed!", ui::kMbOk | ui::kMbIconExclamation);
-    EXPECT_TRUE(Written(camera, kWriteUpload).empty());
+    ExpectOneMessage(L"Failed!", ui::kMbOk | ui::kMbIconExclamation);
+    EXPECT_TRUE(receivedPayloads(camera, kWriteUpload).empty());
 }
 
 TEST_F(MobileLinkPageTest, SaveWithoutCameraFailsWithAWarning) {
     Open();
     // Every edit is empty, so the record sent is all zeros; a failed read must not match it.
     ASSERT_TRUE(Click(page_, kSave));
-    ExpectMessage(L"Failed!", ui::kMbOk | ui::kMbIconExclamation);
+    ExpectOneMessage(L"Failed!", ui::kMbOk | ui::kMbIconExclamation);
 }
 
 TEST_F(MobileLinkPageTest, IntervalsBeyondSixteenBitsAreKeptAtTheLargest) {
@@ -199,7 +179,7 @@ TEST_F(MobileLinkPageTest, IntervalsBeyondSixteenBitsAreKeptAtTheLargest) {
     ASSERT_TRUE(Type(page_, kUploadInterval, L"70000"));
     ASSERT_TRUE(Type(page_, kAlarmInterval, L"65536"));
     ASSERT_TRUE(Click(page_, kSave));
-    EXPECT_EQ(Written(camera, kWriteUpload).at(0), Bytes(Upload(0xFFFF, 0xFFFF)));
+    EXPECT_EQ(receivedPayloads(camera, kWriteUpload).at(0), Bytes(Upload(0xFFFF, 0xFFFF)));
 }
 
 TEST_F(MobileLinkPageTest, EnterSavesAndEscapeRefreshes) {
@@ -210,7 +190,7 @@ TEST_F(MobileLinkPageTest, EnterSavesAndEscapeRefreshes) {
     EXPECT_EQ(page_.GetDlgItemText(kApn), L"cmnet");
     EXPECT_TRUE(page_.IsCreated());
     ASSERT_TRUE(ui::headless::PressEnter(page_));
-    EXPECT_EQ(Written(camera, kWriteLink).size(), 1u);
+    EXPECT_EQ(receivedPayloads(camera, kWriteLink).size(), 1u);
     EXPECT_TRUE(page_.IsCreated());
 }
 
@@ -226,7 +206,7 @@ TEST_F(MobileLinkPageTest, WithoutCameraTheEditsAreDisabledAndKeepTheirTexts) {
     EXPECT_EQ(page_.GetDlgItemText(kUploadInterval), L"77");
     EXPECT_EQ(page_.GetDlgItemText(kApn), L"cmnet");
 
-    drives_.server('E').stop();
+    drives_->server('E').stop();
     ASSERT_TRUE(Click(page_, kRefresh));
     for (int id : kEdits)
         EXPECT_FALSE(page_.IsControlEnabled(id)) << id;
@@ -248,17 +228,17 @@ TEST(MobileLinkPageInMainWindow, NoTabLeadsToThePage) {
     auto window = std::make_unique<CMainDlg>();
     ASSERT_TRUE(window->Create());
     // Created with a camera present, the page refreshed itself.
-    EXPECT_EQ(window->MobileLinkPage().GetDlgItemText(kApn), L"cmnet");
+    EXPECT_EQ(window->Page<CDlgMobileLink>().GetDlgItemText(kApn), L"cmnet");
     ASSERT_TRUE(ui::headless::FireTimer(*window, CMainDlg::kWatchTimer));
-    ASSERT_TRUE(Type(*window, 1000, L"123456"));
-    ASSERT_TRUE(Click(*window, 1001));
-    const int tabs = window->GetCount(1002);
+    ASSERT_TRUE(Type(*window, ids::mainwindow::kPasswordBox, L"123456"));
+    ASSERT_TRUE(Click(*window, ids::mainwindow::kLoginButton));
+    const int tabs = window->GetCount(ids::mainwindow::kTabs);
     EXPECT_EQ(tabs, 6);
     for (int i = 0; i < tabs; ++i)
-        EXPECT_NE(window->GetItemText(1002, i), L"Mobile Link");
+        EXPECT_NE(window->GetItemText(ids::mainwindow::kTabs, i), L"Mobile Link");
     for (int i = 0; i < tabs; ++i) {
-        ASSERT_TRUE(ui::headless::SelectByUser(*window, 1002, i));
-        EXPECT_FALSE(window->MobileLinkPage().IsWindowVisible()) << i;
+        ASSERT_TRUE(ui::headless::SelectByUser(*window, ids::mainwindow::kTabs, i));
+        EXPECT_FALSE(window->Page<CDlgMobileLink>().IsWindowVisible()) << i;
     }
 }
 

@@ -13,14 +13,16 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
+#include "lang/text.h"
 #include "mainwindow.h"
 #include "pages/more_dialogs.h"
 #include "pages/moreparam.h"
+#include "pages/param.h"
 #include "pages/rk40more.h"
 #include "pages/rk50more.h"
 #include "support/emulated_cameras.h"
-#include "text.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
@@ -31,9 +33,14 @@ using ui::headless::SelectByUser;
 using ui::headless::Type;
 
 constexpr int kStillOpen = -7;  // what a modal run returns when the dialog did not end itself
-constexpr int kOk = 1, kCancel = 2, kDefaultSetting = 1136, kRefresh = 1059;
-constexpr int kSetting = 1001, kCancelButton = 1003;
-constexpr int kPlate = 1175;
+using ids::rk20::kCancel;
+using ids::rk20::kDefaultSetting;
+using ids::rk20::kOk;
+using ids::rk20::kRefresh;
+// The RK40 and RK50 dialogs give Setting and Cancel the same numbers.
+using ids::rk40::kSetting;
+constexpr int kCancelButton = ids::rk40::kCancel;
+using ids::rk50::kPlate;
 constexpr uint16_t kRk20Read = 0xF218, kRk20Write = 0xF219, kStringInfo = 0xF21B;
 constexpr uint16_t kUseDefault = 0xF005, kShutdown = 0xF002;
 constexpr uint16_t kConfigRead = 0xF23E, kConfigWrite = 0xF23F;
@@ -58,10 +65,8 @@ const Message kModifySuccess{L"Modify success!", ui::kMbOk};
 const Message kModifyFailed{L"Failed to modify!", ui::kMbOk};
 const Message kGetFailed{L"Failed to get info!", ui::kMbOk};
 
-class ModelDialogTest : public ::testing::Test {
+class ModelDialogTest : public PageTest {
   protected:
-    void SetUp() override { LangTable().SelectStartupLanguage(L"ENG"); }
-
     camsim::CameraModel& Plug(uint8_t model) {
         camsim::CameraState state;
         state.modelCode = model;
@@ -69,7 +74,7 @@ class ModelDialogTest : public ::testing::Test {
         // The camera stays on the bus after a shutdown: these tests look at what was sent, and a
         // drive that vanishes and comes back mid-test only adds timing to them.
         state.shutdownMilliseconds = 0;
-        auto& camera = drives_.add('E', state);
+        auto& camera = drives_->add('E', state);
         EXPECT_EQ(TKUSB_IsDevice(), 'E');
         camera.clearReceived();
         return camera;
@@ -92,7 +97,7 @@ class ModelDialogTest : public ::testing::Test {
     std::vector<Message> Messages() {
         std::vector<Message> messages;
         for (const auto& m : backend_->Messages()) {
-            EXPECT_EQ(m.caption, L"Orvane");
+            EXPECT_EQ(m.caption, kCaption);
             messages.push_back({m.text, m.style});
         }
         return messages;
@@ -106,16 +111,9 @@ class ModelDialogTest : public ::testing::Test {
     }
 
     static Bytes LastPayload(camsim::CameraModel& camera, uint16_t sub) {
-        Bytes payload;
-        for (const auto& r : camera.snapshot().received) {
-            if (r.subCommand == sub)
-                payload = r.payload;
-        }
-        return payload;
+        const std::vector<Bytes> payloads = receivedPayloads(camera, sub);
+        return payloads.empty() ? Bytes{} : payloads.back();
     }
-
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
 };
 
 // ---- RK20 full settings ------------------------------------------------------------------------
@@ -251,7 +249,7 @@ TEST_F(Rk20Test, AFailedReadReportsAndLeavesTheListsAsTheyAre) {
     auto& camera = Plug(48);
     Bytes record(32, 1);
     Store(camera, kRk20Read, record);
-    drives_.server('E').injectFault(camsim::Fault::kPassFail);
+    drives_->server('E').injectFault(camsim::Fault::kPassFail);
     CDlgMorePararm dialog;
     Run(dialog, [&](ui::Dialog& d) {
         // Opening: nothing selected, and the sizes and texts are not read.
@@ -267,7 +265,7 @@ TEST_F(Rk20Test, AFailedReadReportsAndLeavesTheListsAsTheyAre) {
 
         // A failed Refresh keeps the selections the user made.
         ASSERT_TRUE(SelectByUser(d, 1078, 2));
-        drives_.server('E').injectFault(camsim::Fault::kPassFail);
+        drives_->server('E').injectFault(camsim::Fault::kPassFail);
         ASSERT_TRUE(Click(d, kRefresh));
         EXPECT_EQ(d.GetCurSel(1078), 2);
         EXPECT_EQ(d.GetCurSel(1080), 1);
@@ -356,7 +354,7 @@ TEST_F(Rk20Test, DefaultSettingAsksThenReportsAndCloses) {
         const int result = Run(dialog, [&](ui::Dialog& d) {
             camera.clearReceived();
             if (c.refused)
-                drives_.server('E').injectFault(camsim::Fault::kRefuse);
+                drives_->server('E').injectFault(camsim::Fault::kRefuse);
             ASSERT_TRUE(Click(d, kDefaultSetting));
         });
         EXPECT_EQ(result, ui::kIdOk);
@@ -486,7 +484,7 @@ TEST_F(Rk40Test, AChangeAnywhereInTheRecordIsAFailure) {
 
 TEST_F(Rk40Test, AFailedLoadLeavesNoSelectionAndSettingStillWorks) {
     auto& camera = Plug(208);
-    drives_.server('E').injectFault(camsim::Fault::kPassFail);
+    drives_->server('E').injectFault(camsim::Fault::kPassFail);
     CDlgRK40MoreSetting dialog;
     const int result = Run(dialog, [&](ui::Dialog& d) {
         EXPECT_EQ(Messages(), std::vector<Message>{kGetFailed});
@@ -633,7 +631,7 @@ TEST_F(Rk50Test, OnlyThePlateTextIsCompared) {
 
 TEST_F(Rk50Test, AFailedLoadOrReadBackIsReported) {
     auto& camera = Plug(240);
-    drives_.server('E').injectFault(camsim::Fault::kPassFail);
+    drives_->server('E').injectFault(camsim::Fault::kPassFail);
     CDlgRK50MoreSetting dialog;
     Run(dialog, [&](ui::Dialog& d) {
         EXPECT_EQ(d.GetDlgItemText(kPlate), L"");
@@ -641,7 +639,7 @@ TEST_F(Rk50Test, AFailedLoadOrReadBackIsReported) {
         camera.clearReceived();
         // The write is answered, the read-back is not.
         camera.setHandler(kConfigWrite, [&](camsim::CameraState&, const camsim::Command&) {
-            drives_.server('E').injectFault(camsim::Fault::kPassFail);
+            drives_->server('E').injectFault(camsim::Fault::kPassFail);
             return camsim::Reply{};
         });
         ASSERT_TRUE(Click(d, kSetting));
@@ -688,7 +686,7 @@ TEST_F(ModelDialogTest, MoreOnTheParameterPageOpensTheModelsDialogAfterALogin) {
         camsim::CameraState state;
         state.modelCode = c.model;
         state.loginPassword = "123456";
-        drives_.add('E', state);
+        drives_->add('E', state);
         CMainDlg window;
         ASSERT_TRUE(window.Create());
         ASSERT_TRUE(ui::headless::FireTimer(window, CMainDlg::kWatchTimer));
@@ -702,7 +700,7 @@ TEST_F(ModelDialogTest, MoreOnTheParameterPageOpensTheModelsDialogAfterALogin) {
             EXPECT_EQ(d.ModalOwner(), &window);  // over the main window, not the page
             return ui::kIdCancel;
         };
-        EXPECT_EQ(Click(window.ParamPage(), 1023), c.moreOffered);
+        EXPECT_EQ(Click(window.Page<CDlgParam>(), 1023), c.moreOffered);
         EXPECT_EQ(opened, c.opened);
         backend_->onModal = nullptr;
     }

@@ -10,20 +10,19 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/param.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
 
+using namespace ids::param;
+
 using ui::headless::Click;
 using ui::headless::SelectByUser;
 using Texts = std::vector<std::wstring>;
-
-constexpr int kVideo = 1016, kPhoto = 1017, kLength = 1018;
-constexpr int kCapacity = 1019, kFree = 1020, kVersion = 1022;
-constexpr int kMore = 1023, kDefault = 1021, kRefresh = 1015, kApply = 1014;
 
 const Texts kPhotos = {L"2M", L"5M", L"8M", L"12M", L"16M"};
 const Texts kLengthsBelow32 = {L"Off",       L"1 Minute",   L"2 Minutes",
@@ -37,10 +36,10 @@ camsim::Reply Refused() {
     return reply;
 }
 
-class ParamTest : public ::testing::Test {
+class ParamTest : public PageTest {
   protected:
     void SetUp() override {
-        LangTable().SelectStartupLanguage(L"ENG");
+        PageTest::SetUp();
         CurrentDeviceState() = DeviceState{};
         ASSERT_TRUE(page_.Create());
     }
@@ -76,17 +75,10 @@ class ParamTest : public ::testing::Test {
         return items;
     }
     std::vector<int> Selections() {
-        return {page_.GetCurSel(kVideo), page_.GetCurSel(kPhoto), page_.GetCurSel(kLength)};
+        return {page_.GetCurSel(kVideoList), page_.GetCurSel(kPhotoList),
+                page_.GetCurSel(kLengthList)};
     }
-    Texts Messages() {
-        Texts texts;
-        for (const auto& message : backend_->Messages()) {
-            EXPECT_EQ(message.caption, L"Orvane");
-            EXPECT_EQ(message.ownerTemplate, 107);
-            texts.push_back(message.text);
-        }
-        return texts;
-    }
+    Texts Messages() { return MessageTexts(CDlgParam::kTemplateId); }
     // The last DeviceSettingRecord written: video, photo, length.
     static std::vector<int> LastWrite(camsim::CameraModel& camera) {
         std::vector<int> values;
@@ -103,22 +95,13 @@ class ParamTest : public ::testing::Test {
         return n;
     }
 
-    ui::headless::ScopedBackend backend_;
-    // Each case of a table gets cameras of its own.
-    void ResetDrives() {
-        drives_.reset();
-        drives_ = std::make_unique<testsupport::EmulatedDrives>();
-    }
-
-    std::unique_ptr<testsupport::EmulatedDrives> drives_ =
-        std::make_unique<testsupport::EmulatedDrives>();
     CDlgParam page_{nullptr};
 };
 
 TEST_F(ParamTest, BeforeTheFirstLoginTheListsAreEmptyAndTheFreePasswordRowHidden) {
-    for (int id : {kVideo, kPhoto, kLength})
+    for (int id : {kVideoList, kPhotoList, kLengthList})
         EXPECT_EQ(page_.GetCount(id), 0);
-    EXPECT_TRUE(page_.IsControlVisible(kDefault));
+    EXPECT_TRUE(page_.IsControlVisible(kDefaultSetting));
     EXPECT_FALSE(page_.IsControlVisible(kMore));
     for (int id : {1031, 1137, 1144, 1145})
         EXPECT_FALSE(page_.IsControlVisible(id)) << id;
@@ -193,21 +176,21 @@ TEST_F(ParamTest, ListsSelectionsAndTextsFollowTheModelCode) {
         ResetDrives();
         page_.SetDlgItemText(kVersion, L"");
         LogIn(c.model);
-        EXPECT_EQ(Items(kVideo), c.video);
-        EXPECT_EQ(Items(kPhoto), c.photo);
-        EXPECT_EQ(Items(kLength), c.length);
+        EXPECT_EQ(Items(kVideoList), c.video);
+        EXPECT_EQ(Items(kPhotoList), c.photo);
+        EXPECT_EQ(Items(kLengthList), c.length);
         EXPECT_EQ(Selections(), c.selected);
         EXPECT_EQ(page_.IsControlVisible(kMore), c.more);
         if (c.more) {
             EXPECT_TRUE(page_.IsControlEnabled(kMore));
         }
-        EXPECT_TRUE(page_.IsControlVisible(kDefault));
-        EXPECT_TRUE(page_.IsControlEnabled(kDefault));
+        EXPECT_TRUE(page_.IsControlVisible(kDefaultSetting));
+        EXPECT_TRUE(page_.IsControlEnabled(kDefaultSetting));
         EXPECT_EQ(page_.GetDlgItemText(kVersion), c.version ? L"TKV71MRD.150530.WR" : L"");
         EXPECT_EQ(page_.GetDlgItemText(kCapacity), c.capacity);
-        EXPECT_EQ(page_.GetDlgItemText(kFree), L"30720 MB");
+        EXPECT_EQ(page_.GetDlgItemText(kFreeSpace), L"30720 MB");
         // The photo size follows the video on the RK40 and is fixed on the RK20.
-        EXPECT_EQ(page_.IsControlEnabled(kPhoto), c.model != 208 && c.model != 48);
+        EXPECT_EQ(page_.IsControlEnabled(kPhotoList), c.model != 208 && c.model != 48);
     }
 }
 
@@ -251,24 +234,24 @@ TEST_F(ParamTest, ShiftedPhotoOfTheEarlyModels) {
     auto& camera = LogIn(16);
     Store(camera, 0, 4, 1);
     page_.Refresh();
-    EXPECT_EQ(page_.GetItemText(kPhoto, page_.GetCurSel(kPhoto)), L"2M");
+    EXPECT_EQ(page_.GetItemText(kPhotoList, page_.GetCurSel(kPhotoList)), L"2M");
     ASSERT_TRUE(Click(page_, kApply));
     EXPECT_EQ(LastWrite(camera), (std::vector<int>{0, 4, 1}));
     EXPECT_EQ(Messages(), Texts{L"OK!"});
 
     Store(camera, 0, 0, 1);
     page_.Refresh();
-    EXPECT_EQ(page_.GetItemText(kPhoto, page_.GetCurSel(kPhoto)), L"5M");
-    ASSERT_TRUE(SelectByUser(page_, kPhoto, 4));  // "16M"
+    EXPECT_EQ(page_.GetItemText(kPhotoList, page_.GetCurSel(kPhotoList)), L"5M");
+    ASSERT_TRUE(SelectByUser(page_, kPhotoList, 4));  // "16M"
     ASSERT_TRUE(Click(page_, kApply));
     EXPECT_EQ(LastWrite(camera), (std::vector<int>{0, 3, 1}));
 }
 
 TEST_F(ParamTest, ApplyWritesThePositionsAndJudgesByTheReadBack) {
     auto& camera = LogIn(33);
-    ASSERT_TRUE(SelectByUser(page_, kVideo, 3));
-    ASSERT_TRUE(SelectByUser(page_, kPhoto, 0));
-    ASSERT_TRUE(SelectByUser(page_, kLength, 4));
+    ASSERT_TRUE(SelectByUser(page_, kVideoList, 3));
+    ASSERT_TRUE(SelectByUser(page_, kPhotoList, 0));
+    ASSERT_TRUE(SelectByUser(page_, kLengthList, 4));
     ASSERT_TRUE(Click(page_, kApply));
     EXPECT_EQ(LastWrite(camera), (std::vector<int>{3, 0, 4}));
 
@@ -287,11 +270,11 @@ TEST_F(ParamTest, ApplyWritesThePositionsAndJudgesByTheReadBack) {
 
 TEST_F(ParamTest, Rk40PhotoFollowsTheVideoAndIsNotCompared) {
     auto& camera = LogIn(208);
-    ASSERT_TRUE(SelectByUser(page_, kVideo, 1));
-    EXPECT_EQ(page_.GetCurSel(kPhoto), 1);
-    ASSERT_TRUE(SelectByUser(page_, kVideo, 0));
-    EXPECT_EQ(page_.GetCurSel(kPhoto), 0);
-    ASSERT_TRUE(SelectByUser(page_, kVideo, 1));
+    ASSERT_TRUE(SelectByUser(page_, kVideoList, 1));
+    EXPECT_EQ(page_.GetCurSel(kPhotoList), 1);
+    ASSERT_TRUE(SelectByUser(page_, kVideoList, 0));
+    EXPECT_EQ(page_.GetCurSel(kPhotoList), 0);
+    ASSERT_TRUE(SelectByUser(page_, kVideoList, 1));
     camera.setHandler(0xF207, [](camsim::CameraState& s, const camsim::Command& c) {
         std::vector<uint8_t> record(20, 0);
         std::memcpy(record.data(), c.dataOut, 3);
@@ -310,13 +293,13 @@ TEST_F(ParamTest, ACardCapacityOfZeroSelectsNothingAndApplySends255) {
     state.cardCapacityMiB = 0;
     auto& camera = drives_->add('E', state);
     CurrentDeviceState().spec.modelCode = 33;
-    page_.SetDlgItemText(kFree, L"previous");
+    page_.SetDlgItemText(kFreeSpace, L"previous");
     page_.Refresh();
     page_.EnableControls(true);
     EXPECT_EQ(Selections(), (std::vector<int>{-1, -1, -1}));
-    EXPECT_EQ(page_.GetCount(kVideo), 4);
+    EXPECT_EQ(page_.GetCount(kVideoList), 4);
     EXPECT_EQ(page_.GetDlgItemText(kCapacity), L"0MB");
-    EXPECT_EQ(page_.GetDlgItemText(kFree), L"previous");
+    EXPECT_EQ(page_.GetDlgItemText(kFreeSpace), L"previous");
 
     ASSERT_TRUE(Click(page_, kApply));
     EXPECT_EQ(LastWrite(camera), (std::vector<int>{255, 255, 255}));
@@ -331,18 +314,18 @@ TEST_F(ParamTest, ACardCapacityOfZeroSelectsNothingAndApplySends255) {
 
 TEST_F(ParamTest, RefreshWithoutACameraFillsTheListsWithoutSelection) {
     LogIn(33, false);
-    EXPECT_EQ(page_.GetCount(kVideo), 4);
-    EXPECT_EQ(page_.GetCount(kLength), 5);
+    EXPECT_EQ(page_.GetCount(kVideoList), 4);
+    EXPECT_EQ(page_.GetCount(kLengthList), 5);
     EXPECT_EQ(Selections(), (std::vector<int>{-1, -1, -1}));
     EXPECT_EQ(page_.GetDlgItemText(kCapacity), L"0MB");
-    EXPECT_EQ(page_.GetDlgItemText(kFree), L"");
+    EXPECT_EQ(page_.GetDlgItemText(kFreeSpace), L"");
     EXPECT_TRUE(backend_->Messages().empty());
     // Losing the camera disables all but Default Setting; the lists keep their entries.
     page_.EnableControls(false);
-    for (int id : {kVideo, kPhoto, kLength, kRefresh, kApply, kMore})
+    for (int id : {kVideoList, kPhotoList, kLengthList, kRefresh, kApply, kMore})
         EXPECT_FALSE(page_.IsControlEnabled(id)) << id;
-    EXPECT_TRUE(page_.IsControlEnabled(kDefault));
-    EXPECT_EQ(page_.GetCount(kVideo), 4);
+    EXPECT_TRUE(page_.IsControlEnabled(kDefaultSetting));
+    EXPECT_EQ(page_.GetCount(kVideoList), 4);
 }
 
 TEST_F(ParamTest, RefreshButtonReloadsTheRecord) {
@@ -382,7 +365,7 @@ TEST_F(ParamTest, DefaultSettingAsksAndRebootsOnlyAfterSuccess) {
         camera.clearReceived();
         backend_->QueueAnswer(c.answer);
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(Click(page_, kDefault));
+        ASSERT_TRUE(Click(page_, kDefaultSetting));
         const auto elapsed = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(Messages(), c.messages);
         EXPECT_EQ(backend_->Messages()[0].style, unsigned(ui::kMbOkCancel));
@@ -396,7 +379,7 @@ TEST_F(ParamTest, DefaultSettingAsksAndRebootsOnlyAfterSuccess) {
     ResetDrives();
     CurrentDeviceState().spec.modelCode = 33;
     backend_->ClearMessages();
-    ASSERT_TRUE(Click(page_, kDefault));
+    ASSERT_TRUE(Click(page_, kDefaultSetting));
     EXPECT_EQ(Messages(), (Texts{ask, L"Failed to modify!"}));
 }
 

@@ -5,32 +5,32 @@
 #include <string>
 #include <vector>
 
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/pwd.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
 
+using namespace ids::pwd;
+
 using ui::headless::Click;
 using ui::headless::Type;
-
-constexpr int kCurrent = 1000, kNew = 1022, kNewAgain = 1023, kModify = 1024;
-constexpr int kBrowse = 1025, kBrowseAgain = 1026, kApply = 1014, kCancel = 1015;
 
 const std::wstring kInput = L"Please input password!", kInputNew = L"Please input new password!",
                    kMismatch = L"Please input correct password!",
                    kLength = L"Password length does not meet the requirements!";
 
-class PwdTest : public ::testing::Test {
+class PwdTest : public PageTest {
   protected:
     void SetUp() override {
-        LangTable().SelectStartupLanguage(L"ENG");
+        PageTest::SetUp();
         camsim::CameraState state;
         state.loginPassword = "123456";
         state.browsePassword = "111111";
-        camera_ = &drives_.add('E', state);
+        camera_ = &drives_->add('E', state);
         ASSERT_TRUE(dialog_.Create());
         // Where the focus is at the moment each message box shows.
         backend_->onMessage = [this](const ui::headless::RecordedMessage&) {
@@ -42,15 +42,11 @@ class PwdTest : public ::testing::Test {
         for (const auto& [id, text] : texts)
             ASSERT_TRUE(Type(dialog_, id, text));
     }
+    // The texts of the message boxes so far, each with an OK button only.
     std::vector<std::wstring> Messages() {
-        std::vector<std::wstring> texts;
-        for (const auto& message : backend_->Messages()) {
-            EXPECT_EQ(message.caption, L"Orvane");
+        for (const auto& message : backend_->Messages())
             EXPECT_EQ(message.style, ui::kMbOk);
-            EXPECT_EQ(message.ownerTemplate, 109);
-            texts.push_back(message.text);
-        }
-        return texts;
+        return MessageTexts(CDlgPwd::kTemplateId);
     }
     int PasswordCommands() {
         int n = 0;
@@ -59,8 +55,6 @@ class PwdTest : public ::testing::Test {
         return n;
     }
 
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     camsim::CameraModel* camera_ = nullptr;
     CDlgPwd dialog_;
     std::vector<int> focusAtMessage_;
@@ -169,7 +163,7 @@ TEST_F(PwdTest, ABrowseChangeKeepsItsTwoBoxes) {
 }
 
 TEST_F(PwdTest, WithoutACameraNothingIsSentAndBothPartsFail) {
-    drives_.server('E').unplug();
+    drives_->server('E').unplug();
     camera_->clearReceived();
     Fill({{kCurrent, L"123456"}, {kNew, L"654321"}, {kNewAgain, L"654321"}});
     Fill({{kBrowse, L"246810"}, {kBrowseAgain, L"246810"}});

@@ -10,22 +10,21 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "langtable.h"
+#include "lang/langtable.h"
 #include "pages/wifi.h"
 #include "record_bytes.h"
 #include "support/emulated_cameras.h"
+#include "tests/page_test.h"
 #include "ui/headless.h"
 
 namespace {
+
+using namespace ids::wifi;
 
 using ui::headless::Click;
 using ui::headless::SelectByUser;
 using ui::headless::Type;
 
-constexpr int kModeList = 1054, kEncryptionList = 1018, kPort = 1064, kIp = 1065;
-constexpr int kApName = 1055, kApPassword = 1056, kApShow = 1057;
-constexpr int kStationName = 1063, kStationPassword = 1068, kStationShow = 1151;
-constexpr int kRefresh = 1058, kApply = 1059;
 constexpr uint16_t kReadWifi = 0xF210, kWriteWifi = 0xF211, kReadAp = 0xF225, kWriteAp = 0xF226;
 
 WifiRecord Wifi(uint8_t mode, uint8_t encryption, const char* ssid = "home-net",
@@ -49,15 +48,13 @@ WifiApRecord Ap(const std::string& name, const std::string& password) {
     return r;
 }
 
-class WifiPageTest : public ::testing::Test {
+class WifiPageTest : public PageTest {
   protected:
-    void SetUp() override { LangTable().SelectStartupLanguage(L"ENG"); }
-
     camsim::CameraModel& Plug(const WifiRecord& wifi, const WifiApRecord& ap) {
         camsim::CameraState state;
         state.records[kReadWifi] = Bytes(wifi);
         state.records[kReadAp] = Bytes(ap);
-        return drives_.add('E', state);
+        return drives_->add('E', state);
     }
 
     CDlgWifi& Open() {
@@ -66,27 +63,10 @@ class WifiPageTest : public ::testing::Test {
         return page_;
     }
 
-    // The payloads the camera received for one sub-command, oldest first.
-    std::vector<std::vector<uint8_t>> Written(camsim::CameraModel& camera, uint16_t sub) {
-        std::vector<std::vector<uint8_t>> out;
-        for (const auto& r : camera.snapshot().received) {
-            if (r.subCommand == sub)
-                out.push_back(r.payload);
-        }
-        return out;
-    }
-
     void ExpectMessage(const std::wstring& text) {
-        ASSERT_EQ(backend_->Messages().size(), 1u);
-        const auto& m = backend_->Messages()[0];
-        EXPECT_EQ(m.text, text);
-        EXPECT_EQ(m.caption, L"Orvane");
-        EXPECT_EQ(m.style, unsigned(ui::kMbOk));  // OK button, no icon
-        EXPECT_EQ(m.ownerTemplate, CDlgWifi::kTemplateId);
+        ExpectOneMessage(text, ui::kMbOk, CDlgWifi::kTemplateId);  // OK button, no icon
     }
 
-    ui::headless::ScopedBackend backend_;
-    testsupport::EmulatedDrives drives_;
     CDlgWifi page_{nullptr};
 };
 
@@ -159,7 +139,7 @@ TEST_F(WifiPageTest, RefreshWithoutCameraLeavesTheControlsCleared) {
         EXPECT_EQ(page_.GetDlgItemText(id), L"") << id;
     EXPECT_EQ(page_.GetCurSel(kModeList), 0);
 
-    drives_.server('E').stop();
+    drives_->server('E').stop();
     page_.Refresh();
     EXPECT_EQ(page_.GetDlgItemText(kIp), L"0.0.0.0");
     EXPECT_EQ(page_.GetDlgItemText(kPort), L"0");
@@ -174,7 +154,7 @@ TEST_F(WifiPageTest, FifteenCharacterNamesKeepTheirTerminatorSixteenFillTheField
     ASSERT_EQ(page_.GetDlgItemText(kApName), L"ABCDEFGHIJKLMNOP");
     ASSERT_TRUE(Click(page_, kApply));
     ExpectMessage(L"OK!");
-    auto sent = Written(camera, kWriteAp);
+    auto sent = receivedPayloads(camera, kWriteAp);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], Bytes(Ap("ABCDEFGHIJKLMNOP", "0123456789abcdef")));
 
@@ -184,7 +164,7 @@ TEST_F(WifiPageTest, FifteenCharacterNamesKeepTheirTerminatorSixteenFillTheField
     ASSERT_TRUE(Type(page_, kApPassword, L"pw"));
     ASSERT_TRUE(Click(page_, kApply));
     ExpectMessage(L"OK!");
-    sent = Written(camera, kWriteAp);
+    sent = receivedPayloads(camera, kWriteAp);
     ASSERT_EQ(sent.size(), 1u);
     const WifiApRecord ap = FromBytes<WifiApRecord>(sent[0]);
     EXPECT_EQ(std::string(ap.apSsid, 16), std::string("fifteen-chars-x\0", 16));
@@ -203,7 +183,7 @@ TEST_F(WifiPageTest, ANameOfWideCharactersIsCutAtACharacterBoundary) {
     ASSERT_TRUE(Type(page_, kApName, std::wstring(15, L'\u00e9')));
     ASSERT_TRUE(Click(page_, kApply));
     ExpectMessage(L"OK!");
-    const WifiApRecord ap = FromBytes<WifiApRecord>(Written(camera, kWriteAp).at(0));
+    const WifiApRecord ap = FromBytes<WifiApRecord>(receivedPayloads(camera, kWriteAp).at(0));
     std::string eight;
     for (int i = 0; i < 8; ++i)
         eight += "\xc3\xa9";
@@ -228,10 +208,11 @@ TEST_F(WifiPageTest, ChangingOnlyTheModeRewritesTheAccessPointRecordAndKeepsTheR
     for (const auto& r : camera.snapshot().received)
         order.push_back(r.subCommand);
     EXPECT_EQ(order, (std::vector<uint16_t>{kWriteAp, kReadAp, kReadWifi, kWriteWifi, kReadWifi}));
-    EXPECT_EQ(Written(camera, kWriteAp)[0], Bytes(Ap("cam-ap", "ap-pass1")));
+    EXPECT_EQ(receivedPayloads(camera, kWriteAp)[0], Bytes(Ap("cam-ap", "ap-pass1")));
     WifiRecord expected = Wifi(0, 1);
     expected.mode = 1;
-    EXPECT_EQ(Written(camera, kWriteWifi)[0], Bytes(expected));  // every other byte as read
+    EXPECT_EQ(receivedPayloads(camera, kWriteWifi)[0],
+              Bytes(expected));  // every other byte as read
 }
 
 TEST_F(WifiPageTest, TheModeIsNotWrittenWhenTheAccessPointStepFails) {
@@ -248,7 +229,7 @@ TEST_F(WifiPageTest, TheModeIsNotWrittenWhenTheAccessPointStepFails) {
     ASSERT_TRUE(SelectByUser(page_, kModeList, 1));
     ASSERT_TRUE(Click(page_, kApply));
     ExpectMessage(L"Failed!");
-    EXPECT_TRUE(Written(camera, kWriteWifi).empty());
+    EXPECT_TRUE(receivedPayloads(camera, kWriteWifi).empty());
     EXPECT_EQ(FromBytes<WifiRecord>(camera.snapshot().records[kReadWifi]).mode, 0);
 }
 

@@ -1,4 +1,4 @@
-#include "instance.h"
+#include "os/instance.h"
 
 #include <errno.h>
 #include <sys/socket.h>

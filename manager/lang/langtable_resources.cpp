@@ -1,7 +1,7 @@
 // The language tables the program carries, and the process's language object that reads them.
 // Kept apart from the parser so that the parser builds without the generated table (the fuzz
 // target links langtable.cpp and text.cpp alone).
-#include "langtable.h"
+#include "lang/langtable.h"
 
 // A source generated at build time from res/lang/English.ini defines these.
 namespace lang_res {

@@ -1,4 +1,4 @@
-#include "langtable.h"
+#include "lang/langtable.h"
 
 #include <strings.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "text.h"
+#include "lang/text.h"
 #include "ui/labelled_window.h"
 
 namespace lang {
