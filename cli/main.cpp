@@ -107,8 +107,12 @@ int main(int argc, char** argv) {
     }
 
     dalvex::setLogEnabled(o.verbose);
-    if (gpsCommand->parsed())
+    if (gpsCommand->parsed()) {
+        // --json asks for the library's JSON document, the one format that is JSON.
+        if (o.json && gpsCommand->get_option("--format")->count() == 0)
+            gps.format = "json";
         return cli::runGps(gps, o.json);
+    }
 
     cli::Session session(o);
     if (list->parsed())

@@ -242,6 +242,16 @@ TEST_F(GpsCommand, HostileNamesDatesAndFifosLeaveReadableOutput) {
 TEST_F(GpsCommand, SeveralFilesNeedMergeOrAFolder) {
     EXPECT_EQ(run({"gps", files[0], files[1]}).code, 2);
     EXPECT_EQ(run({"gps", dir.file("nothing-here.mp4")}).code, 1);
+    // --json: the JSON document, and still one JSON document on failure.
+    EXPECT_EQ(run({"--json", "gps", files[0]}).out, run({"gps", files[0], "--format", "json"}).out);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--json", "gps", files[0], files[1]},
+          {"--json", "gps", dir.file("nothing-here.mp4")},
+          {"--json", "gps", files[0], "--format", "gpx"}}) {
+        const clitest::Result r = run(args);
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE(r.json().isArray()) << r.out;
+    }
 }
 
 }  // namespace
