@@ -24,7 +24,7 @@ std::string readableText(const std::string& text) {
                         : lead >= 0xE0 && lead <= 0xEF ? 3
                         : lead >= 0xF0 && lead <= 0xF4 ? 4
                                                        : 0;
-        uint32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        uint32_t code = length <= 1 ? lead : lead & (0x3F >> (length - 1));
         for (size_t k = 1; k < length; ++k) {
             if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
                 length = 0;
