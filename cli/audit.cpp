@@ -53,10 +53,31 @@ std::string AuditLog::defaultPath() {
     return "";
 }
 
+int AuditLog::open(std::string& error) const {
+    if (path_.empty()) {
+        error = "no audit log path (set XDG_STATE_HOME or HOME, or give --audit)";
+        return -1;
+    }
+    std::error_code ec;
+    const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        error = "cannot open the audit log " + path_ + ": " + std::strerror(errno);
+    return fd;
+}
+
+std::string AuditLog::check() const {
+    std::string error;
+    const int fd = open(error);
+    if (fd >= 0)
+        ::close(fd);
+    return error;
+}
+
 std::string AuditLog::append(const std::string& serial, char letter, const std::string& record,
                              const std::vector<AuditChange>& changes, const std::string& outcome) {
-    if (path_.empty())
-        return "no audit log path (set XDG_STATE_HOME or HOME, or give --audit)";
     Json::Value line(Json::objectValue);
     line["time"] = formatNow("%Y-%m-%dT%H:%M:%SZ", true);
     line["operator"] = operatorName();
@@ -82,13 +103,10 @@ std::string AuditLog::append(const std::string& serial, char letter, const std::
     builder["emitUTF8"] = true;
     const std::string text = Json::writeString(builder, line) + "\n";
 
-    std::error_code ec;
-    const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
-    if (!parent.empty())
-        std::filesystem::create_directories(parent, ec);
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    std::string error;
+    const int fd = open(error);
     if (fd < 0)
-        return "cannot open the audit log " + path_ + ": " + std::strerror(errno);
+        return error;
     const ssize_t written = ::write(fd, text.data(), text.size());
     const int saved = errno;
     ::close(fd);

@@ -27,11 +27,18 @@ class AuditLog {
     // The default path; empty when neither XDG_STATE_HOME nor HOME is set.
     static std::string defaultPath();
 
+    // Whether a line could be appended now: opens the file (creating it and its folder) and
+    // closes it. Returns an error text, or "" when it can.
+    std::string check() const;
+
     // Appends one line. Returns an error text, or "" on success.
     std::string append(const std::string& serial, char letter, const std::string& record,
                        const std::vector<AuditChange>& changes, const std::string& outcome);
 
   private:
+    // Opens the log for appending; -1 with the error text set.
+    int open(std::string& error) const;
+
     std::string path_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <fstream>
@@ -162,6 +163,8 @@ bool waitForCamera(Session& s, const Camera& c, const char* what) {
 template <typename Action>
 void forEachCamera(Session& s, const std::vector<Camera>& cameras, const std::string& record,
                    Action action) {
+    if (!s.auditReady())
+        return;
     for (const Camera& c : cameras) {
         Json::Value result = c.identity();
         selectCamera(c.letter);
@@ -183,7 +186,7 @@ void forEachCamera(Session& s, const std::vector<Camera>& cameras, const std::st
 // when a profile carries them, refused when named on the command line.
 void applyValues(Session& s, const std::map<std::string, FieldValues>& wanted, bool skipReadOnly) {
     const std::vector<Camera> cameras = s.targets(false);
-    if (cameras.empty() || !s.login(cameras))
+    if (cameras.empty() || !s.login(cameras) || (!s.options().dryRun && !s.auditReady()))
         return;
     for (const Camera& c : cameras) {
         selectCamera(c.letter);
@@ -329,10 +332,20 @@ void applyProfile(Session& s, const std::string& path) {
     std::ifstream in(path);
     Json::Value profile;
     Json::CharReaderBuilder builder;
+    // One object and nothing after it: a profile cut short or pasted twice is not applied.
+    builder["failIfExtra"] = true;
+    builder["rejectDupKeys"] = true;
     std::string errors;
-    if (!in || !Json::parseFromStream(builder, in, &profile, &errors) || !profile.isObject()) {
-        s.fail(kExitUsage, "cannot read the profile " + path + ": " +
-                               (in ? errors.substr(0, errors.find('\n')) : "no such file"));
+    bool parsed = false;
+    try {
+        parsed = in && Json::parseFromStream(builder, in, &profile, &errors);
+    } catch (const Json::Exception& e) {
+        errors = e.what();  // nesting deeper than the reader allows
+    }
+    std::replace(errors.begin(), errors.end(), '\n', ' ');
+    if (!parsed || !profile.isObject()) {
+        const std::string why = !in ? "no such file" : !parsed ? errors : "not a JSON object";
+        s.fail(kExitUsage, "cannot read the profile " + path + ": " + why);
         return;
     }
     // The profile is the JSON of get: its whole output for one camera, one camera's object, or

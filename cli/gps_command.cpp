@@ -184,20 +184,8 @@ std::string outputName(const std::string& dir, const std::string& source, GpsFor
     return (fs::path(dir) / (stem + extensionOf(format))).string();
 }
 
-}  // namespace
-
-void addGpsOptions(CLI::App* command, GpsOptions& o) {
-    command->add_option("PATH", o.paths, "Videos, pictures or folders (searched recursively)")
-        ->required();
-    command->add_option("--format,-f", o.format, "text, json, gpx, kml, csv or geojson")
-        ->check(CLI::IsMember({"text", "json", "gpx", "kml", "csv", "geojson"}));
-    command->add_option("-o,--output", o.output, "Write to this file (default standard output)");
-    command->add_option("--out-dir", o.outDir, "Write one file per input into this folder");
-    command->add_option("--jobs,-j", o.jobs, "Files parsed at once (default: the cores)");
-    command->add_flag("--merge", o.merge, "Write all files into one output");
-}
-
-int runGps(const GpsOptions& o, bool) {
+// The whole command; printed tells whether tracks went to standard output.
+int gpsTracks(const GpsOptions& o, bool& printed) {
     const GpsFormat format = kFormats.at(o.format);
     std::vector<std::string> missing;
     const std::vector<std::string> files = expandPaths(o.paths, missing);
@@ -294,6 +282,7 @@ int runGps(const GpsOptions& o, bool) {
         const std::string text = assemble(format, good);
         if (o.output.empty()) {
             std::cout << text;
+            printed = true;
             std::cout.flush();
         } else if (!writeFile(o.output, text)) {
             std::cerr << "dalvex: cannot write " << o.output << "\n";
@@ -302,6 +291,33 @@ int runGps(const GpsOptions& o, bool) {
     }
     std::cerr << "dalvex: " << files.size() << " files, " << points << " points (" << withoutFix
               << " without a fix), " << failed << " failed\n";
+    return exit;
+}
+
+}  // namespace
+
+void addGpsOptions(CLI::App* command, GpsOptions& o) {
+    command->add_option("PATH", o.paths, "Videos, pictures or folders (searched recursively)")
+        ->required();
+    command->add_option("--format,-f", o.format, "text, json, gpx, kml, csv or geojson")
+        ->check(CLI::IsMember({"text", "json", "gpx", "kml", "csv", "geojson"}));
+    command->add_option("-o,--output", o.output, "Write to this file (default standard output)");
+    command->add_option("--out-dir", o.outDir, "Write one file per input into this folder");
+    command->add_option("--jobs,-j", o.jobs, "Files parsed at once (default: the cores)");
+    command->add_flag("--merge", o.merge, "Write all files into one output");
+}
+
+int runGps(const GpsOptions& o, bool json) {
+    if (json && o.format != "json") {
+        std::cerr << "dalvex: --json prints the json format; drop --format " << o.format << "\n";
+        std::cout << "[]\n";
+        return kExitUsage;
+    }
+    bool printedTracks = false;
+    const int exit = gpsTracks(o, printedTracks);
+    // Standard output stays one JSON document when the caller asked for one and got no tracks.
+    if (json && !printedTracks && o.output.empty() && o.outDir.empty())
+        std::cout << "[]\n";
     return exit;
 }
 

@@ -19,7 +19,7 @@ struct GpsOptions {
 
 void addGpsOptions(CLI::App* command, GpsOptions& options);
 
-// Returns the exit code.
+// Returns the exit code. With json, standard output is one JSON document even without tracks.
 int runGps(const GpsOptions& options, bool json);
 
 }  // namespace cli

@@ -11,7 +11,39 @@ namespace cli {
 
 namespace {
 
-std::string xmlEscape(const std::string& text) {
+// File names are bytes: a sequence that is not UTF-8, or a control character that XML cannot
+// carry, becomes U+FFFD so that every output stays readable.
+std::string readableText(const std::string& text) {
+    static const std::string kReplacement = "\xEF\xBF\xBD";
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned char lead = byte(i);
+        size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+        uint32_t code = length <= 1 ? lead : lead & (0x3F >> (length - 1));
+        for (size_t k = 1; k < length; ++k) {
+            if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
+                length = 0;
+                break;
+            }
+            code = code << 6 | (byte(i + k) & 0x3F);
+        }
+        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        const bool valid = length != 0 && code >= kSmallest[length] && code <= 0x10FFFF &&
+                           (code < 0xD800 || code > 0xDFFF) && (code >= 0x20 || code == '\t') &&
+                           code != 0x7F && code != 0xFFFE && code != 0xFFFF;
+        out += valid ? text.substr(i, length) : kReplacement;
+        i += length == 0 ? 1 : length;
+    }
+    return out;
+}
+
+std::string xmlEscape(const std::string& raw) {
+    const std::string text = readableText(raw);
     std::string out;
     for (char c : text) {
         switch (c) {
@@ -142,8 +174,8 @@ std::string geoJsonTrack(const FileTrack& t) {
     Json::Value feature(Json::objectValue);
     feature["type"] = "Feature";
     Json::Value& props = feature["properties"];
-    props["name"] = name(t);
-    props["source"] = t.path;
+    props["name"] = readableText(name(t));
+    props["source"] = readableText(t.path);
     props["size"] = Json::UInt64(t.size);
     props["sha256"] = t.sha256;
     Json::Value coords(Json::arrayValue), times(Json::arrayValue), speeds(Json::arrayValue),
@@ -196,6 +228,14 @@ std::string utcTime(const dalvex::gps::GpsPoint& point) {
     const unsigned ms = point.utc_millis;
     // Two-digit years: 80 to 99 are the twentieth century, as receivers count them.
     const unsigned year = point.utc_year < 80 ? 2000u + point.utc_year : 1900u + point.utc_year;
+    // A day the month does not have, or the leap second that ends a day, is no time a map reader
+    // accepts.
+    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leapYear = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    const unsigned month = point.utc_month;
+    if (month < 1 || month > 12 ||
+        point.utc_day > kDays[month - 1] + (month == 2 && leapYear ? 1 : 0) || ms >= 24u * 3600000u)
+        return "";
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", year,
                   unsigned(point.utc_month), unsigned(point.utc_day), ms / 3600000, ms / 60000 % 60,

@@ -33,7 +33,8 @@ struct Position {
 };
 bool positionOf(const FileTrack& track, const TrackPoint& p, Position& out);
 
-// "YYYY-MM-DDThh:mm:ss.sssZ" from the sentence's date and time; "" when it carried neither.
+// "YYYY-MM-DDThh:mm:ss.sssZ" from the sentence's date and time; "" when it carried
+// neither, or a date or time no calendar has.
 std::string utcTime(const dalvex::gps::GpsPoint& point);
 
 std::string renderHead(GpsFormat format, const std::vector<const FileTrack*>& sources);

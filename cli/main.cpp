@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <clocale>
 #include <iostream>
+#include <limits>
 
 #include "camera_commands.h"
 #include "gps_command.h"
@@ -18,8 +19,10 @@ void addCameraOptions(CLI::App* command, cli::Options& o, bool many) {
     command->add_option("--letter,-l", o.letter, "The camera on this drive letter");
     if (many)
         command->add_flag("--all,-a", o.all, "Every connected camera");
-    command->add_option("--password-fd", o.passwordFd,
-                        "Read passwords from this open descriptor, one a line");
+    command
+        ->add_option("--password-fd", o.passwordFd,
+                     "Read passwords from this open descriptor, one a line")
+        ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     command->add_option("--audit", o.audit, "Audit log (default $XDG_STATE_HOME/dalvex/audit.log)");
 }
 
@@ -104,8 +107,12 @@ int main(int argc, char** argv) {
     }
 
     dalvex::setLogEnabled(o.verbose);
-    if (gpsCommand->parsed())
+    if (gpsCommand->parsed()) {
+        // --json asks for the library's JSON document, the one format that is JSON.
+        if (o.json && gpsCommand->get_option("--format")->count() == 0)
+            gps.format = "json";
         return cli::runGps(gps, o.json);
+    }
 
     cli::Session session(o);
     if (list->parsed())

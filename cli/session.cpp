@@ -98,6 +98,14 @@ void Session::say(const std::string& line) {
     (options_.json ? std::cerr : std::cout) << line << '\n';
 }
 
+bool Session::auditReady() {
+    const std::string error = audit_.check();
+    if (error.empty())
+        return true;
+    fail(kExitCameraFailed, error + ", nothing was written");
+    return false;
+}
+
 void Session::audit(const Camera& camera, const std::string& record,
                     const std::vector<AuditChange>& changes, bool succeeded) {
     const std::string error =

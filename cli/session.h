@@ -55,6 +55,10 @@ class Session {
     // A line for the user: standard output, or standard error in JSON mode.
     void say(const std::string& line);
 
+    // Whether the audit log can take lines: a write nobody could trace is not made. False (exit
+    // code 1) when it cannot.
+    bool auditReady();
+
     // Appends the audit line of one attempted write; a failure to log fails the camera.
     void audit(const Camera& camera, const std::string& record,
                const std::vector<AuditChange>& changes, bool succeeded);

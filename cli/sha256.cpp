@@ -1,6 +1,7 @@
 #include "sha256.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -95,9 +96,15 @@ std::string Sha256::hex() {
 }
 
 std::optional<FileDigest> digestFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO or a device named as media must not block or read forever: regular files only.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     Sha256 sha;
     FileDigest digest;
     uint8_t buffer[1 << 16];

@@ -23,7 +23,7 @@ class Sha256 {
     uint64_t length_ = 0;
 };
 
-// The file's size and digest, or nothing when it cannot be read.
+// The file's size and digest, or nothing when it cannot be read or is no regular file.
 struct FileDigest {
     uint64_t size = 0;
     std::string sha256;

@@ -224,6 +224,38 @@ TEST_F(CameraCommands, AWrongPasswordFailsBeforeAnyWrite) {
     EXPECT_FALSE(std::filesystem::exists(auditPath()));
 }
 
+// A profile that is not one whole JSON object, or an audit log that cannot be opened, stops the
+// run before the first write.
+TEST_F(CameraCommands, AnUnusableProfileOrAuditLogStopsBeforeAnyWrite) {
+    camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
+    const std::string good = R"({"user":{"userName":"Trail"}})";
+    const struct {
+        std::string profile;
+        std::string audit;  // --audit, when given
+        int code;
+    } cases[] = {
+        {good + "\n" + good, "", 2},
+        {R"({"user":{"userName":"A"},"user":{"userName":"B"}})", "", 2},
+        {std::string(100000, '['), "", 2},  // deeper than the reader allows
+        {good, state_, 1},                  // a folder
+        {good, "/proc/self/no/audit.log", 1},
+    };
+    const std::string path = state_ + "/profile.json";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.profile.substr(0, 60) + " " + c.audit);
+        std::ofstream(path, std::ios::trunc) << c.profile;
+        std::vector<std::string> args = {"apply", path};
+        if (!c.audit.empty())
+            args.insert(args.end(), {"--audit", c.audit});
+        const clitest::Result r = dalvex(args);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_NE(r.err.find("dalvex: "), std::string::npos);
+        EXPECT_FALSE(receivedWrite(model));
+    }
+    EXPECT_EQ(dalvex({"time", "sync", "--audit", state_}).code, 1);
+    EXPECT_FALSE(receivedWrite(model));
+}
+
 TEST_F(CameraCommands, WithoutACameraTheExitCodeIsThreeAndJsonStaysValid) {
     drives.addEmpty('E');
     const clitest::Result usage = dalvex({"--json", "get"});  // no record named

@@ -1,6 +1,7 @@
 // dalvex gps on generated videos and pictures: the library's own text and JSON byte for byte, the
 // map formats read back by gpsbabel, batches with a broken file, and order under parallel jobs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -198,9 +199,59 @@ TEST_F(GpsCommand, OneJobAndFourJobsGiveTheSameOutput) {
     }
 }
 
+// A file name with a control character and bytes that are not UTF-8, and sentences with 31
+// February and the leap second ending a day: the map formats stay readable and carry no such
+// time. A FIFO named as media is skipped instead of waited on.
+TEST_F(GpsCommand, HostileNamesDatesAndFifosLeaveReadableOutput) {
+    fx::VideoSpec v;
+    v.samples.push_back({fx::keyRecord("12345678")});
+    const char* sentences[] = {"$GPRMC,120000,A,2230.1000,N,11356.2000,E,010.4,084.4,310226,,*6A",
+                               "$GPRMC,235960,A,2230.1001,N,11356.2001,E,010.4,084.4,300426,,*6A",
+                               "$GPRMC,120002,A,2230.1002,N,11356.2002,E,010.4,084.4,290224,,*6A"};
+    int i = 0;
+    for (const char* s : sentences) {
+        v.samples.push_back({fx::scramble(fx::textRecord(i, -i, 1000, s), fx::keyOf("12345678"))});
+        ++i;
+    }
+    const std::string hostile = dir.file("odd/ctl\x01 \xff\xfe<&>.mp4");
+    std::filesystem::create_directories(dir.file("odd"));
+    fx::writeLayout(hostile, fx::layoutVideo(v));
+    for (const char* format : {"gpx", "kml", "geojson"}) {
+        SCOPED_TRACE(format);
+        const std::string out = dir.file(std::string("odd.") + format);
+        const clitest::Result r = run({"gps", dir.file("odd"), "--format", format, "-o", out});
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string text = gpstest::readFile(out);
+        EXPECT_EQ(text.find_first_of("\x01\xff"), std::string::npos);
+        EXPECT_EQ(text.find("02-31T"), std::string::npos);
+        EXPECT_EQ(text.find("T24:"), std::string::npos);
+        std::vector<Pair> expected = libraryPositions(hostile, false);
+        if (std::string(format) == "kml")
+            expected.push_back(expected.front());  // the start placemark
+        else
+            EXPECT_NE(text.find("2024-02-29T12:00:02"), std::string::npos);
+        expectSamePositions(gpsbabelPositions(format, out), expected);
+    }
+    const std::string fifo = dir.file("odd/pipe.mp4");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const clitest::Result r = run({"gps", fifo});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("skipped"), std::string::npos) << r.err;
+}
+
 TEST_F(GpsCommand, SeveralFilesNeedMergeOrAFolder) {
     EXPECT_EQ(run({"gps", files[0], files[1]}).code, 2);
     EXPECT_EQ(run({"gps", dir.file("nothing-here.mp4")}).code, 1);
+    // --json: the JSON document, and still one JSON document on failure.
+    EXPECT_EQ(run({"--json", "gps", files[0]}).out, run({"gps", files[0], "--format", "json"}).out);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--json", "gps", files[0], files[1]},
+          {"--json", "gps", dir.file("nothing-here.mp4")},
+          {"--json", "gps", files[0], "--format", "gpx"}}) {
+        const clitest::Result r = run(args);
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE(r.json().isArray()) << r.out;
+    }
 }
 
 }  // namespace
