@@ -2,7 +2,7 @@
 //
 // DALVEX_DRIVES, when set, alone defines the drives: "L=TARGET;L=TARGET..." with L a letter C-Z
 // and TARGET "unix:PATH" (an emulated drive, present while its socket file exists),
-// "tcp:HOST:PORT" (an emulated drive, present while the port accepts connections) or a device
+// "tcp:HOST:PORT" (an emulated drive, present while the port answers a request) or a device
 // path. It is read at every lookup, so a process may change it between calls and a camera is
 // plugged by creating its socket. Without it the system's own backend assigns the letters.
 #include <cctype>
