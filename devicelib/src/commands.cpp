@@ -18,14 +18,16 @@ Drive Drive::ofLetter(int letter) {
     return drive;
 }
 
+const char* Drive::path() const {
+    return named_ ? root_ : currentDrivePath();
+}
+
 int Drive::write(uint16_t subCommand, const void* data, uint32_t length) const {
-    return named_ ? writeCommandTo(subCommand, data, length, root_)
-                  : writeCommand(subCommand, data, length);
+    return writeCommandTo(subCommand, data, length, path());
 }
 
 int Drive::read(uint16_t subCommand, void* data, uint32_t length) const {
-    return named_ ? readCommandFrom(subCommand, data, length, root_)
-                  : readCommand(subCommand, data, length);
+    return readCommandFrom(subCommand, data, length, path());
 }
 
 bool storageExposed() {
@@ -261,7 +263,7 @@ DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) try {
         return 0;
     }
     dalvexLog("2");
-    formatDriveRoot(found, currentDrivePath());
+    selectDrive(found);
     return Drive::current().writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
 } catch (...) {
     return exportFailed(__func__, 0);

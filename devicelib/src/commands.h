@@ -89,6 +89,8 @@ class Drive {
 
   private:
     Drive() = default;
+    // The current drive path is looked up here, at each command.
+    const char* path() const;
     bool named_ = false;
     char root_[kDrivePathSize] = {};
 };

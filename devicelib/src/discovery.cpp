@@ -99,8 +99,11 @@ bool cameraAt(char letter) {
            describesCamera(description);
 }
 
-char* currentDrivePath() {
+const char* currentDrivePath() {
     return state().currentPath;
+}
+void selectDrive(int letter) {
+    formatDriveRoot(letter, state().currentPath);
 }
 int massStorageFlag() {
     return state().massStorage;
@@ -131,7 +134,7 @@ bool isSmallDisk(const char* root) {
 
 int queryDescription(char out[32]) {
     char block[32] = {};
-    if (!readCommand(kSubDescription, block, sizeof block)) {
+    if (!readCommandFrom(kSubDescription, block, sizeof block, currentDrivePath())) {
         return 0;
     }
     std::memcpy(out, block, sizeof block);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "discovery.h"
 #include "log.h"
 #include "platform/platform.h"
 
@@ -71,14 +70,6 @@ int vendorCommand(uint16_t subCommand, uint8_t direction, void* data, uint32_t l
 }
 
 }  // namespace
-
-int writeCommand(uint16_t subCommand, const void* data, uint32_t length) {
-    return writeCommandTo(subCommand, data, length, currentDrivePath());
-}
-
-int readCommand(uint16_t subCommand, void* data, uint32_t length) {
-    return readCommandFrom(subCommand, data, length, currentDrivePath());
-}
 
 int writeCommandTo(uint16_t subCommand, const void* data, uint32_t length, const char* drivePath) {
     // The pass-through call only reads a data-out block.

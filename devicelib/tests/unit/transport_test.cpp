@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "commands.h"
 #include "discovery.h"
 #include "platform/drive_map.h"
 #include "platform/emulated_protocol.h"
@@ -280,7 +281,7 @@ TEST_F(TransportTest, CurrentDrivePathIsTheTarget) {
     }
     drives.model('F').clearReceived();
     char serial[33] = {};
-    EXPECT_EQ(dalvex::readCommand(0xF20F, serial, 32), 1);
+    EXPECT_EQ(dalvex::Drive::current().read(0xF20F, serial, 32), 1);
     EXPECT_STREQ(serial, "EMU0000001");
     const auto received = drives.model('F').snapshot().received;
     ASSERT_EQ(received.size(), 1u);
@@ -308,7 +309,7 @@ TEST_F(TransportTest, OpenFailures) {
     dalvex::findCameraDrive(&letter, dalvex::ScanMode::kIdentification);
     uint8_t block[4] = {};
     StderrCapture log;
-    EXPECT_EQ(dalvex::readCommand(0xF103, block, 4), 0);
+    EXPECT_EQ(dalvex::Drive::current().read(0xF103, block, 4), 0);
     EXPECT_EQ(log.text(), "Get handle failed\r\n");
 }
 
