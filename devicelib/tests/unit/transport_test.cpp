@@ -14,8 +14,8 @@
 
 #include "commands.h"
 #include "discovery.h"
+#include "emulated_protocol.h"
 #include "platform/drive_map.h"
-#include "platform/emulated_protocol.h"
 #include "platform/platform.h"
 #include "support/emulated_cameras.h"
 #include "transport.h"

@@ -1,6 +1,6 @@
-// Frames of the emulated-drive protocol, shared by the client backend and the camera emulator.
-// One Unix stream connection per opened drive; each request frame is answered by one reply
-// frame. All integers are little-endian.
+// Frames of the emulated-drive protocol, shared by the client backend and the camera emulator,
+// and the form of its TCP targets. One stream connection (Unix or TCP) per opened drive; each
+// request frame is answered by one reply frame. All integers are little-endian.
 //
 // Request: "DVXQ", op (1 SCSI command, 2 total-size query), direction (0 data in, 1 data out),
 //          CDB length, 0, CDB[16] zero-padded, timeout ms u32, data length N u32, N data bytes
@@ -11,7 +11,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace dalvex::emulated {
 
@@ -95,5 +98,29 @@ struct ReplyHeader {
         return true;
     }
 };
+
+// A drive or listener on TCP is named "tcp:HOST:PORT"; anything else is a Unix socket path.
+constexpr std::string_view kTcpPrefix = "tcp:";
+
+inline bool isTcpTarget(std::string_view target) {
+    return target.substr(0, kTcpPrefix.size()) == kTcpPrefix;
+}
+
+// Splits "HOST:PORT" (HOST possibly "[v6 address]"); false unless both parts are there and the
+// port is a number up to 65535 (0 lets a listener choose one; nothing answers a connect to it).
+inline bool splitHostPort(std::string_view text, std::string& host, std::string& port) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+    std::string_view name = text.substr(0, colon);
+    if (name.front() == '[' && name.size() > 2 && name.back() == ']')
+        name = name.substr(1, name.size() - 2);
+    port = std::string(text.substr(colon + 1));
+    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long number = std::strtol(port.c_str(), nullptr, 10);
+    host = std::string(name);
+    return number <= 65535;
+}
 
 }  // namespace dalvex::emulated
