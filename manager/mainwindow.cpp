@@ -24,7 +24,6 @@ constexpr int kTabs = 1002;
 constexpr int kLanguageLabel = 1042, kLanguageList = 1043;
 constexpr int kSkinLabel = 1046, kSkinList = 1047;
 
-constexpr int kProgramIcon = 128;
 constexpr size_t kLoginPasswordChars = 6;
 constexpr int kFixedTabs = 3;
 // Ticks without a camera before the loss is believed (the third one acts).
@@ -78,7 +77,7 @@ void CMainDlg::OnDestroy() {
 bool CMainDlg::OnInitDialog() {
     AppendWindowMenuItem(kAboutCommand, kAboutMenuText);
     LayOut();
-    SetIcon(kProgramIcon);
+    SetIcon(ui::kProgramIcon);
     LangTable().ApplyDialogTexts(*this, kTemplateId);
 
     // The language selector is kept but never offered: the English table is always in force.

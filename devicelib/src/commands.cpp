@@ -257,6 +257,8 @@ DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) try {
     if (!findCameraDrive(&found, ScanMode::kMassStorage)) {
         return 0;
     }
+    // The bare marks "1" and "2" tell in the log how far the export got (camera found, login
+    // accepted); the log keeps the lines that installed copies write, so they stay as they are.
     dalvexLog("1");
     // The scan has just set the mass-storage flag, so the check goes out without the refusal.
     if (!sendLoginCheck(Drive::current(), password)) {
@@ -264,13 +266,13 @@ DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) try {
     }
     dalvexLog("2");
     selectDrive(found);
-    return Drive::current().writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+    return Drive::current().writeByte(kSubCopyFinished, kCopyFinishedByte);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter) try {
-    return Drive::ofLetter(letter).writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+    return Drive::ofLetter(letter).writeByte(kSubCopyFinished, kCopyFinishedByte);
 } catch (...) {
     return exportFailed(__func__, 0);
 }

@@ -12,8 +12,6 @@ enum class ScanMode { kIdentification = 0, kMassStorage = 1 };
 // The description of a camera begins with these nine characters.
 inline constexpr char kCameraSignature[] = "TORVEKBWC";
 constexpr uint16_t kSubDescription = 0xF103;
-constexpr uint16_t kSubSerial = 0xF20F;
-constexpr uint16_t kSubCopyFinished = 0xF235;
 constexpr uint8_t kCopyFinishedByte = 0x36;
 
 // The current drive path: "C:\" at load, the root of the camera after a successful scan, the
