@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "byte_order.h"
+
 namespace dalvex::emulated {
 
 constexpr char kRequestMagic[4] = {'D', 'V', 'X', 'Q'};
@@ -27,21 +29,6 @@ constexpr uint32_t kMaxDataLength = 1u << 20;
 
 enum Op : uint8_t { kOpScsi = 1, kOpTotalSize = 2 };
 enum Direction : uint8_t { kDataIn = 0, kDataOut = 1 };
-
-inline void putU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint32_t getU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline void putU64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint64_t getU64(const uint8_t* p) {
-    return uint64_t(getU32(p)) | uint64_t(getU32(p + 4)) << 32;
-}
 
 struct RequestHeader {
     uint8_t op = kOpScsi;
@@ -58,8 +45,8 @@ struct RequestHeader {
         out[5] = direction;
         out[6] = cdbLength;
         std::memcpy(out + 8, cdb, 16);
-        putU32(out + 24, timeoutMs);
-        putU32(out + 28, dataLength);
+        bytes::storeLe32(out + 24, timeoutMs);
+        bytes::storeLe32(out + 28, dataLength);
     }
     bool decode(const uint8_t in[kRequestHeaderSize]) {
         if (std::memcmp(in, kRequestMagic, 4) != 0)
@@ -68,8 +55,8 @@ struct RequestHeader {
         direction = in[5];
         cdbLength = in[6];
         std::memcpy(cdb, in + 8, 16);
-        timeoutMs = getU32(in + 24);
-        dataLength = getU32(in + 28);
+        timeoutMs = bytes::loadLe32(in + 24);
+        dataLength = bytes::loadLe32(in + 28);
         return dataLength <= kMaxDataLength;
     }
 };
@@ -85,16 +72,16 @@ struct ReplyHeader {
         std::memcpy(out, kReplyMagic, 4);
         out[4] = ok;
         out[5] = scsiStatus;
-        putU32(out + 8, errorCode);
-        putU32(out + 12, dataLength);
+        bytes::storeLe32(out + 8, errorCode);
+        bytes::storeLe32(out + 12, dataLength);
     }
     bool decode(const uint8_t in[kReplyHeaderSize]) {
         if (std::memcmp(in, kReplyMagic, 4) != 0)
             return false;
         ok = in[4];
         scsiStatus = in[5];
-        errorCode = getU32(in + 8);
-        dataLength = getU32(in + 12);
+        errorCode = bytes::loadLe32(in + 8);
+        dataLength = bytes::loadLe32(in + 12);
         return true;
     }
 };

@@ -309,7 +309,7 @@ void DriveServer::serveStream(const Stream& stream) {
         ReplyHeader reply;
         if (request.op == kOpTotalSize) {
             uint8_t size[8];
-            putU64(size, model_.totalSizeBytes());
+            dalvex::bytes::storeLe64(size, model_.totalSizeBytes());
             reply.dataLength = toCamera ? 0 : std::min<uint32_t>(8, request.dataLength);
             if (!sendReply(reply, size))
                 break;

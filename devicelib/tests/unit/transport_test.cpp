@@ -65,7 +65,7 @@ class ScriptedPeer {
         uint8_t head[32];
         if (::recv(fd, head, sizeof head, MSG_WAITALL) == 32) {
             request_.assign(head, head + 32);
-            const uint32_t n = dalvex::emulated::getU32(head + 28);
+            const uint32_t n = dalvex::bytes::loadLe32(head + 28);
             if (head[5] == 1 && n > 0) {
                 std::vector<uint8_t> data(n);
                 ::recv(fd, data.data(), n, MSG_WAITALL);
