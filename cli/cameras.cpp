@@ -51,7 +51,7 @@ std::vector<Camera> findCameras() {
 }
 
 void selectCamera(char letter) {
-    dalvex::formatDriveRoot(letter, dalvex::currentDrivePath());
+    dalvex::selectDrive(letter);
 }
 
 bool cameraPresent(char letter) {

@@ -141,7 +141,8 @@ Record userRecord() {
     // cut a longer one, so the record is read whole.
     r.read = [](Bytes& out) {
         out.assign(sizeof(UserInfoRecord), 0);
-        return dalvex::readCommand(dalvex::kSubGetUserInfo, out.data(), uint32_t(out.size())) != 0;
+        return dalvex::Drive::current().read(dalvex::kSubGetUserInfo, out.data(),
+                                             uint32_t(out.size())) != 0;
     };
     r.write = [](const Bytes& in) {
         UserInfoRecord v{};

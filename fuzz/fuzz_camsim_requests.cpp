@@ -9,7 +9,7 @@
 
 #include "camsim/camera_model.h"
 #include "camsim/drive_server.h"
-#include "platform/emulated_protocol.h"
+#include "emulated_protocol.h"
 
 using namespace dalvex::emulated;
 

@@ -21,7 +21,6 @@
 namespace {
 using namespace ids::mainwindow;
 
-constexpr int kProgramIcon = 128;
 constexpr size_t kLoginPasswordChars = 6;
 // Ticks without a camera before the loss is believed (the third one acts).
 constexpr int kMissesTolerated = 2;
@@ -115,7 +114,7 @@ void CMainDlg::OnDestroy() {
 bool CMainDlg::OnInitDialog() {
     AppendWindowMenuItem(kAboutCommand, kAboutMenuText);
     LayOut();
-    SetIcon(kProgramIcon);
+    SetIcon(ui::kProgramIcon);
     LangTable().ApplyDialogTexts(*this, kTemplateId);
 
     // The language selector is kept but never offered: the English table is always in force.

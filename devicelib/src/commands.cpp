@@ -18,14 +18,16 @@ Drive Drive::ofLetter(int letter) {
     return drive;
 }
 
+const char* Drive::path() const {
+    return named_ ? root_ : currentDrivePath();
+}
+
 int Drive::write(uint16_t subCommand, const void* data, uint32_t length) const {
-    return named_ ? writeCommandTo(subCommand, data, length, root_)
-                  : writeCommand(subCommand, data, length);
+    return writeCommandTo(subCommand, data, length, path());
 }
 
 int Drive::read(uint16_t subCommand, void* data, uint32_t length) const {
-    return named_ ? readCommandFrom(subCommand, data, length, root_)
-                  : readCommand(subCommand, data, length);
+    return readCommandFrom(subCommand, data, length, path());
 }
 
 bool storageExposed() {
@@ -255,20 +257,22 @@ DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) try {
     if (!findCameraDrive(&found, ScanMode::kMassStorage)) {
         return 0;
     }
+    // The bare marks "1" and "2" tell in the log how far the export got (camera found, login
+    // accepted); the log keeps the lines that installed copies write, so they stay as they are.
     dalvexLog("1");
     // The scan has just set the mass-storage flag, so the check goes out without the refusal.
     if (!sendLoginCheck(Drive::current(), password)) {
         return 0;
     }
     dalvexLog("2");
-    formatDriveRoot(found, currentDrivePath());
-    return Drive::current().writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+    selectDrive(found);
+    return Drive::current().writeByte(kSubCopyFinished, kCopyFinishedByte);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter) try {
-    return Drive::ofLetter(letter).writeByte(kSubCopyFinishedCommand, kCopyFinishedByte);
+    return Drive::ofLetter(letter).writeByte(kSubCopyFinished, kCopyFinishedByte);
 } catch (...) {
     return exportFailed(__func__, 0);
 }

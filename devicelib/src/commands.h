@@ -59,7 +59,7 @@ enum SubCommand : uint16_t {
     kSubSetWifiAp = 0xF226,
     kSubDeviceTime = 0xF227,
     kSubSetNoWifiPassword = 0xF229,
-    kSubCopyFinishedCommand = 0xF235,
+    kSubCopyFinished = 0xF235,
     kSubGetMenuList = 0xF236,
     kSubSetMenuList = 0xF237,
     kSubJsonAnswer = 0xF238,
@@ -89,6 +89,8 @@ class Drive {
 
   private:
     Drive() = default;
+    // The current drive path is looked up here, at each command.
+    const char* path() const;
     bool named_ = false;
     char root_[kDrivePathSize] = {};
 };

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "commands.h"
 #include "dalvex.h"
 #include "export_guard.h"
 #include "log.h"
@@ -34,7 +35,6 @@ struct LibraryState {
     // What stood behind each letter when its entry was filled (empty: no drive).
     std::string nodes[kLetterCount];
     std::mutex tableLock;
-    int attached = 0;
 };
 
 LibraryState& state() {
@@ -71,7 +71,7 @@ void refreshEntry(int index) {
         char root[kDrivePathSize];
         formatDriveRoot(letter, root);
         char serial[33] = {};
-        readCommandFrom(kSubSerial, serial, 32, root);
+        readCommandFrom(kSubDeviceSerial, serial, 32, root);
         std::memcpy(entry.serial, serial, sizeof entry.serial - 1);
         entry.state = kStatePresent;
     }
@@ -99,8 +99,11 @@ bool cameraAt(char letter) {
            describesCamera(description);
 }
 
-char* currentDrivePath() {
+const char* currentDrivePath() {
     return state().currentPath;
+}
+void selectDrive(int letter) {
+    formatDriveRoot(letter, state().currentPath);
 }
 int massStorageFlag() {
     return state().massStorage;
@@ -131,7 +134,7 @@ bool isSmallDisk(const char* root) {
 
 int queryDescription(char out[32]) {
     char block[32] = {};
-    if (!readCommand(kSubDescription, block, sizeof block)) {
+    if (!readCommandFrom(kSubDescription, block, sizeof block, currentDrivePath())) {
         return 0;
     }
     std::memcpy(out, block, sizeof block);
@@ -191,23 +194,6 @@ int findCameraDrive(char* letter, ScanMode mode) {
     s.currentPath[0] = '\0';
     return 0;
 }
-
-namespace {
-
-// Load and unload of the library. The table lock is a std::mutex that needs no set-up; the
-// attach flag keeps a second attach from doing anything.
-__attribute__((constructor)) void libraryAttach() {
-    LibraryState& s = state();
-    if (s.attached == 0) {
-        s.attached = 1;
-    }
-}
-
-__attribute__((destructor)) void libraryDetach() {
-    state().attached = 0;
-}
-
-}  // namespace
 
 }  // namespace dalvex
 

@@ -12,13 +12,12 @@ enum class ScanMode { kIdentification = 0, kMassStorage = 1 };
 // The description of a camera begins with these nine characters.
 inline constexpr char kCameraSignature[] = "TORVEKBWC";
 constexpr uint16_t kSubDescription = 0xF103;
-constexpr uint16_t kSubSerial = 0xF20F;
-constexpr uint16_t kSubCopyFinished = 0xF235;
 constexpr uint8_t kCopyFinishedByte = 0x36;
 
 // The current drive path: "C:\" at load, the root of the camera after a successful scan, the
-// empty text after a failed one.
-char* currentDrivePath();
+// empty text after a failed one. Only discovery writes it; selectDrive points it at a letter.
+const char* currentDrivePath();
+void selectDrive(int letter);
 int massStorageFlag();
 // For tests: puts the process-wide state back as it is at load.
 void resetDiscoveryState();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "byte_order.h"
 #include "commands.h"
 #include "export_guard.h"
 
@@ -340,7 +341,8 @@ DALVEX_API int TKUSB_SetPointBlankSet_Ex(int value, int letter) try {
 }
 
 DALVEX_API int TKUSB_RFIDSetting(int value) try {
-    const uint8_t record[2] = {uint8_t(value & 0xFF), uint8_t((value >> 8) & 0xFF)};
+    uint8_t record[2];
+    bytes::storeLe16(record, uint16_t(value));
     return Drive::current().write(kSubRfid, record, sizeof record);
 } catch (...) {
     return exportFailed(__func__, 0);

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "discovery.h"
+#include "byte_order.h"
 #include "log.h"
 #include "platform/platform.h"
 
@@ -13,8 +13,7 @@ void buildVendorCdb(uint16_t subCommand, uint8_t cdb[16]) {
     std::memset(cdb, 0, 16);
     cdb[0] = kVendorOpcode;
     cdb[1] = 0x00;
-    cdb[2] = static_cast<uint8_t>(subCommand & 0xFF);
-    cdb[3] = static_cast<uint8_t>(subCommand >> 8);
+    bytes::storeLe16(cdb + 2, subCommand);
 }
 
 void formatDriveRoot(int letter, char out[kDrivePathSize]) {
@@ -72,14 +71,6 @@ int vendorCommand(uint16_t subCommand, uint8_t direction, void* data, uint32_t l
 
 }  // namespace
 
-int writeCommand(uint16_t subCommand, const void* data, uint32_t length) {
-    return writeCommandTo(subCommand, data, length, currentDrivePath());
-}
-
-int readCommand(uint16_t subCommand, void* data, uint32_t length) {
-    return readCommandFrom(subCommand, data, length, currentDrivePath());
-}
-
 int writeCommandTo(uint16_t subCommand, const void* data, uint32_t length, const char* drivePath) {
     // The pass-through call only reads a data-out block.
     return vendorCommand(subCommand, 1, const_cast<void*>(data), length, drivePath);
@@ -97,10 +88,8 @@ int readCapacityMiB(const char* drivePath, uint32_t* mebibytes) {
         *mebibytes = 0;
         return 0;
     }
-    const uint32_t lastLba = uint32_t(data[0]) << 24 | uint32_t(data[1]) << 16 |
-                             uint32_t(data[2]) << 8 | uint32_t(data[3]);
-    const uint32_t blockLength = uint32_t(data[4]) << 24 | uint32_t(data[5]) << 16 |
-                                 uint32_t(data[6]) << 8 | uint32_t(data[7]);
+    const uint32_t lastLba = bytes::loadBe32(data);
+    const uint32_t blockLength = bytes::loadBe32(data + 4);
     const uint32_t blocks = lastLba + 1;  // wraps to 0 for a last LBA of 0xFFFFFFFF
     *mebibytes = ((blocks >> 10) * blockLength) >> 10;
     return 1;

@@ -24,9 +24,7 @@ int sendCommand(const char* drivePath, uint8_t direction, const uint8_t cdb[16],
 
 // Writes succeed only when the camera answers with status 0 (GOOD); reads succeed as soon as the
 // pass-through call does, whatever the status, and leave the bytes the camera did not return as
-// they were. The plain forms act on the current drive path.
-int writeCommand(uint16_t subCommand, const void* data, uint32_t length);
-int readCommand(uint16_t subCommand, void* data, uint32_t length);
+// they were. The caller names the drive.
 int writeCommandTo(uint16_t subCommand, const void* data, uint32_t length, const char* drivePath);
 int readCommandFrom(uint16_t subCommand, void* data, uint32_t length, const char* drivePath);
 

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include "byte_order.h"
 
 namespace camsim {
+
+namespace bytes = dalvex::bytes;
 
 namespace {
 
@@ -11,13 +14,6 @@ constexpr uint8_t kVendorOpcode = 0xB8;
 constexpr uint8_t kReadCapacity10 = 0x25;
 constexpr uint8_t kTestUnitReady = 0x00;
 constexpr uint32_t kBlockLength = 512;
-
-void putBigEndian32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
 
 }  // namespace
 
@@ -81,8 +77,8 @@ Reply CameraModel::standardCommand(const Command& command) {
                                         : state_.commandDiskBlocks;
             reply.data.assign(8, 0);
             const uint64_t lastLba = blocks == 0 ? 0 : blocks - 1;
-            putBigEndian32(reply.data.data(), uint32_t(std::min<uint64_t>(lastLba, 0xFFFFFFFFu)));
-            putBigEndian32(reply.data.data() + 4, kBlockLength);
+            bytes::storeBe32(reply.data.data(), uint32_t(std::min<uint64_t>(lastLba, 0xFFFFFFFFu)));
+            bytes::storeBe32(reply.data.data() + 4, kBlockLength);
             return reply;
         }
         default:

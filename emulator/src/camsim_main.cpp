@@ -21,6 +21,8 @@
 // the usbredir protocol, for a virtual machine's usb-redir device to connect to (its guest then
 // drives it with its own USB and SCSI stack). --usb-silent SUB makes that camera hang on the
 // vendor sub-command SUB (for time-out tests): no answer until the host resets the device.
+#include <netdb.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -33,7 +35,7 @@
 #include "camsim/drive_server.h"
 #include "camsim/state_file.h"
 #include "camsim/usb_redir.h"
-#include "platform/emulated_socket.h"
+#include "emulated_protocol.h"
 
 namespace {
 
@@ -83,7 +85,7 @@ int serveUsb(camsim::CameraModel& model, const std::string& path, const std::str
 // Whether HOST:PORT names the loopback interface (a host name is looked up).
 bool isLoopbackAddress(const std::string& hostPort) {
     std::string host, port;
-    if (!dalvex::platform::splitHostPort(hostPort, host, port))
+    if (!dalvex::emulated::splitHostPort(hostPort, host, port))
         return false;
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;

@@ -2,6 +2,9 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -12,8 +15,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/emulated_protocol.h"
-#include "platform/emulated_socket.h"
+#include "emulated_protocol.h"
 
 namespace camsim {
 
@@ -23,7 +25,7 @@ using namespace dalvex::emulated;
 
 // "tcp:HOST:PORT" listens on a TCP port, anything else is the path of a Unix socket.
 bool isTcp(const std::string& address) {
-    return dalvex::platform::isTcpTarget(address);
+    return dalvex::emulated::isTcpTarget(address);
 }
 
 void removeSocketFile(const std::string& address) {
@@ -35,7 +37,7 @@ void removeSocketFile(const std::string& address) {
 // name it, so that a replug listens on the same port again.
 int bindTcp(std::string& address) {
     std::string host, port;
-    if (!dalvex::platform::splitHostPort(address.substr(4), host, port))
+    if (!dalvex::emulated::splitHostPort(address.substr(4), host, port))
         return -1;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -335,7 +337,7 @@ void DriveServer::serveStream(const Stream& stream) {
         ReplyHeader reply;
         if (request.op == kOpTotalSize) {
             uint8_t size[8];
-            putU64(size, model_.totalSizeBytes());
+            dalvex::bytes::storeLe64(size, model_.totalSizeBytes());
             reply.dataLength = toCamera ? 0 : std::min<uint32_t>(8, request.dataLength);
             if (!sendReply(reply, size))
                 break;

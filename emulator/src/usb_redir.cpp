@@ -14,6 +14,8 @@
 #include <map>
 #include <memory>
 
+#include "byte_order.h"
+
 namespace camsim {
 
 namespace {
@@ -110,9 +112,9 @@ void plugIn(Connection& c) {
     connect.device_class = d[4];
     connect.device_subclass = d[5];
     connect.device_protocol = d[6];
-    connect.vendor_id = uint16_t(d[8] | d[9] << 8);
-    connect.product_id = uint16_t(d[10] | d[11] << 8);
-    connect.device_version_bcd = uint16_t(d[12] | d[13] << 8);
+    connect.vendor_id = dalvex::bytes::loadLe16(&d[8]);
+    connect.product_id = dalvex::bytes::loadLe16(&d[10]);
+    connect.device_version_bcd = dalvex::bytes::loadLe16(&d[12]);
     usbredirparser_send_device_connect(c.parser, &connect);
 }
 
@@ -190,7 +192,7 @@ void onCancel(void* priv, uint64_t id) {
 
 bool isSilentCbw(const Connection& c, const uint8_t* data, int length) {
     return c.silentSubCommand != 0 && length == int(BulkOnlyDevice::kCbwLength) && data &&
-           data[15] == kVendorOpcode && (data[17] | data[18] << 8) == c.silentSubCommand;
+           data[15] == kVendorOpcode && dalvex::bytes::loadLe16(data + 17) == c.silentSubCommand;
 }
 
 void onFilter(void*, usbredirfilter_rule* rules, int) {

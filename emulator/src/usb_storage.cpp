@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include "byte_order.h"
 
 namespace camsim {
+
+namespace bytes = dalvex::bytes;
 
 namespace {
 
@@ -40,18 +43,6 @@ constexpr uint8_t kDescriptorConfiguration = 2;
 constexpr uint8_t kDescriptorString = 3;
 constexpr uint8_t kDescriptorDeviceQualifier = 6;
 
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void putLe32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-uint32_t be32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
 uint8_t lo(uint16_t v) {
     return uint8_t(v & 0xFF);
 }
@@ -161,9 +152,9 @@ Reply ScsiDisk::read10(const Command& command) {
     const Reply size = model_.execute(capacity);
     if (size.status != kStatusGood || size.data.size() < 8)
         return fail(sense::kInvalidOpcode);
-    const uint64_t blocks = uint64_t(be32(size.data.data())) + 1;
-    const uint32_t blockLength = be32(size.data.data() + 4);
-    const uint64_t lba = be32(command.cdb + 2);
+    const uint64_t blocks = uint64_t(bytes::loadBe32(size.data.data())) + 1;
+    const uint32_t blockLength = bytes::loadBe32(size.data.data() + 4);
+    const uint64_t lba = bytes::loadBe32(command.cdb + 2);
     const uint32_t count = uint32_t(command.cdb[7]) << 8 | command.cdb[8];
     if (lba + count > blocks)
         return fail(sense::kLbaOutOfRange);
@@ -304,8 +295,8 @@ Command BulkOnlyDevice::currentCommand() const {
 }
 
 void BulkOnlyDevice::beginCommand(const uint8_t* cbw) {
-    tag_ = le32(cbw + 4);
-    expected_ = le32(cbw + 8);
+    tag_ = bytes::loadLe32(cbw + 4);
+    expected_ = bytes::loadLe32(cbw + 8);
     const bool in = cbw[12] & 0x80;
     const uint8_t cdbLength = cbw[14] & 0x1F;
     std::memset(cdb_, 0, sizeof cdb_);
@@ -343,8 +334,8 @@ UsbTransfer BulkOnlyDevice::bulkOut(const uint8_t* data, size_t length) {
     switch (phase_) {
         case Phase::kCommand:
         case Phase::kStatus:  // a host that skipped the CSW starts over with a new command
-            if (length != kCbwLength || le32(data) != kCbwSignature || (data[13] & 0x0F) != 0 ||
-                (data[14] & 0x1F) == 0 || (data[14] & 0x1F) > 16) {
+            if (length != kCbwLength || bytes::loadLe32(data) != kCbwSignature ||
+                (data[13] & 0x0F) != 0 || (data[14] & 0x1F) == 0 || (data[14] & 0x1F) > 16) {
                 // Not a meaningful CBW: refuse everything until the host resets the transport.
                 phase_ = Phase::kStalled;
                 t.status = UsbStatus::kStall;
@@ -396,9 +387,9 @@ UsbTransfer BulkOnlyDevice::bulkIn(size_t maxLength) {
                 return t;
             }
             t.data.assign(kCswLength, 0);
-            putLe32(t.data.data(), kCswSignature);
-            putLe32(t.data.data() + 4, tag_);
-            putLe32(t.data.data() + 8, residue_);
+            bytes::storeLe32(t.data.data(), kCswSignature);
+            bytes::storeLe32(t.data.data() + 4, tag_);
+            bytes::storeLe32(t.data.data() + 8, residue_);
             t.data[12] = cswStatus_;
             phase_ = Phase::kCommand;
             return t;

@@ -11,10 +11,13 @@
 #include <memory>
 #include <sstream>
 
+#include "byte_order.h"
 #include "camera_models.h"
 #include "camsim/camera_model.h"
 
 namespace camsim {
+
+namespace bytes = dalvex::bytes;
 
 namespace {
 
@@ -51,21 +54,6 @@ std::vector<uint8_t> payload(const Command& command) {
 std::string field(const uint8_t* data, size_t width) {
     const char* text = reinterpret_cast<const char*>(data);
     return std::string(text, strnlen(text, width));
-}
-
-void putU16(std::vector<uint8_t>& block, size_t offset, uint16_t value) {
-    block[offset] = uint8_t(value);
-    block[offset + 1] = uint8_t(value >> 8);
-}
-
-void putU32(std::vector<uint8_t>& block, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        block[offset + i] = uint8_t(value >> (8 * i));
-}
-
-uint32_t getU32(const uint8_t* data) {
-    return uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
-           uint32_t(data[3]) << 24;
 }
 
 void putText(std::vector<uint8_t>& block, size_t offset, size_t width, const std::string& text) {
@@ -161,8 +149,8 @@ std::tm cameraTime(const CameraState& s) {
 }
 
 Reply setClock(CameraState& s, const Command& c) {
-    const uint32_t date = getU32(c.dataOut);
-    const uint32_t time = getU32(c.dataOut + 4);
+    const uint32_t date = bytes::loadLe32(c.dataOut);
+    const uint32_t time = bytes::loadLe32(c.dataOut + 4);
     std::tm tm{};
     tm.tm_year = int(date / 10000) - 1900;
     tm.tm_mon = int(date / 100 % 100) - 1;
@@ -287,8 +275,8 @@ Reply deviceSpec(CameraState& s, const Command&) {
 
 Reply readSetting(CameraState& s, const Command&) {
     std::vector<uint8_t> record = stored(s, 0xF206, 20);
-    putU32(record, 4, uint32_t(cardCapacityField(s)));
-    putU32(record, 8, uint32_t(s.freeSpaceMiB));
+    bytes::storeLe32(&record[4], uint32_t(cardCapacityField(s)));
+    bytes::storeLe32(&record[8], uint32_t(s.freeSpaceMiB));
     return answer(record);
 }
 
@@ -302,8 +290,8 @@ Reply writeSetting(CameraState& s, const Command& c) {
 
 Reply rk20StringInfo(CameraState& s, const Command&) {
     std::vector<uint8_t> record(124, 0);
-    putU32(record, 0, uint32_t(s.freeSpaceMiB));
-    putU32(record, 4, uint32_t(s.cardCapacityMiB / 1024));
+    bytes::storeLe32(&record[0], uint32_t(s.freeSpaceMiB));
+    bytes::storeLe32(&record[4], uint32_t(s.cardCapacityMiB / 1024));
     const std::vector<uint8_t> user = stored(s, 0xF205, 100);
     putText(record, 8, 20, field(user.data() + 88, 12));
     putText(record, 28, 24, s.serial);
@@ -394,7 +382,7 @@ const std::vector<CatalogueEntry>& vendorCatalogue() {
 void installVendorHandlers(Handlers& handlers) {
     handlers[0x3201] = [](CameraState& s, const Command&) {
         std::vector<uint8_t> data(2, 0);
-        putU16(data, 0, s.version);
+        bytes::storeLe16(&data[0], s.version);
         return answer(data);
     };
     handlers[0xF001] = [](CameraState& s, const Command& c) {
@@ -413,7 +401,7 @@ void installVendorHandlers(Handlers& handlers) {
     };
     handlers[0xF003] = [](CameraState& s, const Command&) {
         std::vector<uint8_t> data(4, 0);
-        putU32(data, 0, uint32_t(s.battery));
+        bytes::storeLe32(&data[0], uint32_t(s.battery));
         return answer(data);
     };
     handlers[0xF004] = [](CameraState& s, const Command& c) {
@@ -450,9 +438,9 @@ void installVendorHandlers(Handlers& handlers) {
         std::vector<uint8_t> data(4, 0);
         if (s.formatPollsLeft > 0) {
             --s.formatPollsLeft;
-            putU32(data, 0, kFormatBusy);
+            bytes::storeLe32(&data[0], kFormatBusy);
         } else {
-            putU32(data, 0, kFormatDone);
+            bytes::storeLe32(&data[0], kFormatDone);
         }
         return answer(data);
     };
@@ -483,7 +471,7 @@ void installVendorHandlers(Handlers& handlers) {
     // The last write before this read: its sub-command (u16) and 1 when it was accepted.
     handlers[0xF222] = [](CameraState& s, const Command&) {
         std::vector<uint8_t> data(8, 0);
-        putU16(data, 0, s.lastWrite);
+        bytes::storeLe16(&data[0], s.lastWrite);
         data[2] = s.lastWriteAccepted ? 1 : 0;
         return answer(data);
     };

@@ -21,7 +21,7 @@
 
 #include "camsim/camera_model.h"
 #include "camsim/drive_server.h"
-#include "platform/emulated_protocol.h"
+#include "emulated_protocol.h"
 
 namespace {
 

@@ -59,7 +59,7 @@ ControlTemplate IpAddress(int id, int x, int y, int cx = 100, uint32_t flags = k
 // About box (template 100): shown from the main window; takes no texts from the language table.
 DialogTemplate MakeAbout() {
     ControlTemplate icon{-1, ControlKind::kImage, L"", 14, 14, 21, 20};
-    icon.imageId = 128;  // the program icon
+    icon.imageId = kProgramIcon;
     return {100,
             L"\u5173\u4E8E Orvane",  // "About Orvane"
             170,

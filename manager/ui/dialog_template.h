@@ -42,6 +42,9 @@ enum ControlFlags : uint32_t {
     kUpDown = 1u << 9,         // date picker: up-down arrows instead of a drop-down calendar
 };
 
+// The one image resource: the program icon, on the main window and in the About box.
+constexpr int kProgramIcon = 128;
+
 struct ControlTemplate {
     int id;  // fixed control id; -1 for controls the program never addresses
     ControlKind kind;

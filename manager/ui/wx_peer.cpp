@@ -57,8 +57,6 @@ wxDateTime ParseTime(const wxString& text) {
 
 class WxPeer;
 
-constexpr int kProgramIcon = 128;
-
 // The program icon, drawn rather than loaded: a camera body with its lens and record light.
 wxIcon ProgramIcon(int size) {
     wxBitmap bitmap(size, size, 32);

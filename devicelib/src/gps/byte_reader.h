@@ -82,8 +82,8 @@ class FileReader final : public ByteReader {
     bool readAtHandAt(uint64_t position, void* dst, size_t n, size_t& got) override;
 
   private:
-    static constexpr intptr_t kNoHandle = -1;
-    intptr_t handle_ = kNoHandle;  // a descriptor, or a FILE* where positioned reads are missing
+    static constexpr intptr_t kNoHandle = -1;  // platform::kNoFile
+    intptr_t handle_ = kNoHandle;              // the platform's open file
     uint64_t size_ = 0;
 };
 

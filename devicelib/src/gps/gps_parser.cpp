@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "byte_order.h"
 #include "gps/gps_output.h"
 #include "gps/mp4_walk.h"
 #include "gps/records.h"
@@ -185,10 +186,8 @@ void GpsParser::walkSamples(ByteReader& in) {
         // read, so that a cold disk fetches them side by side instead of one after another.
         size_t missed = 0;
         for (size_t k = 0; k < got; ++k) {
-            offsets[k] = 0;
-            for (uint32_t b = 0; b < table->entrySize; ++b) {
-                offsets[k] = offsets[k] << 8 | block[k * table->entrySize + b];
-            }
+            const uint8_t* entry = &block[k * table->entrySize];
+            offsets[k] = table->entrySize == 8 ? bytes::loadBe64(entry) : bytes::loadBe32(entry);
             if (!in.readAtHand(offsets[k], &samples[k * kSampleRead], kSampleRead, sizes[k])) {
                 sizes[k] = kNotRead;
                 missing[missed++] = offsets[k];
@@ -217,7 +216,7 @@ bool GpsParser::takeSample(const uint8_t* sample, size_t got, uint32_t index, Wa
     if (got < 2) {
         return false;
     }
-    size_t length = size_t(sample[0]) << 8 | sample[1];
+    size_t length = bytes::loadBe16(sample);
     if (length > kRecordSize) {
         length = kRecordSize;
     }

@@ -3,17 +3,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "byte_order.h"
 namespace dalvex::gps {
 
 namespace {
-
-uint64_t readBe(const uint8_t* p, int bytes) {
-    uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        value = value << 8 | p[i];
-    }
-    return value;
-}
 
 uint64_t addSaturated(uint64_t a, uint64_t b) {
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
@@ -54,20 +47,20 @@ namespace {
 
 // Reads the header fields without judging the size; false only on a short read.
 bool readBoxFields(ByteReader& in, BoxHeader& box) {
-    uint8_t bytes[8];
+    uint8_t header[8];
     box.start = in.tell();
-    if (in.read(bytes, 8) != 8) {
+    if (in.read(header, 8) != 8) {
         return false;
     }
-    std::memcpy(box.type, bytes + 4, 4);
-    box.size = readBe(bytes, 4);
+    std::memcpy(box.type, header + 4, 4);
+    box.size = bytes::loadBe32(header);
     box.headerSize = 8;
     if (box.size == 1) {
         uint8_t large[8];
         if (in.read(large, 8) != 8) {
             return false;
         }
-        box.size = readBe(large, 8);
+        box.size = bytes::loadBe64(large);
         box.headerSize = 16;
     } else if (box.size == 0) {
         box.size = in.size() - box.start;
@@ -126,7 +119,7 @@ std::optional<ChunkTable> findGpsChunkTable(ByteReader& in) {
         return std::nullopt;
     }
     ChunkTable table;
-    table.count = static_cast<uint32_t>(readBe(head + 4, 4));
+    table.count = static_cast<uint32_t>(bytes::loadBe32(head + 4));
     table.entrySize = box.is("co64") ? 8 : 4;
     table.firstEntry = in.tell();
     if (table.count == 0) {

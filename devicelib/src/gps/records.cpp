@@ -3,22 +3,17 @@
 #include <cstring>
 #include <string_view>
 
+#include "byte_order.h"
 #include "gps/nmea.h"
 
 namespace dalvex::gps {
 
 namespace {
 
-int32_t readLe32(const uint8_t* p) {
-    const uint32_t value =
-        uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(value);
-}
-
 void setGsensor(GpsPoint& point, const uint8_t* values) {
-    point.gsensor_x = gsensorValue(readLe32(values));
-    point.gsensor_y = gsensorValue(readLe32(values + 4));
-    point.gsensor_z = gsensorValue(readLe32(values + 8));
+    point.gsensor_x = gsensorValue(static_cast<int32_t>(bytes::loadLe32(values)));
+    point.gsensor_y = gsensorValue(static_cast<int32_t>(bytes::loadLe32(values + 4)));
+    point.gsensor_z = gsensorValue(static_cast<int32_t>(bytes::loadLe32(values + 8)));
 }
 
 int digitValue(uint8_t c) {

@@ -12,6 +12,7 @@
 
 #include "backends.h"
 #include "drive_map.h"
+#include "emulated_protocol.h"
 
 namespace dalvex::platform {
 
@@ -19,7 +20,6 @@ namespace {
 thread_local uint32_t t_lastError = 0;
 constexpr std::string_view kUnixPrefix = "unix:";
 DriveOpener g_openerForTesting;
-constexpr std::string_view kTcpPrefix = "tcp:";
 }  // namespace
 
 void setDriveOpenerForTesting(DriveOpener opener) {
@@ -54,7 +54,7 @@ DriveTarget lookupDriveMap(const char* mapText, char letter) {
         if (value.substr(0, kUnixPrefix.size()) == kUnixPrefix) {
             target.kind = DriveTarget::kEmulated;
             target.path = std::string(value.substr(kUnixPrefix.size()));
-        } else if (value.substr(0, kTcpPrefix.size()) == kTcpPrefix) {
+        } else if (emulated::isTcpTarget(value)) {
             target.kind = DriveTarget::kEmulated;  // the emulated backend reads the prefix
             target.path = std::string(value);
         } else {

@@ -163,7 +163,7 @@ class EmulatedDrive final : public DriveHandle {
         if (!exchange(header, block, reply) || reply.dataLength != 8) {
             return false;
         }
-        bytes = getU64(block);
+        bytes = bytes::loadLe64(block);
         return true;
     }
 

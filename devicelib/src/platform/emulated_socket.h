@@ -1,5 +1,5 @@
 // The socket calls of the emulated-drive client, the same on POSIX systems and on Windows
-// (Winsock), and the parsing of its targets: a Unix socket path, or "tcp:HOST:PORT" (HOST a
+// (Winsock), and the resolution of its targets: a Unix socket path, or "tcp:HOST:PORT" (HOST a
 // name, an IPv4 address or an IPv6 address in brackets).
 #pragma once
 
@@ -25,7 +25,13 @@
 #include <string>
 #include <string_view>
 
+#include "emulated_protocol.h"
+
 namespace dalvex::platform {
+
+using emulated::isTcpTarget;
+using emulated::kTcpPrefix;
+using emulated::splitHostPort;
 
 #ifdef _WIN32
 using Socket = SOCKET;
@@ -111,35 +117,12 @@ inline bool startSockets() {
 }
 #endif
 
-constexpr std::string_view kTcpPrefix = "tcp:";
-
-inline bool isTcpTarget(std::string_view target) {
-    return target.substr(0, kTcpPrefix.size()) == kTcpPrefix;
-}
-
 struct SocketAddress {
     int family = AF_UNSPEC;
     sockaddr_storage storage{};
     socklen_t length = 0;
     const sockaddr* address() const { return reinterpret_cast<const sockaddr*>(&storage); }
 };
-
-// Splits "HOST:PORT" (HOST possibly "[v6 address]"); false unless both parts are there and the
-// port is a number up to 65535 (0 lets a listener choose one; nothing answers a connect to it).
-inline bool splitHostPort(std::string_view text, std::string& host, std::string& port) {
-    const size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos || colon == 0 || colon + 1 == text.size())
-        return false;
-    std::string_view name = text.substr(0, colon);
-    if (name.front() == '[' && name.size() > 2 && name.back() == ']')
-        name = name.substr(1, name.size() - 2);
-    port = std::string(text.substr(colon + 1));
-    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    const long number = std::strtol(port.c_str(), nullptr, 10);
-    host = std::string(name);
-    return number <= 65535;
-}
 
 // The address to connect to for a target; false with error set when there is none.
 inline bool resolveTarget(const std::string& target, SocketAddress& out, uint32_t& error) {

@@ -14,9 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "commands.h"
 #include "discovery.h"
+#include "emulated_protocol.h"
 #include "platform/drive_map.h"
-#include "platform/emulated_protocol.h"
 #include "platform/platform.h"
 #include "support/emulated_cameras.h"
 #include "transport.h"
@@ -66,7 +67,7 @@ class ScriptedPeer {
         uint8_t head[32];
         if (::recv(fd, head, sizeof head, MSG_WAITALL) == 32) {
             request_.assign(head, head + 32);
-            const uint32_t n = dalvex::emulated::getU32(head + 28);
+            const uint32_t n = dalvex::bytes::loadLe32(head + 28);
             if (head[5] == 1 && n > 0) {
                 std::vector<uint8_t> data(n);
                 ::recv(fd, data.data(), n, MSG_WAITALL);
@@ -282,7 +283,7 @@ TEST_F(TransportTest, CurrentDrivePathIsTheTarget) {
     }
     drives.model('F').clearReceived();
     char serial[33] = {};
-    EXPECT_EQ(dalvex::readCommand(0xF20F, serial, 32), 1);
+    EXPECT_EQ(dalvex::Drive::current().read(0xF20F, serial, 32), 1);
     EXPECT_STREQ(serial, "EMU0000001");
     const auto received = drives.model('F').snapshot().received;
     ASSERT_EQ(received.size(), 1u);
@@ -310,7 +311,7 @@ TEST_F(TransportTest, OpenFailures) {
     dalvex::findCameraDrive(&letter, dalvex::ScanMode::kIdentification);
     uint8_t block[4] = {};
     StderrCapture log;
-    EXPECT_EQ(dalvex::readCommand(0xF103, block, 4), 0);
+    EXPECT_EQ(dalvex::Drive::current().read(0xF103, block, 4), 0);
     EXPECT_EQ(log.text(), "Get handle failed\r\n");
 }
 

@@ -1,6 +1,6 @@
-// Frames of the emulated-drive protocol, shared by the client backend and the camera emulator.
-// One Unix stream connection per opened drive; each request frame is answered by one reply
-// frame. All integers are little-endian.
+// Frames of the emulated-drive protocol, shared by the client backend and the camera emulator,
+// and the form of its TCP targets. One stream connection (Unix or TCP) per opened drive; each
+// request frame is answered by one reply frame. All integers are little-endian.
 //
 // Request: "DVXQ", op (1 SCSI command, 2 total-size query), direction (0 data in, 1 data out),
 //          CDB length, 0, CDB[16] zero-padded, timeout ms u32, data length N u32, N data bytes
@@ -11,7 +11,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
+
+#include "byte_order.h"
 
 namespace dalvex::emulated {
 
@@ -24,21 +29,6 @@ constexpr uint32_t kMaxDataLength = 1u << 20;
 
 enum Op : uint8_t { kOpScsi = 1, kOpTotalSize = 2 };
 enum Direction : uint8_t { kDataIn = 0, kDataOut = 1 };
-
-inline void putU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint32_t getU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline void putU64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint64_t getU64(const uint8_t* p) {
-    return uint64_t(getU32(p)) | uint64_t(getU32(p + 4)) << 32;
-}
 
 struct RequestHeader {
     uint8_t op = kOpScsi;
@@ -55,8 +45,8 @@ struct RequestHeader {
         out[5] = direction;
         out[6] = cdbLength;
         std::memcpy(out + 8, cdb, 16);
-        putU32(out + 24, timeoutMs);
-        putU32(out + 28, dataLength);
+        bytes::storeLe32(out + 24, timeoutMs);
+        bytes::storeLe32(out + 28, dataLength);
     }
     bool decode(const uint8_t in[kRequestHeaderSize]) {
         if (std::memcmp(in, kRequestMagic, 4) != 0)
@@ -65,8 +55,8 @@ struct RequestHeader {
         direction = in[5];
         cdbLength = in[6];
         std::memcpy(cdb, in + 8, 16);
-        timeoutMs = getU32(in + 24);
-        dataLength = getU32(in + 28);
+        timeoutMs = bytes::loadLe32(in + 24);
+        dataLength = bytes::loadLe32(in + 28);
         return dataLength <= kMaxDataLength;
     }
 };
@@ -82,18 +72,42 @@ struct ReplyHeader {
         std::memcpy(out, kReplyMagic, 4);
         out[4] = ok;
         out[5] = scsiStatus;
-        putU32(out + 8, errorCode);
-        putU32(out + 12, dataLength);
+        bytes::storeLe32(out + 8, errorCode);
+        bytes::storeLe32(out + 12, dataLength);
     }
     bool decode(const uint8_t in[kReplyHeaderSize]) {
         if (std::memcmp(in, kReplyMagic, 4) != 0)
             return false;
         ok = in[4];
         scsiStatus = in[5];
-        errorCode = getU32(in + 8);
-        dataLength = getU32(in + 12);
+        errorCode = bytes::loadLe32(in + 8);
+        dataLength = bytes::loadLe32(in + 12);
         return true;
     }
 };
+
+// A drive or listener on TCP is named "tcp:HOST:PORT"; anything else is a Unix socket path.
+constexpr std::string_view kTcpPrefix = "tcp:";
+
+inline bool isTcpTarget(std::string_view target) {
+    return target.substr(0, kTcpPrefix.size()) == kTcpPrefix;
+}
+
+// Splits "HOST:PORT" (HOST possibly "[v6 address]"); false unless both parts are there and the
+// port is a number up to 65535 (0 lets a listener choose one; nothing answers a connect to it).
+inline bool splitHostPort(std::string_view text, std::string& host, std::string& port) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+    std::string_view name = text.substr(0, colon);
+    if (name.front() == '[' && name.size() > 2 && name.back() == ']')
+        name = name.substr(1, name.size() - 2);
+    port = std::string(text.substr(colon + 1));
+    if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long number = std::strtol(port.c_str(), nullptr, 10);
+    host = std::string(name);
+    return number <= 65535;
+}
 
 }  // namespace dalvex::emulated
