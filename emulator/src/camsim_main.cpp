@@ -193,6 +193,11 @@ int main(int argc, char** argv) {
     if (!tcpAddress.empty()) {
         if (tcpAddress.find(':') == std::string::npos)
             tcpAddress = "127.0.0.1:" + tcpAddress;
+        std::string host, port;
+        if (!dalvex::emulated::splitHostPort(tcpAddress, host, port)) {
+            std::fprintf(stderr, "camsim: --tcp wants [HOST:]PORT with a port of 0 to 65535\n");
+            return 2;
+        }
         if (!tcpRemote && !isLoopbackAddress(tcpAddress)) {
             std::fprintf(stderr,
                          "camsim: %s is not a loopback address; add --tcp-remote to listen "

@@ -151,18 +151,30 @@ TEST(CamsimProgram, ServesUntilTerminatedAndRemovesItsSocket) {
 }
 
 // A TCP listener is opened on a loopback address only, unless asked for explicitly, and a camera
-// has one place to listen.
+// has one place to listen. The refusal says which rule was broken.
 TEST(CamsimProgram, RefusesListenersItShouldNotOpen) {
-    const char* cases[] = {
-        "--tcp 10.1.2.3:5000",               // not loopback, no --tcp-remote
-        "--tcp 0 --socket /tmp/never.sock",  // two places
+    const struct {
+        const char* args;
+        const char* says;
+    } cases[] = {
+        {"--tcp 10.1.2.3:5000", "not a loopback address"},  // no --tcp-remote
+        {"--tcp 0 --socket /tmp/never.sock", "usage:"},     // two places
+        {"--tcp 127.0.0.1", "[HOST:]PORT"},                 // no port
+        {"--tcp 127.0.0.1:65536", "[HOST:]PORT"},
     };
-    for (const char* args : cases) {
-        SCOPED_TRACE(args);
-        const std::string command = std::string(CAMSIM_PATH) + " " + args + " 2>/dev/null";
-        const int status = std::system(command.c_str());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string command = std::string(CAMSIM_PATH) + " " + c.args + " 2>&1";
+        FILE* out = popen(command.c_str(), "r");
+        ASSERT_NE(out, nullptr);
+        std::string text;
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, out))
+            text += buffer;
+        const int status = pclose(out);
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_NE(text.find(c.says), std::string::npos) << text;
     }
 }
 
