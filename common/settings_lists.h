@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camera_models.h"
+#include "rk20_control_ids.h"
 
 namespace settings {
 
@@ -110,41 +111,45 @@ inline Entries GmtEntries() {
 
 inline const std::vector<Rk20List>& Rk20Lists() {
     constexpr int kNo = kNoRecordByte;
+    using namespace ids::rk20;
     static const std::vector<Rk20List> lists = {
-        {1078, 0, "resolution", {L"1920*1080/30F", L"1280*720/30F", L"848*480/30F"}},
-        {1079, kNo, nullptr, {L"2M", L"5M", L"8M", L"12M", L"16M"}},
-        {1080, 1, "recordOverwrite", OnOff()},
-        {1081,
+        {kResolution, 0, "resolution", {L"1920*1080/30F", L"1280*720/30F", L"848*480/30F"}},
+        {kPhotoSize, kNo, nullptr, {L"2M", L"5M", L"8M", L"12M", L"16M"}},
+        {kRecordOverwrite, 1, "recordOverwrite", OnOff()},
+        {kRecordFileSize,
          2,
          "recordFileSize",
          {L"IDS_FILE_SIZE_3_M", L"IDS_FILE_SIZE_5_M", L"IDS_FILE_SIZE_10_M", L"IDS_FILE_SIZE_15_M",
           L"IDS_FILE_SIZE_30_M"}},
-        {1082, kNo, nullptr, {L"IDS_MANUAL", L"IDS_AUTOMATIC", L"IDS_DISABLE"}},
-        {1083, kNo, nullptr, {L"IDS_AUTO", L"50Hz", L"60Hz"}},
-        {1084, 3, "motionDetection", OffOn()},
-        {1085, 4, "gsensor", {L"IDS_OFF", L"IDS_LOW", L"IDS_MEDIUM", L"IDS_HIGH"}},
-        {1086, 5, "overSpeedRecording", OverSpeedEntries()},
-        {1087, 6, "preRecord", OffOn()},
-        {1088, kNo, nullptr, OffOn()},
-        {1089, 7, "carMode", OffOn()},
-        {1090, kNo, nullptr, {L"IDS_AUTO", L"IDS_DEGREE_0", L"IDS_DEGREE_180"}},
-        {1091, kNo, nullptr, {L"IDS_OFF", L"IDS_30_SEC", L"IDS_60_SEC", L"IDS_3_MINUTES"}},
-        {1092,
+        {kIrCut, kNo, nullptr, {L"IDS_MANUAL", L"IDS_AUTOMATIC", L"IDS_DISABLE"}},
+        {kFlicker, kNo, nullptr, {L"IDS_AUTO", L"50Hz", L"60Hz"}},
+        {kMotionDetection, 3, "motionDetection", OffOn()},
+        {kGSensor, 4, "gsensor", {L"IDS_OFF", L"IDS_LOW", L"IDS_MEDIUM", L"IDS_HIGH"}},
+        {kOverSpeed, 5, "overSpeedRecording", OverSpeedEntries()},
+        {kPreRecord, 6, "preRecord", OffOn()},
+        {kPostRecord, kNo, nullptr, OffOn()},
+        {kCarMode, 7, "carMode", OffOn()},
+        {kVideoRotation, kNo, nullptr, {L"IDS_AUTO", L"IDS_DEGREE_0", L"IDS_DEGREE_180"}},
+        {kAutoLcdOff, kNo, nullptr, {L"IDS_OFF", L"IDS_30_SEC", L"IDS_60_SEC", L"IDS_3_MINUTES"}},
+        {kAutoPowerOff,
          8,
          "autoPowerOff",
          {L"IDS_OFF", L"IDS_3_MINUTES", L"IDS_5_MINUTES", L"IDS_8_MINUTES", L"IDS_10_MINUTES",
           L"IDS_12_MINUTES", L"IDS_AUTO_POWER_1_H", L"IDS_AUTO_POWER_3_H", L"IDS_AUTO_POWER_8_H"}},
-        {1093, kNo, nullptr, {L"IDS_DISABLE", L"IDS_15_SEC", L"IDS_30_SEC", L"IDS_60_SEC"}},
-        {1094, 9, "dateFormat", {L"IDS_DATE_FORMAT_2", L"IDS_DATE_FORMAT_0", L"IDS_DATE_FORMAT_1"}},
-        {1095, 10, "gpsAutoUpdateTime", OffOn()},
-        {1096, 11, "gmtSetup", GmtEntries()},
-        {1097, 12, "dstSetup", OffOn()},
-        {1098, 13, "language", {L"IDS_ENGLISH"}},
-        {1099, 14, "volume", {L"IDS_OFF", L"IDS_LOW", L"IDS_MEDIUM", L"IDS_HIGH"}},
-        {1100, 15, "indicator", {L"IDS_ON", L"IDS_OFF", L"IDS_STEALTH"}},
-        {1101, kNo, nullptr, OffOn()},
-        {1102, kNo, nullptr, OffOn()},
-        {1103, 16, "videoOn", OnOff()},
+        {kMicMute, kNo, nullptr, {L"IDS_DISABLE", L"IDS_15_SEC", L"IDS_30_SEC", L"IDS_60_SEC"}},
+        {kDateFormat,
+         9,
+         "dateFormat",
+         {L"IDS_DATE_FORMAT_2", L"IDS_DATE_FORMAT_0", L"IDS_DATE_FORMAT_1"}},
+        {kGpsAutoUpdateTime, 10, "gpsAutoUpdateTime", OffOn()},
+        {kGmtSetup, 11, "gmtSetup", GmtEntries()},
+        {kDstSetup, 12, "dstSetup", OffOn()},
+        {kLanguage, 13, "language", {L"IDS_ENGLISH"}},
+        {kVolume, 14, "volume", {L"IDS_OFF", L"IDS_LOW", L"IDS_MEDIUM", L"IDS_HIGH"}},
+        {kIndicator, 15, "indicator", {L"IDS_ON", L"IDS_OFF", L"IDS_STEALTH"}},
+        {kRfRecord, kNo, nullptr, OffOn()},
+        {kAutoMsc, kNo, nullptr, OffOn()},
+        {kVideoOn, 16, "videoOn", OnOff()},
     };
     return lists;
 }

@@ -67,16 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const Planned& p : plan) {
             std::vector<uint8_t> block(p.length, kUntouched);
             PassThroughRequest request;
-            request.dataIn = p.dataIn ? 1 : 0;
-            request.dataTransferLength = p.length;
-            request.dataBuffer = block.data();
+            request.direction = p.dataIn ? DataDirection::kIn : DataDirection::kOut;
+            request.length = p.length;
+            request.data = block.data();
             request.cdb[0] = 0xB8;
             if (!drive->pass(request)) {
                 if (!untouchedFrom(block, 0))
                     std::abort();  // a failed call changed the caller's block
                 continue;
             }
-            const uint32_t moved = request.dataTransferLength;
+            const uint32_t moved = request.moved;
             if (p.dataIn ? moved > p.length : moved != 0)
                 std::abort();
             if (!untouchedFrom(block, p.dataIn ? moved : 0))

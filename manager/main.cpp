@@ -15,6 +15,7 @@
 #include "app.h"
 #include "demo.h"
 #include "ui/wx_backend.h"
+#include "ui/wx_native.h"
 
 namespace {
 
@@ -63,11 +64,7 @@ int main(int argc, char** argv) {
 
     if (options.benchmark)
         std::printf("main_epoch_ms %lld\n", entered);
-#ifndef _WIN32
-    // The windows draw nothing with OpenGL; without this GTK loads the GL driver stack while it
-    // probes the display, which more than doubles the program's resident memory.
-    setenv("GDK_GL", "disable", 0);
-#endif
+    ui::wx::native::PrepareNativeToolkit();
     ui::wx::WxBackend backend;
     ScriptedRun run(options);
     if (scripted)

@@ -1,6 +1,6 @@
 # Dialog templates of the program (ui::FindDialogTemplate).
 add_library(orvane_res STATIC ${CMAKE_CURRENT_SOURCE_DIR}/res/templates.cpp)
-target_include_directories(orvane_res PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_include_directories(orvane_res PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/common)
 
 if(DALVEX_BUILD_TESTS)
   file(GLOB orvane_res_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/res/*.cpp)

@@ -27,6 +27,14 @@
 #define DALVEX_API __attribute__((visibility("default")))
 #endif
 
+/* Whether the C++ overload TKUSB_GetPointBlankSet() is declared: everywhere but for MinGW's C++
+ * on Windows outside the library, whose name for it the DLL does not export (see the overload). */
+#if !defined(_WIN32) || !defined(__GNUC__) || defined(DALVEX_BUILDING)
+#define DALVEX_HAS_POINT_BLANK_OVERLOAD 1
+#else
+#define DALVEX_HAS_POINT_BLANK_OVERLOAD 0
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -650,7 +658,7 @@ DALVEX_API int TKUSB_GetServerNumber(char* number);
 /* The point-blank value as the result: reads it into a cleared i32 and returns it; 0 when
  * refused or when the read fails, which cannot be told from a stored 0. Exported under its C++
  * name (_Z22TKUSB_GetPointBlankSetv). */
-#if !defined(_WIN32) || !defined(__GNUC__) || defined(DALVEX_BUILDING)
+#if DALVEX_HAS_POINT_BLANK_OVERLOAD
 DALVEX_API int TKUSB_GetPointBlankSet();
 #endif
 /* dalvex.dll exports it under MSVC's name (?TKUSB_GetPointBlankSet@@YAHXZ) only, which MinGW's

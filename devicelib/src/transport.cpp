@@ -32,18 +32,13 @@ int sendCommand(const char* drivePath, uint8_t direction, const uint8_t cdb[16],
     }
 
     platform::PassThroughRequest request;
-    request.length = 44;
-    request.pathId = 0;
-    request.targetId = 1;
-    request.lun = 0;
-    request.cdbLength = 16;
-    request.senseInfoLength = 24;
-    request.dataIn = direction == 0 ? 1 : 0;
-    request.dataTransferLength = length;
-    request.timeOutValue = kCommandTimeoutSeconds;
-    request.dataBuffer = data;
-    request.senseInfoOffset = 48;
     std::memcpy(request.cdb, cdb, 16);
+    request.cdbLength = 16;
+    request.direction =
+        direction == 0 ? platform::DataDirection::kIn : platform::DataDirection::kOut;
+    request.data = data;
+    request.length = length;
+    request.timeoutSeconds = kCommandTimeoutSeconds;
 
     const bool ok = drive->pass(request);
     if (ok) {

@@ -7,6 +7,7 @@
 #include <wx/window.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "ui/dialog.h"
 #include "ui/wx_native.h"
@@ -62,6 +63,13 @@ AtkObject* AccessibleOf(wxWindow* control) {
 }
 
 }  // namespace
+
+void PrepareNativeToolkit() {
+    // The windows draw nothing with OpenGL; without this GTK loads the GL driver stack while it
+    // probes the display, which more than doubles the program's resident memory. A value the
+    // user set stays.
+    setenv("GDK_GL", "disable", 0);
+}
 
 void SetTypingLimit(wxTextCtrl* edit, int limit) {
     GtkWidget* widget = GTK_WIDGET(edit->GetHandle());

@@ -16,6 +16,10 @@ class wxWindow;
 
 namespace ui::wx::native {
 
+// Settles what the toolkit reads from the environment as it starts; called by the program before
+// the application runs.
+void PrepareNativeToolkit();
+
 // Limits what the user types or pastes into a single-line edit to `limit` characters (cut to the
 // room left); text the program sets through ChangeText is kept whole.
 void SetTypingLimit(wxTextCtrl* edit, int limit);

@@ -12,6 +12,8 @@
 
 namespace ui::wx::native {
 
+void PrepareNativeToolkit() {}
+
 void SetTypingLimit(wxTextCtrl* edit, int limit) {
     edit->SetMaxLength(limit);
 }

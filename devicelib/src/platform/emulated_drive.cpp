@@ -134,23 +134,23 @@ class EmulatedDrive final : public DriveHandle {
     bool pass(PassThroughRequest& request) override {
         RequestHeader header;
         header.op = kOpScsi;
-        header.direction = request.dataIn ? kDataIn : kDataOut;
+        header.direction = request.direction == DataDirection::kIn ? kDataIn : kDataOut;
         header.cdbLength = request.cdbLength;
         std::memcpy(header.cdb, request.cdb, std::min<size_t>(request.cdbLength, 16));
-        header.timeoutMs = request.timeOutValue * 1000;
-        header.dataLength = request.dataTransferLength;
+        header.timeoutMs = request.timeoutSeconds * 1000;
+        header.dataLength = request.length;
         if (header.dataLength > kMaxDataLength ||
-            (header.dataLength > 0 && request.dataBuffer == nullptr)) {
+            (header.dataLength > 0 && request.data == nullptr)) {
             setLastError(kErrorInvalid);
             return false;
         }
-        auto* data = static_cast<uint8_t*>(request.dataBuffer);
+        auto* data = static_cast<uint8_t*>(request.data);
         ReplyHeader reply;
         if (!exchange(header, data, reply)) {
             return false;
         }
         request.scsiStatus = reply.scsiStatus;
-        request.dataTransferLength = reply.dataLength;
+        request.moved = reply.dataLength;
         return true;
     }
 

@@ -53,16 +53,17 @@ void buildSgIo(PassThroughRequest& request, sg_io_hdr_t& hdr) {
     hdr.interface_id = 'S';
     hdr.cmd_len = std::min<uint8_t>(request.cdbLength, sizeof request.cdb);
     hdr.cmdp = request.cdb;
-    hdr.mx_sb_len = std::min<uint8_t>(request.senseInfoLength, sizeof request.sense);
+    hdr.mx_sb_len = sizeof request.sense;
     hdr.sbp = request.sense;
-    hdr.dxfer_len = request.dataTransferLength;
-    hdr.dxferp = request.dataBuffer;
-    if (request.dataTransferLength == 0) {
+    hdr.dxfer_len = request.length;
+    hdr.dxferp = request.data;
+    if (request.length == 0) {
         hdr.dxfer_direction = SG_DXFER_NONE;
     } else {
-        hdr.dxfer_direction = request.dataIn ? SG_DXFER_FROM_DEV : SG_DXFER_TO_DEV;
+        hdr.dxfer_direction =
+            request.direction == DataDirection::kIn ? SG_DXFER_FROM_DEV : SG_DXFER_TO_DEV;
     }
-    hdr.timeout = request.timeOutValue * 1000;  // milliseconds
+    hdr.timeout = request.timeoutSeconds * 1000;  // milliseconds
 }
 
 bool interpretSgIo(int ioctlResult, int ioctlErrno, const sg_io_hdr_t& hdr,
@@ -82,7 +83,7 @@ bool interpretSgIo(int ioctlResult, int ioctlErrno, const sg_io_hdr_t& hdr,
     }
     request.scsiStatus = hdr.status;
     const int resid = std::clamp<int>(hdr.resid, 0, int(hdr.dxfer_len));
-    request.dataTransferLength = hdr.dxfer_len - uint32_t(resid);
+    request.moved = hdr.dxfer_len - uint32_t(resid);
     return true;
 }
 
@@ -100,8 +101,8 @@ bool runSgIo(int fd, PassThroughRequest& request) {
     int result = g_ioctl(fd, SG_IO, &hdr);
     int savedErrno = errno;
     const bool ok = interpretSgIo(result, savedErrno, hdr, request);
-    if (ok && !incoming.empty() && request.dataTransferLength > 0) {
-        std::memcpy(request.dataBuffer, incoming.data(), request.dataTransferLength);
+    if (ok && !incoming.empty() && request.moved > 0) {
+        std::memcpy(request.data, incoming.data(), request.moved);
     }
     return ok;
 }

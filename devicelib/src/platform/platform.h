@@ -13,23 +13,25 @@
 
 namespace dalvex::platform {
 
-// The pass-through request, the portable twin of SCSI_PASS_THROUGH_DIRECT plus its sense area.
-// The transport fills it; a backend runs it and writes back scsiStatus and dataTransferLength.
+// Which way a command's data moves.
+enum class DataDirection : uint8_t {
+    kIn,   // device to host (a read)
+    kOut,  // host to device (a write)
+};
+
+// One command for a backend to run: what every backend reads, and what it writes back. How the
+// system's own call wants it laid out is the backend's business.
 struct PassThroughRequest {
-    uint16_t length = 44;    // size of the structure proper, as sent on Windows
-    uint8_t scsiStatus = 0;  // out: status byte from the device
-    uint8_t pathId = 0;
-    uint8_t targetId = 1;
-    uint8_t lun = 0;
-    uint8_t cdbLength = 16;
-    uint8_t senseInfoLength = 24;
-    uint8_t dataIn = 0;               // 1: device to host, 0: host to device
-    uint32_t dataTransferLength = 0;  // in: the caller's length; out: bytes actually moved
-    uint32_t timeOutValue = 1;        // seconds
-    void* dataBuffer = nullptr;       // read into or written from, in place
-    uint32_t senseInfoOffset = 48;
     uint8_t cdb[16] = {};
-    uint8_t sense[24] = {};
+    uint8_t cdbLength = 16;  // the leading bytes of cdb that make the command
+    DataDirection direction = DataDirection::kOut;
+    void* data = nullptr;  // read into or written from, in place
+    uint32_t length = 0;   // bytes the caller's block holds for the transfer
+    uint32_t timeoutSeconds = 1;
+    // Written back when the call succeeds:
+    uint8_t scsiStatus = 0;  // status byte from the device
+    uint32_t moved = 0;      // bytes actually moved
+    uint8_t sense[24] = {};  // sense data, where the backend gets it
 };
 
 // An open drive. Backends derive from it; closing is the destructor.

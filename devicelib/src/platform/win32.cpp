@@ -14,6 +14,7 @@
 #include <string>
 
 #include "backends.h"
+#include "win32_pass_through.h"
 
 namespace dalvex::platform {
 
@@ -23,8 +24,12 @@ namespace {
 struct PassThroughWithSense {
     SCSI_PASS_THROUGH_DIRECT spt;
     ULONG filler;
-    UCHAR sense[24];
+    UCHAR sense[win32::kSenseLength];
 };
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == win32::passThroughLength(sizeof(void*)));
+static_assert(offsetof(PassThroughWithSense, sense) == win32::senseInfoOffset(sizeof(void*)));
+static_assert(SCSI_IOCTL_DATA_IN == win32::kScsiIoctlDataIn &&
+              SCSI_IOCTL_DATA_OUT == win32::kScsiIoctlDataOut);
 
 class Win32Drive final : public DriveHandle {
   public:
@@ -32,20 +37,21 @@ class Win32Drive final : public DriveHandle {
     ~Win32Drive() override { CloseHandle(handle_); }
 
     bool pass(PassThroughRequest& request) override {
+        const win32::PassThroughFields fields = win32::passThroughFields(request);
         PassThroughWithSense block;
         std::memset(&block, 0, sizeof block);
-        block.spt.Length = sizeof(SCSI_PASS_THROUGH_DIRECT);
-        block.spt.PathId = request.pathId;
-        block.spt.TargetId = request.targetId;
-        block.spt.Lun = request.lun;
-        block.spt.CdbLength = request.cdbLength;
-        block.spt.SenseInfoLength = request.senseInfoLength;
-        block.spt.DataIn = request.dataIn ? SCSI_IOCTL_DATA_IN : SCSI_IOCTL_DATA_OUT;
-        block.spt.DataTransferLength = request.dataTransferLength;
-        block.spt.TimeOutValue = request.timeOutValue;
-        block.spt.DataBuffer = request.dataBuffer;
-        block.spt.SenseInfoOffset = offsetof(PassThroughWithSense, sense);
-        std::memcpy(block.spt.Cdb, request.cdb, sizeof request.cdb);
+        block.spt.Length = fields.length;
+        block.spt.PathId = fields.pathId;
+        block.spt.TargetId = fields.targetId;
+        block.spt.Lun = fields.lun;
+        block.spt.CdbLength = fields.cdbLength;
+        block.spt.SenseInfoLength = fields.senseInfoLength;
+        block.spt.DataIn = fields.dataIn;
+        block.spt.DataTransferLength = fields.dataTransferLength;
+        block.spt.TimeOutValue = fields.timeOutValue;
+        block.spt.DataBuffer = fields.dataBuffer;
+        block.spt.SenseInfoOffset = fields.senseInfoOffset;
+        std::memcpy(block.spt.Cdb, fields.cdb, sizeof fields.cdb);
 
         DWORD returned = 0;
         const BOOL ok = DeviceIoControl(handle_, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block,
@@ -55,7 +61,7 @@ class Win32Drive final : public DriveHandle {
             setLastError(GetLastError());
             return false;
         }
-        request.dataTransferLength = block.spt.DataTransferLength;
+        request.moved = block.spt.DataTransferLength;
         std::memcpy(request.sense, block.sense, sizeof request.sense);
         return true;
     }

@@ -69,9 +69,9 @@ class LinuxSgTest : public ::testing::Test {
 
     static PassThroughRequest vendorRead(void* data, uint32_t length) {
         PassThroughRequest r;
-        r.dataIn = 1;
-        r.dataTransferLength = length;
-        r.dataBuffer = data;
+        r.direction = DataDirection::kIn;
+        r.length = length;
+        r.data = data;
         const uint8_t cdb[16] = {0xB8, 0x00, 0x03, 0xF1};
         std::memcpy(r.cdb, cdb, 16);
         return r;
@@ -97,7 +97,7 @@ TEST_F(LinuxSgTest, BuildsTheRequest) {
 
     uint8_t payload[20] = {1};
     PassThroughRequest write = vendorRead(payload, 20);
-    write.dataIn = 0;
+    write.direction = DataDirection::kOut;
     ASSERT_TRUE(linux_sg::runSgIo(-1, write));
     EXPECT_EQ(FakeIoctl::seen.dxfer_direction, SG_DXFER_TO_DEV);
     EXPECT_EQ(FakeIoctl::seen.dxferp, payload);
@@ -145,7 +145,7 @@ TEST_F(LinuxSgTest, ReadsTheOutcome) {
         EXPECT_EQ(lastError(), c.lastError);
         if (c.ok) {
             EXPECT_EQ(r.scsiStatus, c.scsiStatus);
-            EXPECT_EQ(r.dataTransferLength, c.moved);
+            EXPECT_EQ(r.moved, c.moved);
         }
     }
 }

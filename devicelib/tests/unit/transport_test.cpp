@@ -19,6 +19,7 @@
 #include "emulated_protocol.h"
 #include "platform/drive_map.h"
 #include "platform/platform.h"
+#include "platform/win32_pass_through.h"
 #include "support/emulated_cameras.h"
 #include "transport.h"
 
@@ -233,7 +234,10 @@ class RecordingDrive final : public dalvex::platform::DriveHandle {
     std::vector<dalvex::platform::PassThroughRequest>& log_;
 };
 
+// Every request as the transport hands it to a backend, and as the Windows backend lays it out
+// (the 32-bit layout of SCSI_PASS_THROUGH_DIRECT, then the 64-bit one).
 TEST(TransportRequest, FixedFieldsOfEveryRequest) {
+    using dalvex::platform::DataDirection;
     std::vector<dalvex::platform::PassThroughRequest> sent;
     dalvex::platform::setDriveOpenerForTesting(
         [&](char) { return std::make_unique<RecordingDrive>(sent); });
@@ -242,13 +246,16 @@ TEST(TransportRequest, FixedFieldsOfEveryRequest) {
     const struct {
         const char* name;
         std::function<int()> call;
-        uint8_t dataIn;
+        DataDirection direction;
         uint32_t length;
         uint8_t cdb0;
     } cases[] = {
-        {"read", [&] { return dalvex::readCommandFrom(0xF103, block, 20, "E:\\"); }, 1, 20, 0xB8},
-        {"write", [&] { return dalvex::writeCommandTo(0xF207, block, 20, "E:\\"); }, 0, 20, 0xB8},
-        {"read capacity", [&] { return dalvex::readCapacityMiB("E:\\", &mebibytes); }, 1, 8, 0x25},
+        {"read", [&] { return dalvex::readCommandFrom(0xF103, block, 20, "E:\\"); },
+         DataDirection::kIn, 20, 0xB8},
+        {"write", [&] { return dalvex::writeCommandTo(0xF207, block, 20, "E:\\"); },
+         DataDirection::kOut, 20, 0xB8},
+        {"read capacity", [&] { return dalvex::readCapacityMiB("E:\\", &mebibytes); },
+         DataDirection::kIn, 8, 0x25},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -256,20 +263,31 @@ TEST(TransportRequest, FixedFieldsOfEveryRequest) {
         EXPECT_EQ(c.call(), 1);
         ASSERT_EQ(sent.size(), 1u);
         const auto& r = sent[0];
-        EXPECT_EQ(r.length, 44);
-        EXPECT_EQ(r.pathId, 0);
-        EXPECT_EQ(r.targetId, 1);
-        EXPECT_EQ(r.lun, 0);
         EXPECT_EQ(r.cdbLength, 16);
-        EXPECT_EQ(r.senseInfoLength, 24);
-        EXPECT_EQ(r.senseInfoOffset, 48u);
-        EXPECT_EQ(r.timeOutValue, 1u);
-        EXPECT_EQ(r.dataIn, c.dataIn);
-        EXPECT_EQ(r.dataTransferLength, c.length);
+        EXPECT_EQ(r.timeoutSeconds, 1u);
+        EXPECT_EQ(r.direction, c.direction);
+        EXPECT_EQ(r.length, c.length);
         EXPECT_EQ(r.cdb[0], c.cdb0);
         if (c.cdb0 == 0xB8) {
-            EXPECT_EQ(r.dataBuffer, block);  // moved in place, no copy in between
+            EXPECT_EQ(r.data, block);  // moved in place, no copy in between
         }
+
+        const auto w = dalvex::platform::win32::passThroughFields(r, 4);
+        EXPECT_EQ(w.length, 44);
+        EXPECT_EQ(w.pathId, 0);
+        EXPECT_EQ(w.targetId, 1);
+        EXPECT_EQ(w.lun, 0);
+        EXPECT_EQ(w.cdbLength, 16);
+        EXPECT_EQ(w.senseInfoLength, 24);
+        EXPECT_EQ(w.senseInfoOffset, 48u);
+        EXPECT_EQ(w.timeOutValue, 1u);
+        EXPECT_EQ(w.dataIn, c.direction == DataDirection::kIn ? 1 : 0);
+        EXPECT_EQ(w.dataTransferLength, c.length);
+        EXPECT_EQ(w.dataBuffer, r.data);
+        EXPECT_EQ(std::memcmp(w.cdb, r.cdb, 16), 0);
+        const auto w64 = dalvex::platform::win32::passThroughFields(r, 8);
+        EXPECT_EQ(w64.length, 56);
+        EXPECT_EQ(w64.senseInfoOffset, 60u);
     }
     dalvex::platform::setDriveOpenerForTesting(nullptr);
 }

@@ -54,9 +54,9 @@ Raw rawRead(char letter, uint16_t subCommand, uint32_t length) {
     auto drive = dalvex::platform::openDrive(letter);
     if (!drive)
         return raw;
-    raw.request.dataIn = 1;
-    raw.request.dataTransferLength = length;
-    raw.request.dataBuffer = raw.data;
+    raw.request.direction = dalvex::platform::DataDirection::kIn;
+    raw.request.length = length;
+    raw.request.data = raw.data;
     dalvex::buildVendorCdb(subCommand, raw.request.cdb);
     raw.passed = drive->pass(raw.request);
     return raw;
@@ -76,9 +76,9 @@ void noteRawKernelCopy() {
     PassThroughRequest request;
     uint8_t block[16];
     std::memset(block, 0x5A, sizeof block);
-    request.dataIn = 1;
-    request.dataTransferLength = sizeof block;
-    request.dataBuffer = block;
+    request.direction = DataDirection::kIn;
+    request.length = sizeof block;
+    request.data = block;
     dalvex::buildVendorCdb(0xF2FE, request.cdb);
     sg_io_hdr_t hdr;
     linux_sg::buildSgIo(request, hdr);
@@ -184,9 +184,9 @@ int main(int argc, char** argv) {
     Raw raw;
     auto drive = platform::openDrive('D');
     if (drive) {
-        raw.request.dataIn = 1;
-        raw.request.dataTransferLength = 64;
-        raw.request.dataBuffer = raw.data;
+        raw.request.direction = platform::DataDirection::kIn;
+        raw.request.length = 64;
+        raw.request.data = raw.data;
         raw.request.cdbLength = 6;
         raw.request.cdb[0] = 0x12;  // INQUIRY of 36 bytes into a block of 64
         raw.request.cdb[4] = 36;
@@ -194,18 +194,18 @@ int main(int argc, char** argv) {
         drive.reset();
     }
     check("a read of 64 bytes of a 36-byte answer moves 36 (residue)",
-          raw.passed && raw.request.scsiStatus == 0 && raw.request.dataTransferLength == 36 &&
+          raw.passed && raw.request.scsiStatus == 0 && raw.request.moved == 36 &&
               (raw.data[1] & 0x80) != 0,
           "status " + std::to_string(raw.request.scsiStatus) + ", moved " +
-              std::to_string(raw.request.dataTransferLength));
+              std::to_string(raw.request.moved));
     raw = rawRead('D', 0xF2FE, 16);
     check("a refused command comes back as CHECK CONDITION with ILLEGAL REQUEST sense",
           raw.passed && raw.request.scsiStatus == 2 && (raw.request.sense[2] & 0x0F) == 0x05 &&
-              raw.request.sense[12] == 0x24 && raw.request.dataTransferLength == 0,
+              raw.request.sense[12] == 0x24 && raw.request.moved == 0,
           "passed " + std::to_string(raw.passed) + ", status " +
               std::to_string(raw.request.scsiStatus) + ", sense key " +
               std::to_string(raw.request.sense[2] & 0x0F) + ", moved " +
-              std::to_string(raw.request.dataTransferLength));
+              std::to_string(raw.request.moved));
     noteRawKernelCopy();
 
     // The result rules of a refused command.

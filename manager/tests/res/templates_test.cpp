@@ -10,10 +10,12 @@
 #include "../lang/fake_window.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 #include "ui/dialog_template.h"
 
 namespace {
 
+using namespace ids;
 using ui::ControlKind;
 using ui::ControlTemplate;
 using ui::DialogTemplate;
@@ -54,152 +56,190 @@ struct DialogCase {
 const DialogCase kDialogs[] = {
     {102,
      false,
-     {{1060, IMG, 0, 0},
-      {1137, G, 0, 0},
-      {1005, S, 0, 0},
-      {1004, S, 0, 0},
-      {1079, S, 0, 0},
-      {1006, S, 0, 0},
-      {1000, E, P | N | X, 6},
-      {1001, B, DEF | X, 0},
-      {1007, B, X, 0},
-      {1002, TAB, 0, 0},
-      {1042, S, 0, 0},
-      {1043, L, 0, 0},
-      {1046, S, 0, 0},
-      {1047, L, 0, 0},
-      {1161, S, 0, 0},
-      {1003, B, 0, 0}}},
+     {{mainwindow::kBanner, IMG, 0, 0},
+      {mainwindow::kCameraFrame, G, 0, 0},
+      {mainwindow::kSerialLabel, S, 0, 0},
+      {mainwindow::kSerial, S, 0, 0},
+      {mainwindow::kUnusedStatic, S, 0, 0},
+      {mainwindow::kPasswordLabel, S, 0, 0},
+      {mainwindow::kPasswordBox, E, P | N | X, 6},
+      {mainwindow::kLoginButton, B, DEF | X, 0},
+      {mainwindow::kModifyButton, B, X, 0},
+      {mainwindow::kTabs, TAB, 0, 0},
+      {mainwindow::kLanguageLabel, S, 0, 0},
+      {mainwindow::kLanguageList, L, 0, 0},
+      {mainwindow::kSkinLabel, S, 0, 0},
+      {mainwindow::kSkinList, L, 0, 0},
+      {mainwindow::kStatusLine, S, 0, 0},
+      {mainwindow::kCancelButton, B, 0, 0}}},
     {106,
      true,
-     {{1039, S, 0, 0},
-      {1011, E, X, 32},
-      {1038, S, 0, 0},
-      {1010, E, X, 12},
-      {1040, S, 0, 0},
-      {1012, E, X, 6},
-      {1041, S, 0, 0},
-      {1013, E, X, 32},
-      {1037, S, H, 0},
-      {1009, E, H | X, 7},
-      {1015, B, X, 0},
-      {1014, B, X, 0}}},
+     {{devinfo::kDepartmentNameLabel, S, 0, 0},
+      {devinfo::kDepartmentName, E, X, 32},
+      {devinfo::kDepartmentNumberLabel, S, 0, 0},
+      {devinfo::kDepartmentNumber, E, X, 12},
+      {devinfo::kUserIdLabel, S, 0, 0},
+      {devinfo::kUserId, E, X, 6},
+      {devinfo::kUserNameLabel, S, 0, 0},
+      {devinfo::kUserName, E, X, 32},
+      {devinfo::kDeviceIdLabel, S, H, 0},
+      {devinfo::kDeviceId, E, H | X, 7},
+      {devinfo::kRefresh, B, X, 0},
+      {devinfo::kApply, B, X, 0}}},
     {107,
      true,
-     {{1026, S, 0, 0},
-      {1016, L, X, 0},
-      {1027, S, 0, 0},
-      {1017, L, X, 0},
-      {1028, S, 0, 0},
-      {1018, L, X, 0},
-      {1030, S, 0, 0},
-      {1020, S, 0, 0},
-      {1029, S, 0, 0},
-      {1019, S, 0, 0},
-      {1032, S, 0, 0},
-      {1022, S, 0, 0},
-      {1023, B, X, 0},
-      {1021, B, X, 0},
-      {1015, B, X, 0},
-      {1014, B, X, 0},
-      {1031, S, 0, 0},
-      {1137, G, 0, 0},
-      {1144, R, ui::kGroupStart, 0},
-      {1145, R, 0, 0}}},
+     {{param::kVideoLabel, S, 0, 0},
+      {param::kVideoList, L, X, 0},
+      {param::kPhotoLabel, S, 0, 0},
+      {param::kPhotoList, L, X, 0},
+      {param::kLengthLabel, S, 0, 0},
+      {param::kLengthList, L, X, 0},
+      {param::kFreeSpaceLabel, S, 0, 0},
+      {param::kFreeSpace, S, 0, 0},
+      {param::kCapacityLabel, S, 0, 0},
+      {param::kCapacity, S, 0, 0},
+      {param::kVersionLabel, S, 0, 0},
+      {param::kVersion, S, 0, 0},
+      {param::kMore, B, X, 0},
+      {param::kDefaultSetting, B, X, 0},
+      {param::kRefresh, B, X, 0},
+      {param::kApply, B, X, 0},
+      {param::kFreePasswordLabel, S, 0, 0},
+      {param::kFreePasswordFrame, G, 0, 0},
+      {param::kFreePasswordYes, R, ui::kGroupStart, 0},
+      {param::kFreePasswordNo, R, 0, 0}}},
     {108,
      true,
-     {{1082, G, 0, 0},
-      {1009, B, X, 0},
-      {1164, S, 0, 0},
-      {1163, D, X | ui::kUpDown, 0},
-      {1165, S, 0, 0},
-      {1162, T, X, 0},
-      {1154, B, 0, 0},
-      {1083, G, 0, 0},
-      {1007, B, X, 0},
-      {1084, G, 0, 0},
-      {1008, B, X, 0},
-      {1025, S, H | ui::kCentered, 0},
-      {1085, G, H, 0},
-      {1010, B, H | X, 0}}},
+     {{devctrl::kClockFrame, G, 0, 0},
+      {devctrl::kClockFromPc, B, X, 0},
+      {devctrl::kDateLabel, S, 0, 0},
+      {devctrl::kDatePicker, D, X | ui::kUpDown, 0},
+      {devctrl::kTimeLabel, S, 0, 0},
+      {devctrl::kTimePicker, T, X, 0},
+      {devctrl::kSetTime, B, 0, 0},
+      {devctrl::kUDiskFrame, G, 0, 0},
+      {devctrl::kStartUDisk, B, X, 0},
+      {devctrl::kFormatFrame, G, 0, 0},
+      {devctrl::kFormat, B, X, 0},
+      {devctrl::kFormattingNote, S, H | ui::kCentered, 0},
+      {devctrl::kDeleteLogFrame, G, H, 0},
+      {devctrl::kDeleteLog, B, H | X, 0}}},
     {109,
      false,
-     {{1030, G, 0, 0},
-      {1031, S, 0, 0},
-      {1000, E, P | N, 6},
-      {1032, S, 0, 0},
-      {1022, E, P | N, 6},
-      {1033, S, 0, 0},
-      {1023, E, P | N, 6},
-      {1024, B, 0, 0},
-      {1080, S, 0, 0},
-      {1034, G, 0, 0},
-      {1035, S, 0, 0},
-      {1025, E, P | N, 6},
-      {1036, S, 0, 0},
-      {1026, E, P | N, 6},
-      {1078, L, 0, 0},
-      {1014, B, 0, 0},
-      {1081, S, 0, 0},
-      {1015, B, 0, 0}}},
+     {{pwd::kModifyFrame, G, 0, 0},
+      {pwd::kCurrentLabel, S, 0, 0},
+      {pwd::kCurrent, E, P | N, 6},
+      {pwd::kNewLabel, S, 0, 0},
+      {pwd::kNew, E, P | N, 6},
+      {pwd::kNewAgainLabel, S, 0, 0},
+      {pwd::kNewAgain, E, P | N, 6},
+      {pwd::kModify, B, 0, 0},
+      {pwd::kLengthNote, S, 0, 0},
+      {pwd::kBrowseFrame, G, 0, 0},
+      {pwd::kBrowseLabel, S, 0, 0},
+      {pwd::kBrowse, E, P | N, 6},
+      {pwd::kBrowseAgainLabel, S, 0, 0},
+      {pwd::kBrowseAgain, E, P | N, 6},
+      {pwd::kTypeSelector, L, 0, 0},
+      {pwd::kApply, B, 0, 0},
+      {pwd::kBrowseLengthNote, S, 0, 0},
+      {pwd::kCancel, B, 0, 0}}},
     {110,
      true,
-     {{1045, S, 0, 0},
-      {1044, L, X, 0},
-      {1046, S, 0, 0},
-      {1050, E, X, 15},
-      {1047, S, 0, 0},
-      {1051, E, X, 31},
-      {1048, S, 0, 0},
-      {1052, E, X, 15},
-      {1049, S, 0, 0},
-      {1053, E, X, 15},
-      {1054, S, 0, 0},
-      {1150, I, X, 0},
-      {1015, B, X, 0},
-      {1014, B, X, 0}}},
+     {{gprs::kSosLabel, S, 0, 0},
+      {gprs::kSosList, L, X, 0},
+      {gprs::kPhoneLabel, S, 0, 0},
+      {gprs::kPhone, E, X, 15},
+      {gprs::kApnLabel, S, 0, 0},
+      {gprs::kApn, E, X, 31},
+      {gprs::kUserNameLabel, S, 0, 0},
+      {gprs::kUserName, E, X, 15},
+      {gprs::kPasswordLabel, S, 0, 0},
+      {gprs::kPassword, E, X, 15},
+      {gprs::kServerIpLabel, S, 0, 0},
+      {gprs::kServerIp, I, X, 0},
+      {gprs::kRefresh, B, X, 0},
+      {gprs::kApply, B, X, 0}}},
     {136,
      true,
-     {{1146, G, 0, 0},         {1060, S, 0, 0},     {1054, L, 0, 0},     {1148, S, 0, 0},
-      {1055, E, 0, 15},        {1062, S, 0, 0},     {1056, E, P, 15},    {1057, C, 0, 0},
-      {1058, B, 0, 0},         {1059, B, 0, 0},     {1061, S, H, 0},     {1018, L, H | X, 0},
-      {1066, S, H, 0},         {1065, I, H | X, 0}, {1067, S, H, 0},     {1064, E, H | X, 5},
-      {1147, G, H, 0},         {1149, S, H, 0},     {1063, E, H | X, 0}, {1070, S, H, 0},
-      {1068, E, H | X | P, 0}, {1151, C, H | X, 0}}},
-    {137, true, {{1075, S, 0, 0}, {1068, E, 0, 8},  {1074, S, 0, 0}, {1069, E, 0, 64},
-                 {1067, S, 0, 0}, {1064, E, N, 5},  {1047, S, 0, 0}, {1051, E, 0, 32},
-                 {1073, S, 0, 0}, {1059, E, 0, 16}, {1076, S, 0, 0}, {1060, E, 0, 32},
-                 {1072, S, 0, 0}, {1061, E, 0, 32}, {1071, S, 0, 0}, {1062, E, N, 5},
-                 {1070, S, 0, 0}, {1063, E, N, 5},  {1, B, DEF, 0},  {2, B, 0, 0},
-                 {1077, I, H, 0}}},
+     {{wifi::kApFrame, G, 0, 0},
+      {wifi::kModeLabel, S, 0, 0},
+      {wifi::kModeList, L, 0, 0},
+      {wifi::kApNameLabel, S, 0, 0},
+      {wifi::kApName, E, 0, 15},
+      {wifi::kApPasswordLabel, S, 0, 0},
+      {wifi::kApPassword, E, P, 15},
+      {wifi::kApShow, C, 0, 0},
+      {wifi::kRefresh, B, 0, 0},
+      {wifi::kApply, B, 0, 0},
+      {wifi::kEncryptionLabel, S, H, 0},
+      {wifi::kEncryptionList, L, H | X, 0},
+      {wifi::kIpLabel, S, H, 0},
+      {wifi::kIp, I, H | X, 0},
+      {wifi::kPortLabel, S, H, 0},
+      {wifi::kPort, E, H | X, 5},
+      {wifi::kStationFrame, G, H, 0},
+      {wifi::kStationNameLabel, S, H, 0},
+      {wifi::kStationName, E, H | X, 0},
+      {wifi::kStationPasswordLabel, S, H, 0},
+      {wifi::kStationPassword, E, H | X | P, 0},
+      {wifi::kStationShow, C, H | X, 0}}},
+    {137,
+     true,
+     {{mobilelink::kLinkIdLabel, S, 0, 0},
+      {mobilelink::kLinkId, E, 0, 8},
+      {mobilelink::kServerAddressLabel, S, 0, 0},
+      {mobilelink::kServerAddress, E, 0, 64},
+      {mobilelink::kPortLabel, S, 0, 0},
+      {mobilelink::kPort, E, N, 5},
+      {mobilelink::kApnLabel, S, 0, 0},
+      {mobilelink::kApn, E, 0, 32},
+      {mobilelink::kUserLabel, S, 0, 0},
+      {mobilelink::kUser, E, 0, 16},
+      {mobilelink::kPasswordLabel, S, 0, 0},
+      {mobilelink::kPassword, E, 0, 32},
+      {mobilelink::kDialNumberLabel, S, 0, 0},
+      {mobilelink::kDialNumber, E, 0, 32},
+      {mobilelink::kUploadIntervalLabel, S, 0, 0},
+      {mobilelink::kUploadInterval, E, N, 5},
+      {mobilelink::kAlarmIntervalLabel, S, 0, 0},
+      {mobilelink::kAlarmInterval, E, N, 5},
+      {mobilelink::kSave, B, DEF, 0},
+      {mobilelink::kRefresh, B, 0, 0},
+      {mobilelink::kHiddenAddress, I, H, 0}}},
     {139,
      true,
-     {{1075, S, 0, 0},
-      {1055, E, X, 8},
-      {1139, S, 0, 0},
-      {1138, I, 0, 0},
-      {1140, S, H, 0},
-      {1056, E, H | X | N, 5},
-      {1141, S, H, 0},
-      {1057, E, H | X | N, 5},
-      {1167, S, 0, 0},
-      {1166, E, 0, 0},
-      {1168, S, 0, 0},
-      {1060, E, P, 0},
-      {1151, C, 0, 0},
-      {1015, B, X, 0},
-      {1014, B, X, 0}}},
+     {{cmsv6::kDeviceIdLabel, S, 0, 0},
+      {cmsv6::kDeviceId, E, X, 8},
+      {cmsv6::kServerIpLabel, S, 0, 0},
+      {cmsv6::kServerIp, I, 0, 0},
+      {cmsv6::kServerPortLabel, S, H, 0},
+      {cmsv6::kServerPort, E, H | X | N, 5},
+      {cmsv6::kListenPortLabel, S, H, 0},
+      {cmsv6::kListenPort, E, H | X | N, 5},
+      {cmsv6::kSsidLabel, S, 0, 0},
+      {cmsv6::kSsid, E, 0, 0},
+      {cmsv6::kPasswordLabel, S, 0, 0},
+      {cmsv6::kPassword, E, P, 0},
+      {cmsv6::kShowPassword, C, 0, 0},
+      {cmsv6::kRefresh, B, X, 0},
+      {cmsv6::kSetting, B, X, 0}}},
     {146,
      false,
-     {{1128, S, 0, 0},
-      {1099, L, 0, 0},
-      {1169, S, 0, 0},
-      {1100, L, 0, 0},
-      {1170, S, 0, 0},
-      {1104, L, 0, 0},
-      {1001, B, DEF, 0},
-      {1003, B, 0, 0}}},
-    {147, false, {{1174, S, 0, 0}, {1175, E, 0, 0}, {1001, B, DEF, 0}, {1003, B, 0, 0}}},
+     {{rk40::kVolumeLabel, S, 0, 0},
+      {rk40::kVolumeList, L, 0, 0},
+      {rk40::kIrLabel, S, 0, 0},
+      {rk40::kIrList, L, 0, 0},
+      {rk40::kLoopLabel, S, 0, 0},
+      {rk40::kLoopList, L, 0, 0},
+      {rk40::kSetting, B, DEF, 0},
+      {rk40::kCancel, B, 0, 0}}},
+    {147,
+     false,
+     {{rk50::kPlateLabel, S, 0, 0},
+      {rk50::kPlate, E, 0, 0},
+      {rk50::kSetting, B, DEF, 0},
+      {rk50::kCancel, B, 0, 0}}},
 };
 
 const DialogTemplate& Find(int id) {
@@ -241,7 +281,7 @@ TEST(Rk20Template, ListsWithLabelsInThreeFrames) {
     EXPECT_FALSE(t.child);
     EXPECT_EQ(t.cx, 550);
     EXPECT_EQ(t.cy, 226);
-    // State of the lists 1078 to 1103: E enabled, D disabled, H hidden.
+    // State of the lists from Resolution to Video on: E enabled, D disabled, H hidden.
     const std::string states = "EDEEDDDEDEDEDDEDEDDHEEEDDE";
     ASSERT_EQ(states.size(), 26u);
     std::map<int, std::size_t> at;
@@ -250,7 +290,7 @@ TEST(Rk20Template, ListsWithLabelsInThreeFrames) {
             << "id " << t.controls[i].id << " twice";
     }
     for (int k = 0; k < 26; ++k) {
-        int id = 1078 + k;
+        int id = rk20::kResolution + k;
         uint32_t flags = states[k] == 'D' ? X : states[k] == 'H' ? H : 0;
         ASSERT_TRUE(at.contains(id)) << id;
         const ControlTemplate& list = t.controls[at[id]];
@@ -262,16 +302,18 @@ TEST(Rk20Template, ListsWithLabelsInThreeFrames) {
         EXPECT_EQ(label.kind, S) << id;
         EXPECT_EQ(label.flags, flags) << id;
     }
-    EXPECT_EQ(t.controls[at[1097] - 1].id, 1127);
-    for (int id : {1020, 1141, 1143, 1144, 1140, 1142, 1134, 1137, 1135, 1138}) {
+    EXPECT_EQ(t.controls[at[rk20::kDstSetup] - 1].id, rk20::kDstSetup + rk20::kLabelOffset);
+    for (int id : {rk20::kFreeSizeLabel, rk20::kFreeSize, rk20::kTotalSizeLabel, rk20::kTotalSize,
+                   rk20::kOfficerIdLabel, rk20::kOfficerId, rk20::kSerialLabel, rk20::kSerial,
+                   rk20::kFirmwareLabel, rk20::kFirmware}) {
         ASSERT_TRUE(at.contains(id)) << id;
         EXPECT_EQ(t.controls[at[id]].kind, S) << id;
     }
-    for (int id : {1136, 1059, 1, 2}) {
+    for (int id : {rk20::kDefaultSetting, rk20::kRefresh, rk20::kOk, rk20::kCancel}) {
         ASSERT_TRUE(at.contains(id)) << id;
         EXPECT_EQ(t.controls[at[id]].kind, B) << id;
     }
-    EXPECT_EQ(t.controls[at[1]].flags, DEF);
+    EXPECT_EQ(t.controls[at[rk20::kOk]].flags, DEF);
     auto frames = std::count_if(t.controls.begin(), t.controls.end(), [](const ControlTemplate& c) {
         return c.kind == G && c.id == -1 && std::wstring(c.label).empty();
     });
@@ -286,7 +328,7 @@ TEST(AboutTemplate, IconVersionAndOkButton) {
     EXPECT_EQ(t.controls[0].kind, IMG);
     EXPECT_EQ(t.controls[0].imageId, 128);
     EXPECT_EQ(std::wstring(t.controls[1].label), L"Orvane Version 1.0");
-    EXPECT_EQ(t.controls[2].id, 1);
+    EXPECT_EQ(t.controls[2].id, about::kOk);
     EXPECT_EQ(t.controls[2].kind, B);
     EXPECT_EQ(std::wstring(t.controls[2].label), L"\u786E\u5B9A");
     EXPECT_EQ(t.controls[2].flags, DEF);
@@ -333,7 +375,7 @@ TEST(Templates, ControlsDoNotOverlap) {
         const DialogTemplate& t = Find(id);
         std::vector<const ControlTemplate*> solid;
         for (const ControlTemplate& c : t.controls) {
-            if (c.kind != G && c.kind != TAB && !(id == 102 && c.id == 1060)) {
+            if (c.kind != G && c.kind != TAB && !(id == 102 && c.id == mainwindow::kBanner)) {
                 solid.push_back(&c);
             }
         }
@@ -349,7 +391,7 @@ TEST(Templates, ControlsDoNotOverlap) {
 TEST(Templates, PagesFitTheTabArea) {
     const DialogTemplate& main = Find(102);
     auto tab = std::find_if(main.controls.begin(), main.controls.end(),
-                            [](const ControlTemplate& c) { return c.id == 1002; });
+                            [](const ControlTemplate& c) { return c.id == mainwindow::kTabs; });
     ASSERT_NE(tab, main.controls.end());
     // The page rectangle leaves a few pixels at the sides and the row of tab titles on top.
     for (int id : {106, 107, 108, 110, 136, 137, 139}) {
@@ -373,9 +415,9 @@ TEST(Templates, PagesFitTheTabArea) {
 
 // Controls whose text the program fills and which therefore have no key in the table.
 const std::map<int, std::set<int>> kWithoutKey = {
-    {102, {1161}},
-    {107, {1020, 1022}},
-    {138, {1137, 1138, 1141, 1142, 1144}},
+    {102, {mainwindow::kStatusLine}},
+    {107, {param::kFreeSpace, param::kVersion}},
+    {138, {rk20::kSerial, rk20::kFirmware, rk20::kFreeSize, rk20::kOfficerId, rk20::kTotalSize}},
 };
 
 TEST(Templates, EnglishTableAgreesWithTemplates) {
@@ -436,8 +478,8 @@ TEST(Templates, MainWindowLabelledFromTable) {
         ADD_FAILURE() << "no control " << id;
         return missing;
     };
-    text(1000) = L"123456";
-    text(1161) = L"Static";
+    text(mainwindow::kPasswordBox) = L"123456";
+    text(mainwindow::kStatusLine) = L"Static";
     // A child without an id, as a backend may add one, keeps its text.
     window.children.insert(window.children.begin() + 2, {-1, L"unnamed"});
 
@@ -445,17 +487,17 @@ TEST(Templates, MainWindowLabelledFromTable) {
     ASSERT_TRUE(table.LoadLanguage(L"ENG"));
     table.ApplyDialogTexts(window, 102);
     EXPECT_EQ(window.title, L"Orvane V2.0.1.5");
-    EXPECT_EQ(text(1000), L"");
-    EXPECT_EQ(text(1161), L"");
+    EXPECT_EQ(text(mainwindow::kPasswordBox), L"");
+    EXPECT_EQ(text(mainwindow::kStatusLine), L"");
     EXPECT_EQ(window.children[2].text, L"unnamed");
-    EXPECT_EQ(text(1005), L"Device ID:");
-    EXPECT_EQ(text(1004), L"No device");
-    EXPECT_EQ(text(1006), L"Password:");
-    EXPECT_EQ(text(1001), L"OK");
-    EXPECT_EQ(text(1007), L"Modify");
-    EXPECT_EQ(text(1042), L"Language:");
-    EXPECT_EQ(text(1046), L"Skin:");
-    EXPECT_EQ(text(1003), L"Cancel");
+    EXPECT_EQ(text(mainwindow::kSerialLabel), L"Device ID:");
+    EXPECT_EQ(text(mainwindow::kSerial), L"No device");
+    EXPECT_EQ(text(mainwindow::kPasswordLabel), L"Password:");
+    EXPECT_EQ(text(mainwindow::kLoginButton), L"OK");
+    EXPECT_EQ(text(mainwindow::kModifyButton), L"Modify");
+    EXPECT_EQ(text(mainwindow::kLanguageLabel), L"Language:");
+    EXPECT_EQ(text(mainwindow::kSkinLabel), L"Skin:");
+    EXPECT_EQ(text(mainwindow::kCancelButton), L"Cancel");
 }
 
 }  // namespace

@@ -24,6 +24,10 @@ namespace {
 using ui::headless::Click;
 using ui::headless::Type;
 
+// Made up for the cases that look for what no template has.
+constexpr int kNoSuchControl = 9999;
+constexpr int kNoSuchTemplate = 4242;
+
 class DialogLayerTest : public PageTest {
   protected:
 };
@@ -60,7 +64,7 @@ TEST_F(DialogLayerTest, ChildrenAreTheTemplateControlsInOrder) {
     EXPECT_EQ(dialog.GetDlgItemText(tmpl->controls[1].id), L"abc");
     // A second Create is refused; a missing template creates nothing.
     EXPECT_FALSE(dialog.Create());
-    Probe missing(4242);
+    Probe missing(kNoSuchTemplate);
     EXPECT_FALSE(missing.Create());
     EXPECT_EQ(missing.DoModal(), -1);
 }
@@ -68,20 +72,20 @@ TEST_F(DialogLayerTest, ChildrenAreTheTemplateControlsInOrder) {
 TEST_F(DialogLayerTest, CallsOnMissingControlsAreIgnored) {
     Probe dialog(106);
     ASSERT_TRUE(dialog.Create());
-    dialog.SetDlgItemText(9999, L"x");
-    dialog.EnableControl(9999, true);
-    dialog.SetCurSel(9999, 0);
-    EXPECT_EQ(dialog.GetDlgItemText(9999), L"");
-    EXPECT_FALSE(dialog.IsControlEnabled(9999));
-    EXPECT_EQ(dialog.GetCurSel(9999), -1);
-    EXPECT_EQ(dialog.InsertString(9999, 0, L"x"), -1);
+    dialog.SetDlgItemText(kNoSuchControl, L"x");
+    dialog.EnableControl(kNoSuchControl, true);
+    dialog.SetCurSel(kNoSuchControl, 0);
+    EXPECT_EQ(dialog.GetDlgItemText(kNoSuchControl), L"");
+    EXPECT_FALSE(dialog.IsControlEnabled(kNoSuchControl));
+    EXPECT_EQ(dialog.GetCurSel(kNoSuchControl), -1);
+    EXPECT_EQ(dialog.InsertString(kNoSuchControl, 0, L"x"), -1);
     EXPECT_FALSE(dialog.HasControl(-1));
 }
 
 TEST_F(DialogLayerTest, ListsInsertAtPositionsAndKeepTheirSelectionSound) {
     Probe dialog(107);
     ASSERT_TRUE(dialog.Create());
-    const int list = 1016;
+    const int list = ids::param::kVideoList;
     EXPECT_EQ(dialog.GetCurSel(list), -1);
     EXPECT_EQ(dialog.InsertString(list, 0, L"b"), 0);
     EXPECT_EQ(dialog.InsertString(list, 0, L"a"), 0);
@@ -112,39 +116,41 @@ TEST_F(DialogLayerTest, ListsInsertAtPositionsAndKeepTheirSelectionSound) {
 TEST_F(DialogLayerTest, UsersCannotReachDisabledOrHiddenControls) {
     Probe dialog(106);
     ASSERT_TRUE(dialog.Create());
+    using namespace ids::devinfo;
     int clicks = 0;
-    dialog.OnCommand(1015, [&] { ++clicks; });
-    EXPECT_FALSE(Click(dialog, 1015));  // created disabled
-    EXPECT_FALSE(Type(dialog, 1011, L"x"));
-    dialog.EnableControl(1015, true);
-    EXPECT_TRUE(Click(dialog, 1015));
-    dialog.ShowControl(1015, false);
-    EXPECT_FALSE(Click(dialog, 1015));
-    dialog.ShowControl(1015, true);
+    dialog.OnCommand(kRefresh, [&] { ++clicks; });
+    EXPECT_FALSE(Click(dialog, kRefresh));  // created disabled
+    EXPECT_FALSE(Type(dialog, kDepartmentName, L"x"));
+    dialog.EnableControl(kRefresh, true);
+    EXPECT_TRUE(Click(dialog, kRefresh));
+    dialog.ShowControl(kRefresh, false);
+    EXPECT_FALSE(Click(dialog, kRefresh));
+    dialog.ShowControl(kRefresh, true);
     dialog.EnableWindow(false);
-    EXPECT_FALSE(Click(dialog, 1015));
+    EXPECT_FALSE(Click(dialog, kRefresh));
     EXPECT_EQ(clicks, 1);
-    EXPECT_FALSE(Click(dialog, 4242));
+    EXPECT_FALSE(Click(dialog, kNoSuchControl));
 }
 
 TEST_F(DialogLayerTest, TypingFollowsTheEditsRules) {
     Probe dialog(102);
     ASSERT_TRUE(dialog.Create());
-    dialog.EnableControl(1000, true);
-    EXPECT_TRUE(dialog.IsPasswordStyle(1000));
-    EXPECT_TRUE(Type(dialog, 1000, L"9x8y7"));
-    EXPECT_EQ(dialog.GetDlgItemText(1000), L"987");
-    EXPECT_EQ(dialog.GetFocusId(), 1000);
-    dialog.LimitText(1000, 2);
-    EXPECT_TRUE(Type(dialog, 1000, L"12345"));
-    EXPECT_EQ(dialog.GetDlgItemText(1000), L"12");
+    using namespace ids::mainwindow;
+    dialog.EnableControl(kPasswordBox, true);
+    EXPECT_TRUE(dialog.IsPasswordStyle(kPasswordBox));
+    EXPECT_TRUE(Type(dialog, kPasswordBox, L"9x8y7"));
+    EXPECT_EQ(dialog.GetDlgItemText(kPasswordBox), L"987");
+    EXPECT_EQ(dialog.GetFocusId(), kPasswordBox);
+    dialog.LimitText(kPasswordBox, 2);
+    EXPECT_TRUE(Type(dialog, kPasswordBox, L"12345"));
+    EXPECT_EQ(dialog.GetDlgItemText(kPasswordBox), L"12");
     // Password style can be switched at run time.
-    dialog.SetPasswordStyle(1000, false);
-    EXPECT_FALSE(dialog.IsPasswordStyle(1000));
-    dialog.SetPasswordStyle(1000, true);
-    EXPECT_TRUE(dialog.IsPasswordStyle(1000));
+    dialog.SetPasswordStyle(kPasswordBox, false);
+    EXPECT_FALSE(dialog.IsPasswordStyle(kPasswordBox));
+    dialog.SetPasswordStyle(kPasswordBox, true);
+    EXPECT_TRUE(dialog.IsPasswordStyle(kPasswordBox));
     // Only edits take typing.
-    EXPECT_FALSE(Type(dialog, 1003, L"x"));
+    EXPECT_FALSE(Type(dialog, kCancelButton, L"x"));
 }
 
 TEST_F(DialogLayerTest, MessageBoxesAreRecordedAndAnsweredFromTheScript) {
@@ -172,7 +178,7 @@ TEST_F(DialogLayerTest, ModalRunsEndWithTheirResultAndDestroyTheWindow) {
 
     // Buttons 1 and 2 without handlers are the dialog's OK and cancel.
     backend_->onModal = [](ui::Dialog& d) {
-        EXPECT_TRUE(Click(d, 1));
+        EXPECT_TRUE(Click(d, ui::kIdOk));
         return 42;
     };
     EXPECT_EQ(dialog.DoModal(), ui::kIdOk);
@@ -206,11 +212,12 @@ TEST_F(DialogLayerTest, TimersFireOnlyWhileArmed) {
 TEST_F(DialogLayerTest, AccessibleNamesFollowLabelsAsTheyChange) {
     Probe dialog(106);
     ASSERT_TRUE(dialog.Create());
-    EXPECT_EQ(dialog.AccessibleName(1011), L"Depart name:");
-    EXPECT_EQ(dialog.AccessibleName(1015), L"Refresh");
-    dialog.SetDlgItemText(1039, L"Department:");
-    EXPECT_EQ(dialog.AccessibleName(1011), L"Department:");
-    EXPECT_EQ(dialog.AccessibleName(4242), L"");
+    using namespace ids::devinfo;
+    EXPECT_EQ(dialog.AccessibleName(kDepartmentName), L"Depart name:");
+    EXPECT_EQ(dialog.AccessibleName(kRefresh), L"Refresh");
+    dialog.SetDlgItemText(kDepartmentNameLabel, L"Department:");
+    EXPECT_EQ(dialog.AccessibleName(kDepartmentName), L"Department:");
+    EXPECT_EQ(dialog.AccessibleName(kNoSuchControl), L"");
 }
 
 // Every page's EnableControls: which controls follow the flag and which keep their state.
@@ -274,14 +281,36 @@ TEST_P(PageEnableTest, EnableControlsTouchesThePagesOwnControls) {
 INSTANTIATE_TEST_SUITE_P(
     Pages, PageEnableTest,
     ::testing::Values(
-        EnableCase{106, {1011, 1010, 1012, 1013, 1009, 1015, 1014}, {}},
+        EnableCase{106,
+                   {ids::devinfo::kDepartmentName, ids::devinfo::kDepartmentNumber,
+                    ids::devinfo::kUserId, ids::devinfo::kUserName, ids::devinfo::kDeviceId,
+                    ids::devinfo::kRefresh, ids::devinfo::kApply},
+                   {}},
         // Default Setting keeps its state; the photo list follows for these
         // model codes (0 before a login).
-        EnableCase{107, {1016, 1017, 1018, 1015, 1014, 1023}, {1021}},
-        EnableCase{108, {1009, 1007, 1008, 1154, 1010, 1162, 1163}, {}},
-        EnableCase{110, {1044, 1050, 1051, 1052, 1053, 1015, 1014, 1150}, {}},
-        EnableCase{136, {1054, 1018, 1055, 1056, 1057, 1058, 1059, 1064, 1065}, {1063, 1068, 1151}},
-        EnableCase{139, {1138, 1056, 1057, 1015, 1014}, {1055, 1166, 1060}}),
+        EnableCase{107,
+                   {ids::param::kVideoList, ids::param::kPhotoList, ids::param::kLengthList,
+                    ids::param::kRefresh, ids::param::kApply, ids::param::kMore},
+                   {ids::param::kDefaultSetting}},
+        EnableCase{108,
+                   {ids::devctrl::kClockFromPc, ids::devctrl::kStartUDisk, ids::devctrl::kFormat,
+                    ids::devctrl::kSetTime, ids::devctrl::kDeleteLog, ids::devctrl::kTimePicker,
+                    ids::devctrl::kDatePicker},
+                   {}},
+        EnableCase{
+            110,
+            {ids::gprs::kSosList, ids::gprs::kPhone, ids::gprs::kApn, ids::gprs::kUserName,
+             ids::gprs::kPassword, ids::gprs::kRefresh, ids::gprs::kApply, ids::gprs::kServerIp},
+            {}},
+        EnableCase{136,
+                   {ids::wifi::kModeList, ids::wifi::kEncryptionList, ids::wifi::kApName,
+                    ids::wifi::kApPassword, ids::wifi::kApShow, ids::wifi::kRefresh,
+                    ids::wifi::kApply, ids::wifi::kPort, ids::wifi::kIp},
+                   {ids::wifi::kStationName, ids::wifi::kStationPassword, ids::wifi::kStationShow}},
+        EnableCase{139,
+                   {ids::cmsv6::kServerIp, ids::cmsv6::kServerPort, ids::cmsv6::kListenPort,
+                    ids::cmsv6::kRefresh, ids::cmsv6::kSetting},
+                   {ids::cmsv6::kDeviceId, ids::cmsv6::kSsid, ids::cmsv6::kPassword}}),
     [](const ::testing::TestParamInfo<EnableCase>& info) {
         return "page" + std::to_string(info.param.page);
     });
@@ -291,10 +320,12 @@ TEST_F(DialogLayerTest, TheMobileLinkPageDisablesItsEditsWhateverItIsAsked) {
     ASSERT_TRUE(main.Create());
     CDlgMobileLink& page = main.Page<CDlgMobileLink>();
     page.EnableControls(true);
-    for (int id : {1068, 1069, 1064, 1051, 1059, 1060, 1061, 1062, 1063})
+    using namespace ids::mobilelink;
+    for (int id : {kLinkId, kServerAddress, kPort, kApn, kUser, kPassword, kDialNumber,
+                   kUploadInterval, kAlarmInterval})
         EXPECT_FALSE(page.IsControlEnabled(id)) << id;
-    EXPECT_TRUE(page.IsControlEnabled(1));
-    EXPECT_TRUE(page.IsControlEnabled(2));
+    EXPECT_TRUE(page.IsControlEnabled(kSave));
+    EXPECT_TRUE(page.IsControlEnabled(kRefresh));
 }
 
 TEST_F(DialogLayerTest, PagesLabelThemselvesAndOnlyTheFirstIsVisibleOnCreation) {

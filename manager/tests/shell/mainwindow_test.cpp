@@ -99,7 +99,7 @@ TEST_F(MainWindowTest, InitialStateFollowsTheTemplateAndTheLanguageTable) {
     EXPECT_EQ(W().GetTextLimit(kPasswordBox), 6);
     EXPECT_EQ(TimerPeriod(W(), CMainDlg::kWatchTimer), 1000);
     EXPECT_EQ(ui::headless::IconOf(W()), 128);
-    // Hidden controls exist but are never shown; 1161 has no key and is emptied.
+    // Hidden controls exist but are never shown; the status line has no key and is emptied.
     for (int id : {kBanner, kUnusedStatic, kLanguageLabel, kLanguageList, kSkinLabel, kSkinList}) {
         EXPECT_TRUE(W().HasControl(id)) << id;
         EXPECT_FALSE(W().IsControlVisible(id)) << id;

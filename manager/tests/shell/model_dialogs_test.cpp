@@ -33,10 +33,7 @@ using ui::headless::SelectByUser;
 using ui::headless::Type;
 
 constexpr int kStillOpen = -7;  // what a modal run returns when the dialog did not end itself
-using ids::rk20::kCancel;
-using ids::rk20::kDefaultSetting;
-using ids::rk20::kOk;
-using ids::rk20::kRefresh;
+using namespace ids::rk20;
 // The RK40 and RK50 dialogs give Setting and Cancel the same numbers.
 using ids::rk40::kSetting;
 constexpr int kCancelButton = ids::rk40::kCancel;
@@ -46,8 +43,11 @@ constexpr uint16_t kUseDefault = 0xF005, kShutdown = 0xF002;
 constexpr uint16_t kConfigRead = 0xF23E, kConfigWrite = 0xF23F;
 
 // The lists of the RK20 dialog that carry a record byte, in record order.
-constexpr int kBoundLists[17] = {1078, 1080, 1081, 1084, 1085, 1086, 1087, 1089, 1092,
-                                 1094, 1095, 1096, 1097, 1098, 1099, 1100, 1103};
+constexpr int kBoundLists[17] = {
+    kResolution,        kRecordOverwrite, kRecordFileSize, kMotionDetection, kGSensor,
+    kOverSpeed,         kPreRecord,       kCarMode,        kAutoPowerOff,    kDateFormat,
+    kGpsAutoUpdateTime, kGmtSetup,        kDstSetup,       kLanguage,        kVolume,
+    kIndicator,         kVideoOn};
 
 struct Message {
     std::wstring text;
@@ -133,32 +133,32 @@ TEST_F(Rk20Test, ListsAreFilledByPositionAndARecordOfZerosSelectsTheFirstEntries
             bool enabled;
         };
         const Row rows[] = {
-            {1078, 3, L"1920*1080/30F", L"848*480/30F", true},
-            {1079, 5, L"2M", L"16M", false},
-            {1080, 2, L"On", L"Off", true},
-            {1081, 5, L"3 Minutes", L"30 Minutes", true},
-            {1082, 3, L"Manual", L"Disable", false},
-            {1083, 3, L"Auto", L"60Hz", false},
-            {1084, 2, L"Off", L"On", false},
-            {1085, 4, L"Off", L"High", true},
-            {1086, 28, L"Off", L"160", false},
-            {1087, 2, L"Off", L"On", true},
-            {1088, 2, L"Off", L"On", false},
-            {1089, 2, L"Off", L"On", true},
-            {1090, 3, L"Auto", L"180 degree", false},
-            {1091, 4, L"Off", L"3 min", false},
-            {1092, 9, L"Off", L"8 hr", true},
-            {1093, 4, L"Disable", L"60 sec", false},
-            {1094, 3, L"DD-MM-YYYY", L"YYYY-MM-DD", true},
-            {1095, 2, L"Off", L"On", false},
-            {1096, 24, L"+0", L"-1", false},
-            {1097, 2, L"Off", L"On", true},
-            {1098, 1, L"English", L"English", true},
-            {1099, 4, L"Off", L"High", true},
-            {1100, 3, L"On", L"Stealth", true},
-            {1101, 2, L"Off", L"On", false},
-            {1102, 2, L"Off", L"On", false},
-            {1103, 2, L"On", L"Off", true},
+            {kResolution, 3, L"1920*1080/30F", L"848*480/30F", true},
+            {kPhotoSize, 5, L"2M", L"16M", false},
+            {kRecordOverwrite, 2, L"On", L"Off", true},
+            {kRecordFileSize, 5, L"3 Minutes", L"30 Minutes", true},
+            {kIrCut, 3, L"Manual", L"Disable", false},
+            {kFlicker, 3, L"Auto", L"60Hz", false},
+            {kMotionDetection, 2, L"Off", L"On", false},
+            {kGSensor, 4, L"Off", L"High", true},
+            {kOverSpeed, 28, L"Off", L"160", false},
+            {kPreRecord, 2, L"Off", L"On", true},
+            {kPostRecord, 2, L"Off", L"On", false},
+            {kCarMode, 2, L"Off", L"On", true},
+            {kVideoRotation, 3, L"Auto", L"180 degree", false},
+            {kAutoLcdOff, 4, L"Off", L"3 min", false},
+            {kAutoPowerOff, 9, L"Off", L"8 hr", true},
+            {kMicMute, 4, L"Disable", L"60 sec", false},
+            {kDateFormat, 3, L"DD-MM-YYYY", L"YYYY-MM-DD", true},
+            {kGpsAutoUpdateTime, 2, L"Off", L"On", false},
+            {kGmtSetup, 24, L"+0", L"-1", false},
+            {kDstSetup, 2, L"Off", L"On", true},
+            {kLanguage, 1, L"English", L"English", true},
+            {kVolume, 4, L"Off", L"High", true},
+            {kIndicator, 3, L"On", L"Stealth", true},
+            {kRfRecord, 2, L"Off", L"On", false},
+            {kAutoMsc, 2, L"Off", L"On", false},
+            {kVideoOn, 2, L"On", L"Off", true},
         };
         for (const Row& row : rows) {
             SCOPED_TRACE(row.id);
@@ -166,24 +166,24 @@ TEST_F(Rk20Test, ListsAreFilledByPositionAndARecordOfZerosSelectsTheFirstEntries
             EXPECT_EQ(d.GetItemText(row.id, 0), row.first);
             EXPECT_EQ(d.GetItemText(row.id, row.count - 1), row.last);
             EXPECT_EQ(d.IsControlEnabled(row.id), row.enabled);
-            EXPECT_EQ(d.IsControlEnabled(row.id + 30), row.enabled);  // its label
+            EXPECT_EQ(d.IsControlEnabled(row.id + kLabelOffset), row.enabled);  // its label
             const bool bound = std::find(std::begin(kBoundLists), std::end(kBoundLists), row.id) !=
                                std::end(kBoundLists);
             EXPECT_EQ(d.GetCurSel(row.id), bound ? 0 : -1);
         }
-        EXPECT_EQ(d.GetItemText(1081, 2), L"10 Minutes");
-        EXPECT_EQ(d.GetItemText(1092, 6), L"1 hr");
-        EXPECT_EQ(d.GetItemText(1096, 12), L"+12");
-        EXPECT_EQ(d.GetItemText(1086, 2), L"35");
-        EXPECT_FALSE(d.IsControlVisible(1097));
-        EXPECT_FALSE(d.IsControlVisible(1127));
-        EXPECT_EQ(d.GetDlgItemText(1108), L"Resolution:");
+        EXPECT_EQ(d.GetItemText(kRecordFileSize, 2), L"10 Minutes");
+        EXPECT_EQ(d.GetItemText(kAutoPowerOff, 6), L"1 hr");
+        EXPECT_EQ(d.GetItemText(kGmtSetup, 12), L"+12");
+        EXPECT_EQ(d.GetItemText(kOverSpeed, 2), L"35");
+        EXPECT_FALSE(d.IsControlVisible(kDstSetup));
+        EXPECT_FALSE(d.IsControlVisible(kDstSetup + kLabelOffset));
+        EXPECT_EQ(d.GetDlgItemText(kResolution + kLabelOffset), L"Resolution:");
         // The emulated camera reports 30720 MB free of 32 GB, and its firmware.
-        EXPECT_EQ(d.GetDlgItemText(1141), L"30720 MB");
-        EXPECT_EQ(d.GetDlgItemText(1144), L"32 G");
-        EXPECT_EQ(d.GetDlgItemText(1137), L"SN20000001");
-        EXPECT_EQ(d.GetDlgItemText(1138), L"EMU_FW_1.0.0");
-        EXPECT_EQ(d.GetDlgItemText(1142), L"100001");
+        EXPECT_EQ(d.GetDlgItemText(kFreeSize), L"30720 MB");
+        EXPECT_EQ(d.GetDlgItemText(kTotalSize), L"32 G");
+        EXPECT_EQ(d.GetDlgItemText(kSerial), L"SN20000001");
+        EXPECT_EQ(d.GetDlgItemText(kFirmware), L"EMU_FW_1.0.0");
+        EXPECT_EQ(d.GetDlgItemText(kOfficerId), L"100001");
     });
     EXPECT_EQ(result, kStillOpen);
     EXPECT_TRUE(Messages().empty());
@@ -198,10 +198,12 @@ TEST_F(Rk20Test, StoredValuesSelectTheirPositionsAndValuesBeyondAListSelectNothi
         std::wstring shown;  // empty: no selection
     };
     const Case cases[] = {
-        {11, 13, 1096, L"-11"}, {11, 23, 1096, L"-1"},        {11, 12, 1096, L"+12"},
-        {11, 24, 1096, L""},    {5, 1, 1086, L"30"},          {5, 27, 1086, L"160"},
-        {5, 28, 1086, L""},     {0, 2, 1078, L"848*480/30F"}, {0, 3, 1078, L""},
-        {16, 255, 1103, L""},   {9, 0, 1094, L"DD-MM-YYYY"},  {15, 2, 1100, L"Stealth"},
+        {11, 13, kGmtSetup, L"-11"},        {11, 23, kGmtSetup, L"-1"},
+        {11, 12, kGmtSetup, L"+12"},        {11, 24, kGmtSetup, L""},
+        {5, 1, kOverSpeed, L"30"},          {5, 27, kOverSpeed, L"160"},
+        {5, 28, kOverSpeed, L""},           {0, 2, kResolution, L"848*480/30F"},
+        {0, 3, kResolution, L""},           {16, 255, kVideoOn, L""},
+        {9, 0, kDateFormat, L"DD-MM-YYYY"}, {15, 2, kIndicator, L"Stealth"},
     };
     auto& camera = Plug(48);
     for (const Case& c : cases) {
@@ -237,11 +239,11 @@ TEST_F(Rk20Test, IdentityTextsEndWithTheirFields) {
     });
     CDlgMorePararm dialog;
     Run(dialog, [](ui::Dialog& d) {
-        EXPECT_EQ(d.GetDlgItemText(1141), L"1234 MB");
-        EXPECT_EQ(d.GetDlgItemText(1144), L"64 G");
-        EXPECT_EQ(d.GetDlgItemText(1142), std::wstring(20, L'A'));
-        EXPECT_EQ(d.GetDlgItemText(1137), std::wstring(24, L'B'));
-        EXPECT_EQ(d.GetDlgItemText(1138), std::wstring(72, L'C'));
+        EXPECT_EQ(d.GetDlgItemText(kFreeSize), L"1234 MB");
+        EXPECT_EQ(d.GetDlgItemText(kTotalSize), L"64 G");
+        EXPECT_EQ(d.GetDlgItemText(kOfficerId), std::wstring(20, L'A'));
+        EXPECT_EQ(d.GetDlgItemText(kSerial), std::wstring(24, L'B'));
+        EXPECT_EQ(d.GetDlgItemText(kFirmware), std::wstring(72, L'C'));
     });
 }
 
@@ -256,19 +258,19 @@ TEST_F(Rk20Test, AFailedReadReportsAndLeavesTheListsAsTheyAre) {
         EXPECT_EQ(Messages(), std::vector<Message>{kGetFailed});
         for (int id : kBoundLists)
             EXPECT_EQ(d.GetCurSel(id), -1) << id;
-        EXPECT_EQ(d.GetDlgItemText(1137), L"");
-        EXPECT_EQ(d.GetDlgItemText(1141), L"");
+        EXPECT_EQ(d.GetDlgItemText(kSerial), L"");
+        EXPECT_EQ(d.GetDlgItemText(kFreeSize), L"");
 
         ASSERT_TRUE(Click(d, kRefresh));
-        EXPECT_EQ(d.GetCurSel(1078), 1);
-        EXPECT_EQ(d.GetDlgItemText(1137), L"SN20000001");
+        EXPECT_EQ(d.GetCurSel(kResolution), 1);
+        EXPECT_EQ(d.GetDlgItemText(kSerial), L"SN20000001");
 
         // A failed Refresh keeps the selections the user made.
-        ASSERT_TRUE(SelectByUser(d, 1078, 2));
+        ASSERT_TRUE(SelectByUser(d, kResolution, 2));
         drives_->server('E').injectFault(camsim::Fault::kPassFail);
         ASSERT_TRUE(Click(d, kRefresh));
-        EXPECT_EQ(d.GetCurSel(1078), 2);
-        EXPECT_EQ(d.GetCurSel(1080), 1);
+        EXPECT_EQ(d.GetCurSel(kResolution), 2);
+        EXPECT_EQ(d.GetCurSel(kRecordOverwrite), 1);
     });
     EXPECT_EQ(Messages(), (std::vector<Message>{kGetFailed, kGetFailed}));
     // Commands that met the fault never reached the camera.
@@ -300,10 +302,10 @@ TEST_F(Rk20Test, OkWritesThePositionsVerifiesAllBytesAndShutsTheCameraDown) {
     Store(camera, kRk20Read, stored);
     CDlgMorePararm dialog;
     const int result = Run(dialog, [&](ui::Dialog& d) {
-        ASSERT_TRUE(SelectByUser(d, 1078, 2));
-        ASSERT_TRUE(SelectByUser(d, 1092, 8));
-        ASSERT_TRUE(SelectByUser(d, 1100, 2));
-        EXPECT_FALSE(SelectByUser(d, 1096, 3));  // disabled
+        ASSERT_TRUE(SelectByUser(d, kResolution, 2));
+        ASSERT_TRUE(SelectByUser(d, kAutoPowerOff, 8));
+        ASSERT_TRUE(SelectByUser(d, kIndicator, 2));
+        EXPECT_FALSE(SelectByUser(d, kGmtSetup, 3));  // disabled
         camera.clearReceived();
         ASSERT_TRUE(Click(d, kOk));
     });
@@ -404,9 +406,12 @@ TEST_F(Rk40Test, StoredValuesSelectTheirEntries) {
         Store(camera, kConfigRead, record);
         CDlgRK40MoreSetting dialog;
         Run(dialog, [&](ui::Dialog& d) {
-            EXPECT_EQ(d.GetItemText(1099, d.GetCurSel(1099)), c.volumeShown);
-            EXPECT_EQ(d.GetItemText(1100, d.GetCurSel(1100)), c.irShown);
-            EXPECT_EQ(d.GetItemText(1104, d.GetCurSel(1104)), c.loopShown);
+            EXPECT_EQ(d.GetItemText(ids::rk40::kVolumeList, d.GetCurSel(ids::rk40::kVolumeList)),
+                      c.volumeShown);
+            EXPECT_EQ(d.GetItemText(ids::rk40::kIrList, d.GetCurSel(ids::rk40::kIrList)),
+                      c.irShown);
+            EXPECT_EQ(d.GetItemText(ids::rk40::kLoopList, d.GetCurSel(ids::rk40::kLoopList)),
+                      c.loopShown);
         });
     }
     EXPECT_TRUE(Messages().empty());
@@ -417,13 +422,13 @@ TEST_F(Rk40Test, TheDialogIsLabelledAndListsItsEntries) {
     CDlgRK40MoreSetting dialog;
     Run(dialog, [](ui::Dialog& d) {
         EXPECT_EQ(d.GetWindowText(), L"More");
-        EXPECT_EQ(d.GetDlgItemText(1128), L"Volume");
-        EXPECT_EQ(d.GetDlgItemText(1170), L"Recycle Recording");
+        EXPECT_EQ(d.GetDlgItemText(ids::rk40::kVolumeLabel), L"Volume");
+        EXPECT_EQ(d.GetDlgItemText(ids::rk40::kLoopLabel), L"Recycle Recording");
         EXPECT_EQ(d.GetDlgItemText(kSetting), L"Setting");
         const std::vector<std::pair<int, std::vector<std::wstring>>> lists = {
-            {1099, {L"Off", L"Low", L"Normal", L"High"}},
-            {1100, {L"Auto", L"Manual"}},
-            {1104, {L"Off", L"On"}},
+            {ids::rk40::kVolumeList, {L"Off", L"Low", L"Normal", L"High"}},
+            {ids::rk40::kIrList, {L"Auto", L"Manual"}},
+            {ids::rk40::kLoopList, {L"Off", L"On"}},
         };
         for (const auto& [id, entries] : lists) {
             std::vector<std::wstring> shown;
@@ -448,9 +453,9 @@ TEST_F(Rk40Test, SettingWritesTheMappedBytesAndComparesAllOfThem) {
         Store(camera, kConfigRead, junk);
         CDlgRK40MoreSetting dialog;
         const int result = Run(dialog, [&](ui::Dialog& d) {
-            ASSERT_TRUE(SelectByUser(d, 1099, c.volume));
-            ASSERT_TRUE(SelectByUser(d, 1100, c.ir));
-            ASSERT_TRUE(SelectByUser(d, 1104, c.loop));
+            ASSERT_TRUE(SelectByUser(d, ids::rk40::kVolumeList, c.volume));
+            ASSERT_TRUE(SelectByUser(d, ids::rk40::kIrList, c.ir));
+            ASSERT_TRUE(SelectByUser(d, ids::rk40::kLoopList, c.loop));
             camera.clearReceived();
             ASSERT_TRUE(Click(d, kSetting));
         });
@@ -488,7 +493,7 @@ TEST_F(Rk40Test, AFailedLoadLeavesNoSelectionAndSettingStillWorks) {
     CDlgRK40MoreSetting dialog;
     const int result = Run(dialog, [&](ui::Dialog& d) {
         EXPECT_EQ(Messages(), std::vector<Message>{kGetFailed});
-        for (int id : {1099, 1100, 1104})
+        for (int id : {ids::rk40::kVolumeList, ids::rk40::kIrList, ids::rk40::kLoopList})
             EXPECT_EQ(d.GetCurSel(id), -1) << id;
         camera.clearReceived();
         ASSERT_TRUE(ui::headless::PressEnter(d));  // "Setting" is the default button
@@ -541,7 +546,7 @@ TEST_F(Rk50Test, LoadShowsThePlateUpToTheEndOfItsField) {
         CDlgRK50MoreSetting dialog;
         Run(dialog, [&](ui::Dialog& d) {
             EXPECT_EQ(d.GetWindowText(), L"More");
-            EXPECT_EQ(d.GetDlgItemText(1174), L"Plate");
+            EXPECT_EQ(d.GetDlgItemText(ids::rk50::kPlateLabel), L"Plate");
             EXPECT_EQ(d.GetDlgItemText(kPlate), c.shown);
         });
     }
@@ -690,8 +695,8 @@ TEST_F(ModelDialogTest, MoreOnTheParameterPageOpensTheModelsDialogAfterALogin) {
         CMainDlg window;
         ASSERT_TRUE(window.Create());
         ASSERT_TRUE(ui::headless::FireTimer(window, CMainDlg::kWatchTimer));
-        ASSERT_TRUE(Type(window, 1000, L"123456"));
-        ASSERT_TRUE(Click(window, 1001));
+        ASSERT_TRUE(Type(window, ids::mainwindow::kPasswordBox, L"123456"));
+        ASSERT_TRUE(Click(window, ids::mainwindow::kLoginButton));
         ASSERT_EQ(CurrentModelCode(), c.model);
 
         std::vector<int> opened;
@@ -700,7 +705,7 @@ TEST_F(ModelDialogTest, MoreOnTheParameterPageOpensTheModelsDialogAfterALogin) {
             EXPECT_EQ(d.ModalOwner(), &window);  // over the main window, not the page
             return ui::kIdCancel;
         };
-        EXPECT_EQ(Click(window.Page<CDlgParam>(), 1023), c.moreOffered);
+        EXPECT_EQ(Click(window.Page<CDlgParam>(), ids::param::kMore), c.moreOffered);
         EXPECT_EQ(opened, c.opened);
         backend_->onModal = nullptr;
     }

@@ -103,7 +103,7 @@ TEST_F(ParamTest, BeforeTheFirstLoginTheListsAreEmptyAndTheFreePasswordRowHidden
         EXPECT_EQ(page_.GetCount(id), 0);
     EXPECT_TRUE(page_.IsControlVisible(kDefaultSetting));
     EXPECT_FALSE(page_.IsControlVisible(kMore));
-    for (int id : {1031, 1137, 1144, 1145})
+    for (int id : {kFreePasswordLabel, kFreePasswordFrame, kFreePasswordYes, kFreePasswordNo})
         EXPECT_FALSE(page_.IsControlVisible(id)) << id;
     EXPECT_EQ(page_.GetDlgItemText(kCapacity), L"0 MB");
     EXPECT_EQ(page_.GetDlgItemText(kVersion), L"");
@@ -200,10 +200,10 @@ TEST_F(ParamTest, RefreshOffersMoreToTheRk20) {
     LogIn(48);
     EXPECT_TRUE(page_.IsControlVisible(kMore));
     EXPECT_TRUE(page_.IsControlEnabled(kMore));
-    EXPECT_EQ(page_.GetDlgItemText(1026), L"Resolution;");
-    EXPECT_EQ(page_.GetDlgItemText(1027), L"Photo size:");
-    EXPECT_EQ(page_.GetDlgItemText(1028), L"Recode file size:");
-    EXPECT_FALSE(page_.IsControlEnabled(1027));
+    EXPECT_EQ(page_.GetDlgItemText(kVideoLabel), L"Resolution;");
+    EXPECT_EQ(page_.GetDlgItemText(kPhotoLabel), L"Photo size:");
+    EXPECT_EQ(page_.GetDlgItemText(kLengthLabel), L"Recode file size:");
+    EXPECT_FALSE(page_.IsControlEnabled(kPhotoLabel));
 }
 
 TEST_F(ParamTest, IndexesBeyondTheListsSelectTheLastEntryExceptOnRk40AndRk50) {

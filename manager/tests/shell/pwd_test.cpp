@@ -62,13 +62,13 @@ class PwdTest : public PageTest {
 
 TEST_F(PwdTest, InitialisationLabelsTheDialogAndHidesTheSelector) {
     EXPECT_EQ(dialog_.GetWindowText(), L"Change password");
-    EXPECT_EQ(dialog_.GetDlgItemText(1034), L"Set browse password");
-    EXPECT_EQ(dialog_.GetDlgItemText(1080), L"* Password length is 6 !");
-    EXPECT_FALSE(dialog_.IsControlVisible(1078));
-    ASSERT_EQ(dialog_.GetCount(1078), 2);
-    EXPECT_EQ(dialog_.GetItemText(1078, 0), L"Set browse password");
-    EXPECT_EQ(dialog_.GetItemText(1078, 1), L"Set user password");
-    EXPECT_EQ(dialog_.GetCurSel(1078), 0);
+    EXPECT_EQ(dialog_.GetDlgItemText(kBrowseFrame), L"Set browse password");
+    EXPECT_EQ(dialog_.GetDlgItemText(kLengthNote), L"* Password length is 6 !");
+    EXPECT_FALSE(dialog_.IsControlVisible(kTypeSelector));
+    ASSERT_EQ(dialog_.GetCount(kTypeSelector), 2);
+    EXPECT_EQ(dialog_.GetItemText(kTypeSelector, 0), L"Set browse password");
+    EXPECT_EQ(dialog_.GetItemText(kTypeSelector, 1), L"Set user password");
+    EXPECT_EQ(dialog_.GetCurSel(kTypeSelector), 0);
 }
 
 TEST_F(PwdTest, OnlySixDigitsCanBeTyped) {
@@ -198,7 +198,7 @@ TEST(PwdFromMainWindow, ModifyRunsTheDialogModallyOverTheMainWindow) {
         EXPECT_TRUE(Click(dialog, kCancel));
         return ui::kIdOk;
     };
-    ASSERT_TRUE(Click(window, 1007));
+    ASSERT_TRUE(Click(window, ids::mainwindow::kModifyButton));
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(camera.snapshot().loginPassword, "135790");
     ASSERT_EQ(backend->Messages().size(), 1u);
