@@ -16,9 +16,10 @@
 
 /* On Windows the library is dalvex.dll. Its functions use the C calling convention (__cdecl,
  * the compilers' default: the caller removes the arguments) and are exported under their plain
- * names by the module-definition file dalvex.def, which alone decides the exports. */
+ * names by the module-definition file dalvex.def, which alone decides the exports. A program
+ * linked with the library's static archive instead defines DALVEX_STATIC. */
 #if defined(_WIN32)
-#if defined(DALVEX_BUILDING)
+#if defined(DALVEX_BUILDING) || defined(DALVEX_STATIC)
 #define DALVEX_API
 #else
 #define DALVEX_API __declspec(dllimport)
@@ -650,7 +651,7 @@ DALVEX_API int TKUSB_GetServerNumber(char* number);
 /* The point-blank value as the result: reads it into a cleared i32 and returns it; 0 when
  * refused or when the read fails, which cannot be told from a stored 0. Exported under its C++
  * name (_Z22TKUSB_GetPointBlankSetv). */
-#if !defined(_WIN32) || !defined(__GNUC__) || defined(DALVEX_BUILDING)
+#if !defined(_WIN32) || !defined(__GNUC__) || defined(DALVEX_BUILDING) || defined(DALVEX_STATIC)
 DALVEX_API int TKUSB_GetPointBlankSet();
 #endif
 /* dalvex.dll exports it under MSVC's name (?TKUSB_GetPointBlankSet@@YAHXZ) only, which MinGW's

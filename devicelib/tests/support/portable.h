@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -53,6 +54,15 @@ inline void closeDescriptor(int fd) {
     _close(fd);
 #else
     close(fd);
+#endif
+}
+
+// Moves a stream to a 64-bit offset (a long, and off_t on Windows, have 32 bits). 0 on success.
+inline int seekTo(std::FILE* file, uint64_t offset) {
+#ifdef _WIN32
+    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET);
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
 #endif
 }
 

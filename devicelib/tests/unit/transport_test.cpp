@@ -13,6 +13,7 @@
 #include "discovery.h"
 #include "emulated_protocol.h"
 #include "platform/drive_map.h"
+#include "platform/emulated_socket.h"
 #include "platform/platform.h"
 #include "support/emulated_cameras.h"
 #include "transport.h"
@@ -78,6 +79,14 @@ class ScriptedPeer {
     std::vector<uint8_t> request_;
     std::thread thread_;
 };
+
+// The log line of a failed exchange with the system's error code: the codes of a reset connection
+// or a time-out are errno values on Linux and Winsock's on Windows.
+std::string sendFailedLog(uint32_t code) {
+    char line[64];
+    std::snprintf(line, sizeof line, "Send command failed!error code = 0x%x \r\n", unsigned(code));
+    return line;
+}
 
 std::vector<uint8_t> replyFrame(uint8_t ok, uint8_t status, uint32_t error,
                                 const std::vector<uint8_t>& data) {
@@ -179,14 +188,13 @@ TEST_F(TransportTest, ResultRulesOfReadsAndWrites) {
         camsim::Fault fault;
         int read, write;
         int status;
-        const char* log;
+        std::string log;
     } cases[] = {
         {"good", camsim::Fault::kNone, 1, 1, 0, ""},
         {"check condition", camsim::Fault::kRefuse, 1, 0, 2, ""},
-        {"pass-through failure", camsim::Fault::kPassFail, 0, 0, -1,
-         "Send command failed!error code = 0x1f \r\n"},
+        {"pass-through failure", camsim::Fault::kPassFail, 0, 0, -1, sendFailedLog(0x1f)},
         {"connection dropped", camsim::Fault::kDrop, 0, 0, -1,
-         "Send command failed!error code = 0x68 \r\n"},
+         sendFailedLog(dalvex::platform::kErrorReset)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -317,7 +325,7 @@ TEST_F(TransportTest, SilentCameraFailsAfterAboutOneSecond) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(dalvex::readCommandFrom(0xF20F, block, 4, "E:\\"), 0);
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(log.text(), "Send command failed!error code = 0x6e \r\n");  // ETIMEDOUT
+    EXPECT_EQ(log.text(), sendFailedLog(dalvex::platform::kErrorTimedOut));
     // Not a timing assertion: the call must simply have waited for the time-out, not given up
     // at once, and must have come back.
     EXPECT_GE(elapsed, std::chrono::milliseconds(900));
