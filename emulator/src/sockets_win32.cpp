@@ -141,6 +141,9 @@ bool openWaker(Socket ends[2]) {
     u_long nonBlocking = 1;
     ::ioctlsocket(reader, FIONBIO, &nonBlocking);
     ::ioctlsocket(writer, FIONBIO, &nonBlocking);
+    // A wake-up goes out at once, not held back until the one before is acknowledged.
+    BOOL on = TRUE;
+    ::setsockopt(writer, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     ends[0] = wrap(reader);
     ends[1] = wrap(writer);
     return true;
