@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-compiles dalvex.dll for 64-bit and 32-bit Windows with MinGW-w64 and runs the Windows
-# tests: the export table of each DLL and, under Wine, the programs of devicelib/tests/windows
+# tests: the export table of each DLL and, under Wine, the library's unit, API and GPS tests
+# (cameras served in-process on loopback TCP ports) and the programs of devicelib/tests/windows
 # against a camsim of the Linux build (LINUX_BUILD, default build) serving a camera over TCP.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,16 +31,19 @@ for arch in x86_64 i686; do
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDALVEX_WERROR=ON -DDALVEX_BUILD_BENCH=OFF \
     -DORVANE_BUILD_GUI=OFF -DDALVEX_JSONCPP_SOURCE_DIR="$jsoncpp" >/dev/null
   cmake --build "$dir" -j "$JOBS"
-  if ! grep -q '^DALVEX_WINE:FILEPATH=/' "$dir/CMakeCache.txt"; then
-    if [ $arch = i686 ]; then
-      echo "-- i686: the test programs are built but NOT run: 32-bit Wine (package wine32 of the"
-      echo "   i386 architecture) is not installed; scripts/deps.sh does not add a foreign"
-      echo "   architecture to the machine. The DLL's export table is checked."
-    else
-      echo "-- $arch: the test programs are built but NOT run: wine64 is not installed"
-      status=1
-    fi
+  wine=$(sed -n 's/^DALVEX_WINE:FILEPATH=\(\/.*\)$/\1/p' "$dir/CMakeCache.txt")
+  if [ -n "$wine" ]; then
+    echo "-- $arch under $wine: dalvex_unit_tests, dalvex_api_tests, dalvex_gps_tests and the"
+    echo "   programs of devicelib/tests/windows; left out: unit/linux_*.cpp (the Linux backend)"
+  elif [ $arch = i686 ]; then
+    echo "-- i686: the test programs are built but NOT run: 32-bit Wine (package wine32 of the"
+    echo "   i386 architecture) is not installed. The DLL's export table is checked."
+  else
+    echo "-- $arch: the test programs are built but NOT run: wine64 is not installed"
+    status=1
   fi
+  start=$SECONDS
   (cd "$dir" && ctest --output-on-failure --timeout 300) || status=1
+  echo "-- $arch: tests took $((SECONDS - start)) s"
 done
 exit $status

@@ -16,9 +16,10 @@
 
 /* On Windows the library is dalvex.dll. Its functions use the C calling convention (__cdecl,
  * the compilers' default: the caller removes the arguments) and are exported under their plain
- * names by the module-definition file dalvex.def, which alone decides the exports. */
+ * names by the module-definition file dalvex.def, which alone decides the exports. A program
+ * linked with the library's static archive instead defines DALVEX_STATIC. */
 #if defined(_WIN32)
-#if defined(DALVEX_BUILDING)
+#if defined(DALVEX_BUILDING) || defined(DALVEX_STATIC)
 #define DALVEX_API
 #else
 #define DALVEX_API __declspec(dllimport)
@@ -28,8 +29,8 @@
 #endif
 
 /* Whether the C++ overload TKUSB_GetPointBlankSet() is declared: everywhere but for MinGW's C++
- * on Windows outside the library, whose name for it the DLL does not export (see the overload). */
-#if !defined(_WIN32) || !defined(__GNUC__) || defined(DALVEX_BUILDING)
+ * calling the DLL, whose name for it the DLL does not export (see the overload). */
+#if !defined(_WIN32) || !defined(__GNUC__) || defined(DALVEX_BUILDING) || defined(DALVEX_STATIC)
 #define DALVEX_HAS_POINT_BLANK_OVERLOAD 1
 #else
 #define DALVEX_HAS_POINT_BLANK_OVERLOAD 0

@@ -1,15 +1,5 @@
 #include "camsim/drive_server.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -19,81 +9,7 @@
 
 namespace camsim {
 
-namespace {
-
 using namespace dalvex::emulated;
-
-// "tcp:HOST:PORT" listens on a TCP port, anything else is the path of a Unix socket.
-bool isTcp(const std::string& address) {
-    return dalvex::emulated::isTcpTarget(address);
-}
-
-void removeSocketFile(const std::string& address) {
-    if (!isTcp(address))
-        ::unlink(address.c_str());
-}
-
-// A listener on "tcp:HOST:PORT"; with port 0 the system chooses one, and address is rewritten to
-// name it, so that a replug listens on the same port again.
-int bindTcp(std::string& address) {
-    std::string host, port;
-    if (!dalvex::emulated::splitHostPort(address.substr(4), host, port))
-        return -1;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || found == nullptr)
-        return -1;
-    int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int on = 1;
-    if (fd >= 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (fd >= 0 && (::bind(fd, found->ai_addr, found->ai_addrlen) != 0 || ::listen(fd, 16) != 0)) {
-        ::close(fd);
-        fd = -1;
-    }
-    ::freeaddrinfo(found);
-    sockaddr_storage bound{};
-    socklen_t length = sizeof bound;
-    if (fd >= 0 && port == "0" &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) == 0) {
-        const uint16_t chosen =
-            ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                                              : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-        address = address.substr(0, address.size() - 1) + std::to_string(chosen);
-    }
-    return fd;
-}
-
-bool readAll(int fd, uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::recv(fd, data, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-}  // namespace
 
 DriveServer::DriveServer(CameraModel& model, std::string socketPath)
     : model_(model), path_(std::move(socketPath)) {
@@ -109,34 +25,19 @@ DriveServer::~DriveServer() {
     stop();
 }
 
-int DriveServer::bindSocket() {
-    if (isTcp(path_))
-        return bindTcp(path_);
-    sockaddr_un addr{};
-    if (path_.size() >= sizeof(addr.sun_path))
-        return -1;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    addr.sun_family = AF_UNIX;
-    std::memcpy(addr.sun_path, path_.c_str(), path_.size() + 1);
-    ::unlink(path_.c_str());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+net::Socket DriveServer::bindSocket() {
+    return net::listenOn(path_);
 }
 
 bool DriveServer::start() {
     if (running_)
         return true;
-    const int listenFd = bindSocket();
-    if (listenFd < 0)
+    const net::Socket listener = bindSocket();
+    if (listener == net::kNoSocket)
         return false;
-    if (::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        ::close(listenFd);
-        removeSocketFile(path_);
+    if (!net::openWaker(waker_)) {
+        net::closeSocket(listener);
+        net::removeSocketFile(path_);
         return false;
     }
     {
@@ -145,7 +46,7 @@ bool DriveServer::start() {
         plugRequestsDone_ = plugRequests_;
     }
     running_ = true;
-    acceptThread_ = std::thread([this, listenFd] { acceptLoop(listenFd); });
+    acceptThread_ = std::thread([this, listener] { acceptLoop(listener); });
     return true;
 }
 
@@ -158,12 +59,10 @@ void DriveServer::stop() {
         acceptThread_.join();
     std::unique_lock<std::mutex> guard(mutex_);
     plugDone_.notify_all();
-    for (int fd : connections_)
-        ::shutdown(fd, SHUT_RDWR);
+    for (net::Socket connection : connections_)
+        net::shutdownBoth(connection);
     connectionsDone_.wait(guard, [this] { return activeConnections_ == 0; });
-    ::close(wakeFds_[0]);
-    ::close(wakeFds_[1]);
-    wakeFds_[0] = wakeFds_[1] = -1;
+    net::closeWaker(waker_);
     guard.unlock();
     // A connection may have asked for a disappearance while we were stopping.
     joinReplug();
@@ -176,9 +75,7 @@ void DriveServer::joinReplug() {
 }
 
 void DriveServer::wakeAcceptLoop() {
-    const uint8_t byte = 1;
-    // A full pipe already holds a wake-up.
-    [[maybe_unused]] ssize_t n = ::write(wakeFds_[1], &byte, 1);
+    net::wake(waker_);
 }
 
 void DriveServer::requestPlugged(bool plugged) {
@@ -225,14 +122,14 @@ Fault DriveServer::takeFault() {
     return fault_;
 }
 
-void DriveServer::acceptLoop(int listenFd) {
-    // The listener lives and dies on this thread: no other thread can close it while a poll or
+void DriveServer::acceptLoop(net::Socket listener) {
+    // The listener lives and dies on this thread: no other thread can close it while a wait or
     // an accept uses it, nor see its number taken over by another socket.
     auto closeListener = [&] {
-        if (listenFd >= 0) {
-            ::close(listenFd);
-            removeSocketFile(path_);
-            listenFd = -1;
+        if (listener != net::kNoSocket) {
+            net::closeSocket(listener);
+            net::removeSocketFile(path_);
+            listener = net::kNoSocket;
         }
     };
     bool acceptFailed = false;  // out of descriptors or memory: wait before the next accept
@@ -240,66 +137,62 @@ void DriveServer::acceptLoop(int listenFd) {
         bool bindFailed = false;  // then retried now and then
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            if (wantPlugged_ && listenFd < 0)
-                listenFd = bindSocket();
+            if (wantPlugged_ && listener == net::kNoSocket)
+                listener = bindSocket();
             else if (!wantPlugged_)
                 closeListener();
-            bindFailed = wantPlugged_ && listenFd < 0;
+            bindFailed = wantPlugged_ && listener == net::kNoSocket;
             plugRequestsDone_ = plugRequests_;
         }
         plugDone_.notify_all();
 
-        // A waiting client keeps the listener readable, so after a failed accept only the wake
-        // pipe is watched for a while instead of spinning on accept until a descriptor is free.
-        const bool watchListener = listenFd >= 0 && !acceptFailed;
-        pollfd p[2] = {{wakeFds_[0], POLLIN, 0}, {listenFd, POLLIN, 0}};
-        const int ready = ::poll(p, watchListener ? 2 : 1, bindFailed || acceptFailed ? 50 : -1);
+        // A waiting client keeps the listener readable, so after a failed accept only the waker
+        // is watched for a while instead of spinning on accept until a descriptor is free.
+        const bool watchListener = listener != net::kNoSocket && !acceptFailed;
+        bool woken = false, listenerReady = false;
+        const int ready =
+            net::waitReadable(waker_, watchListener ? listener : net::kNoSocket,
+                              bindFailed || acceptFailed ? 50 : -1, woken, listenerReady);
         acceptFailed = false;
         if (ready < 0)
             continue;
         if (ready == 0 && !bindFailed)
-            p[1].revents = POLLIN;  // the pause is over: try the accept again
-        if (p[0].revents != 0) {
-            uint8_t drain[64];
-            while (::read(wakeFds_[0], drain, sizeof drain) > 0) {
-            }
-        }
-        if (listenFd < 0 || (p[1].revents & POLLIN) == 0)
+            listenerReady = true;  // the pause is over: try the accept again
+        if (woken)
+            net::drain(waker_);
+        if (listener == net::kNoSocket || !listenerReady)
             continue;
-        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            acceptFailed =
-                errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+        const net::Socket connection = net::acceptClient(listener, acceptFailed);
+        if (connection == net::kNoSocket)
             continue;
-        }
-        if (isTcp(path_)) {
-            int on = 1;  // small frames go out at once
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        }
         std::lock_guard<std::mutex> guard(mutex_);
-        connections_.push_back(fd);
+        connections_.push_back(connection);
         ++activeConnections_;
         try {
-            std::thread([this, fd] { serveConnection(fd); }).detach();
+            std::thread([this, connection] { serveConnection(connection); }).detach();
         } catch (const std::system_error&) {
             // No thread for this client: it is turned away rather than ending the emulator.
             connections_.pop_back();
             --activeConnections_;
-            ::close(fd);
+            net::closeSocket(connection);
         }
     }
     closeListener();
 }
 
-void DriveServer::serveConnection(int fd) {
+void DriveServer::serveConnection(net::Socket connection) {
     Stream stream;
-    stream.read = [fd](uint8_t* data, size_t size) { return readAll(fd, data, size); };
-    stream.write = [fd](const uint8_t* data, size_t size) { return writeAll(fd, data, size); };
+    stream.read = [connection](uint8_t* data, size_t size) {
+        return net::readAll(connection, data, size);
+    };
+    stream.write = [connection](const uint8_t* data, size_t size) {
+        return net::writeAll(connection, data, size);
+    };
     serveStream(stream);
     std::lock_guard<std::mutex> guard(mutex_);
-    connections_.erase(std::remove(connections_.begin(), connections_.end(), fd),
+    connections_.erase(std::remove(connections_.begin(), connections_.end(), connection),
                        connections_.end());
-    ::close(fd);
+    net::closeSocket(connection);
     --activeConnections_;
     connectionsDone_.notify_all();
 }

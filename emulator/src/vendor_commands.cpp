@@ -149,26 +149,20 @@ std::tm cameraTime(const CameraState& s) {
 }
 
 Reply setClock(CameraState& s, const Command& c) {
+    using namespace std::chrono;
     const uint32_t date = bytes::loadLe32(c.dataOut);
     const uint32_t time = bytes::loadLe32(c.dataOut + 4);
-    std::tm tm{};
-    tm.tm_year = int(date / 10000) - 1900;
-    tm.tm_mon = int(date / 100 % 100) - 1;
-    tm.tm_mday = int(date % 100);
-    tm.tm_hour = int(time / 10000);
-    tm.tm_min = int(time / 100 % 100);
-    tm.tm_sec = int(time % 100);
-    if (tm.tm_year < 70 || tm.tm_year > 199 || tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 ||
-        tm.tm_mday > 31 || tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 59) {
+    const year_month_day day{year(int(date / 10000)), month(date / 100 % 100),
+                             std::chrono::day(date % 100)};
+    const uint32_t hour = time / 10000, minute = time / 100 % 100, second = time % 100;
+    // ok() turns away 31 June and 29 February of a common year as well as month 13.
+    if (!day.ok() || day.year() < year(1970) || day.year() > year(2099) || hour > 23 ||
+        minute > 59 || second > 59) {
         return refuse();
     }
-    const std::tm asked = tm;
-    const time_t t = timegm(&tm);
-    if (tm.tm_mday != asked.tm_mday) {  // 31 June and the like roll over: not a date
-        return refuse();
-    }
+    const auto t = sys_days(day) + hours(hour) + minutes(minute) + seconds(second);
     s.clockSet = true;
-    s.clockOffsetSeconds = int64_t(t) - utcNow();
+    s.clockOffsetSeconds = int64_t(duration_cast<seconds>(t.time_since_epoch()).count()) - utcNow();
     return good();
 }
 

@@ -268,7 +268,7 @@ std::vector<Row> rows() {
          124, none, false, 1, 1},
         {"GetPointBlankSet", [](int) { return TKUSB_GetPointBlankSet(&value); }, 0xF224, kRead, 4,
          none, true, 1, 1},
-        {"GetPointBlankSet()", [](int) { return TKUSB_GetPointBlankSet(); }, 0xF224, kRead, 4, none,
+        {"GetPointBlankSet()", [](int) { return apitest::pointBlankSet(); }, 0xF224, kRead, 4, none,
          true, 7, 0},
         {"GetPointBlankSet_Ex", [](int l) { return TKUSB_GetPointBlankSet_Ex(l); }, 0xF224, kRead,
          4, none, false, 7, 0},

@@ -2,8 +2,6 @@
 // sizes that lie, udat boxes in odd shapes. Also the order of the read-ahead hints.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>

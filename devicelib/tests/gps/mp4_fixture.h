@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/portable.h"
+
 namespace gpsfixture {
 
 using Bytes = std::vector<uint8_t>;
@@ -332,7 +334,7 @@ inline void writeLayout(const std::string& path, const Layout& layout) {
     bool ok = true;
     for (const auto& [offset, bytes] : layout.pieces) {
         ok = ok &&
-             (bytes.empty() || (fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
+             (bytes.empty() || (testsupport::seekTo(file, offset) == 0 &&
                                 std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size()));
     }
     if (ok && layout.size > 0) {
@@ -343,8 +345,7 @@ inline void writeLayout(const std::string& path, const Layout& layout) {
                 last = bytes.back();
             }
         }
-        ok = fseeko(file, static_cast<off_t>(layout.size - 1), SEEK_SET) == 0 &&
-             std::fwrite(&last, 1, 1, file) == 1;
+        ok = testsupport::seekTo(file, layout.size - 1) == 0 && std::fwrite(&last, 1, 1, file) == 1;
     }
     ok = std::fclose(file) == 0 && ok;
     if (!ok) {

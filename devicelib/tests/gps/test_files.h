@@ -9,18 +9,13 @@
 #include <iterator>
 #include <string>
 
+#include "support/portable.h"
+
 namespace gpstest {
 
 class TempDir {
   public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "dalvex-gps-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-    }
+    TempDir() : path_(testsupport::makeTempFolder("dalvex-gps-")) {}
     ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
@@ -34,8 +29,10 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// An output file as a program reading it as text sees it. The output is a text stream: on Windows
+// each line end reaches the disk with a CR put before its LF, which reading as text takes away.
 inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

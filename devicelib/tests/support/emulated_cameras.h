@@ -1,10 +1,6 @@
 // Test support: emulated drives served in-process, and capture of the library's log lines.
 #pragma once
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -13,21 +9,35 @@
 
 #include "camsim/camera_model.h"
 #include "camsim/drive_server.h"
+#include "camsim/server_sockets.h"
+#include "support/portable.h"
 
 namespace testsupport {
+
+// The address a drive server listens on: a Unix socket in folder where the system has them, a
+// free loopback TCP port on Windows.
+inline std::string driveAddress(const std::filesystem::path& folder, char letter) {
+#ifdef _WIN32
+    (void)folder, (void)letter;
+    return "tcp:127.0.0.1:0";
+#else
+    return (folder / (std::string("drive-") + letter + ".sock")).string();
+#endif
+}
+
+// A DALVEX_DRIVES target for a server's address: "tcp:..." as it is, a path as "unix:PATH".
+inline std::string driveTarget(const std::string& address) {
+    return address.rfind("tcp:", 0) == 0 ? address : "unix:" + address;
+}
 
 // A set of emulated drives on letters, published through DALVEX_DRIVES for the life of the
 // object. Each drive is a camera model behind its own socket.
 class EmulatedDrives {
   public:
-    EmulatedDrives() {
-        char pattern[] = "/tmp/dalvex-test-XXXXXX";
-        dir_ = mkdtemp(pattern);
-        publish();
-    }
+    EmulatedDrives() : dir_(makeTempFolder("dalvex-test-")) { publish(); }
     ~EmulatedDrives() {
         drives_.clear();
-        unsetenv("DALVEX_DRIVES");
+        clearEnvironment("DALVEX_DRIVES");
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -37,7 +47,8 @@ class EmulatedDrives {
         auto& drive = drives_[letter];
         drive = std::make_unique<Drive>();
         drive->model = std::make_unique<camsim::CameraModel>(std::move(state));
-        drive->server = std::make_unique<camsim::DriveServer>(*drive->model, socketOf(letter));
+        drive->server =
+            std::make_unique<camsim::DriveServer>(*drive->model, driveAddress(dir_, letter));
         drive->server->start();
         publish();
         return *drive->model;
@@ -53,15 +64,21 @@ class EmulatedDrives {
         return add(letter, state);
     }
 
-    // A letter that is listed in DALVEX_DRIVES but whose socket does not exist.
+    // A letter that is listed in DALVEX_DRIVES but where nothing listens: a socket file that
+    // does not exist, or a loopback port that was free a moment ago.
     void addEmpty(char letter) {
-        empty_ += std::string(1, letter);
+        std::string address = driveAddress(dir_, letter);
+        const camsim::net::Socket probe = camsim::net::listenOn(address);
+        if (probe != camsim::net::kNoSocket) {
+            camsim::net::closeSocket(probe);
+            camsim::net::removeSocketFile(address);
+        }
+        empty_[letter] = address;
         publish();
     }
 
     camsim::CameraModel& model(char letter) { return *drives_.at(letter)->model; }
     camsim::DriveServer& server(char letter) { return *drives_.at(letter)->server; }
-    std::string socketOf(char letter) const { return dir_ + "/drive-" + letter + ".sock"; }
 
   private:
     struct Drive {
@@ -75,45 +92,39 @@ class EmulatedDrives {
 
     void publish() {
         std::string value;
-        for (const auto& [letter, drive] : drives_) {
-            value += std::string(1, letter) + "=unix:" + socketOf(letter) + ";";
-        }
-        for (char letter : empty_) {
-            value += std::string(1, letter) + "=unix:" + socketOf(letter) + ";";
-        }
-        setenv("DALVEX_DRIVES", value.c_str(), 1);
+        for (const auto& [letter, drive] : drives_)
+            value += std::string(1, letter) + "=" + driveTarget(drive->server->socketPath()) + ";";
+        for (const auto& [letter, address] : empty_)
+            value += std::string(1, letter) + "=" + driveTarget(address) + ";";
+        setEnvironment("DALVEX_DRIVES", value);
     }
 
-    std::string dir_;
-    std::string empty_;
+    std::filesystem::path dir_;
+    std::map<char, std::string> empty_;
     std::map<char, std::unique_ptr<Drive>> drives_;
 };
 
 // Captures what the library writes to standard error while the object lives.
 class StderrCapture {
   public:
-    StderrCapture() {
+    StderrCapture() : file_(std::tmpfile()) {
         std::fflush(stderr);
-        char pattern[] = "/tmp/dalvex-log-XXXXXX";
-        fd_ = mkstemp(pattern);
-        path_ = pattern;
-        saved_ = dup(2);
-        dup2(fd_, 2);
+        saved_ = duplicateDescriptor(2);
+        redirectDescriptor(fileno(file_), 2);
     }
     ~StderrCapture() {
         restore();
-        close(fd_);
-        unlink(path_.c_str());
+        std::fclose(file_);
     }
     // Everything written so far (stops the capture).
     std::string text() {
         restore();
         std::string out;
-        lseek(fd_, 0, SEEK_SET);
+        std::rewind(file_);
         char buffer[4096];
-        ssize_t n;
-        while ((n = read(fd_, buffer, sizeof buffer)) > 0)
-            out.append(buffer, size_t(n));
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+            out.append(buffer, n);
         return out;
     }
 
@@ -121,14 +132,13 @@ class StderrCapture {
     void restore() {
         if (saved_ >= 0) {
             std::fflush(stderr);
-            dup2(saved_, 2);
-            close(saved_);
+            redirectDescriptor(saved_, 2);
+            closeDescriptor(saved_);
             saved_ = -1;
         }
     }
-    int fd_ = -1;
+    FILE* file_;
     int saved_ = -1;
-    std::string path_;
 };
 
 }  // namespace testsupport

@@ -1,11 +1,6 @@
 // The vendor command transport and the emulated-drive client, against a scripted peer that
 // records every byte the library sends, and against the camera emulator.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -18,12 +13,14 @@
 #include "discovery.h"
 #include "emulated_protocol.h"
 #include "platform/drive_map.h"
+#include "platform/emulated_socket.h"
 #include "platform/platform.h"
 #include "platform/win32_pass_through.h"
 #include "support/emulated_cameras.h"
 #include "transport.h"
 
 using namespace std::string_literals;
+namespace net = camsim::net;
 using testsupport::EmulatedDrives;
 using testsupport::StderrCapture;
 
@@ -33,26 +30,22 @@ namespace {
 // reply frame (raw bytes, so that broken frames can be sent too).
 class ScriptedPeer {
   public:
-    explicit ScriptedPeer(std::vector<uint8_t> reply) : reply_(std::move(reply)) {
-        char pattern[] = "/tmp/dalvex-peer-XXXXXX";
-        dir_ = mkdtemp(pattern);
-        path_ = dir_ + "/peer.sock";
-        listen_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strcpy(addr.sun_path, path_.c_str());
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(listen_, 1);
+    explicit ScriptedPeer(std::vector<uint8_t> reply)
+        : reply_(std::move(reply)),
+          dir_(testsupport::makeTempFolder("dalvex-peer-")),
+          address_(testsupport::driveAddress(dir_, 'E')),
+          listen_(net::listenOn(address_)) {
         thread_ = std::thread([this] { serve(); });
-        setenv("DALVEX_DRIVES", ("E=unix:" + path_).c_str(), 1);
+        testsupport::setEnvironment("DALVEX_DRIVES", "E=" + testsupport::driveTarget(address_));
     }
     ~ScriptedPeer() {
         if (thread_.joinable())
             thread_.join();
-        ::close(listen_);
-        ::unlink(path_.c_str());
-        ::rmdir(dir_.c_str());
-        unsetenv("DALVEX_DRIVES");
+        net::closeSocket(listen_);
+        net::removeSocketFile(address_);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+        testsupport::clearEnvironment("DALVEX_DRIVES");
     }
     const std::vector<uint8_t>& request() {
         if (thread_.joinable())
@@ -62,29 +55,39 @@ class ScriptedPeer {
 
   private:
     void serve() {
-        int fd = ::accept(listen_, nullptr, nullptr);
-        if (fd < 0)
+        bool exhausted = false;
+        const net::Socket peer = net::acceptClient(listen_, exhausted);
+        if (peer == net::kNoSocket)
             return;
         uint8_t head[32];
-        if (::recv(fd, head, sizeof head, MSG_WAITALL) == 32) {
+        if (net::readAll(peer, head, sizeof head)) {
             request_.assign(head, head + 32);
             const uint32_t n = dalvex::bytes::loadLe32(head + 28);
             if (head[5] == 1 && n > 0) {
                 std::vector<uint8_t> data(n);
-                ::recv(fd, data.data(), n, MSG_WAITALL);
+                net::readAll(peer, data.data(), n);
                 request_.insert(request_.end(), data.begin(), data.end());
             }
-            ::send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+            net::writeAll(peer, reply_.data(), reply_.size());
         }
-        ::close(fd);
+        net::closeSocket(peer);
     }
 
     std::vector<uint8_t> reply_;
-    std::string dir_, path_;
-    int listen_ = -1;
+    std::filesystem::path dir_;
+    std::string address_;
+    net::Socket listen_;
     std::vector<uint8_t> request_;
     std::thread thread_;
 };
+
+// The log line of a failed exchange with the system's error code: the codes of a reset connection
+// or a time-out are errno values on Linux and Winsock's on Windows.
+std::string sendFailedLog(uint32_t code) {
+    char line[64];
+    std::snprintf(line, sizeof line, "Send command failed!error code = 0x%x \r\n", unsigned(code));
+    return line;
+}
 
 std::vector<uint8_t> replyFrame(uint8_t ok, uint8_t status, uint32_t error,
                                 const std::vector<uint8_t>& data) {
@@ -186,14 +189,13 @@ TEST_F(TransportTest, ResultRulesOfReadsAndWrites) {
         camsim::Fault fault;
         int read, write;
         int status;
-        const char* log;
+        std::string log;
     } cases[] = {
         {"good", camsim::Fault::kNone, 1, 1, 0, ""},
         {"check condition", camsim::Fault::kRefuse, 1, 0, 2, ""},
-        {"pass-through failure", camsim::Fault::kPassFail, 0, 0, -1,
-         "Send command failed!error code = 0x1f \r\n"},
+        {"pass-through failure", camsim::Fault::kPassFail, 0, 0, -1, sendFailedLog(0x1f)},
         {"connection dropped", camsim::Fault::kDrop, 0, 0, -1,
-         "Send command failed!error code = 0x68 \r\n"},
+         sendFailedLog(dalvex::platform::kErrorReset)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -341,7 +343,7 @@ TEST_F(TransportTest, SilentCameraFailsAfterAboutOneSecond) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(dalvex::readCommandFrom(0xF20F, block, 4, "E:\\"), 0);
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(log.text(), "Send command failed!error code = 0x6e \r\n");  // ETIMEDOUT
+    EXPECT_EQ(log.text(), sendFailedLog(dalvex::platform::kErrorTimedOut));
     // Not a timing assertion: the call must simply have waited for the time-out, not given up
     // at once, and must have come back.
     EXPECT_GE(elapsed, std::chrono::milliseconds(900));
@@ -395,18 +397,13 @@ TEST(EmulatedTcp, DriveIsThereWhileThePortAnswers) {
     camsim::CameraModel model(state);
     camsim::DriveServer server(model, "tcp:127.0.0.1:0");
     ASSERT_TRUE(server.start());
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in silentAddress{};
-    silentAddress.sin_family = AF_INET;
-    silentAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof silentAddress;
-    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&silentAddress), length), 0);
-    ASSERT_EQ(::listen(silent, 4), 0);
-    ::getsockname(silent, reinterpret_cast<sockaddr*>(&silentAddress), &length);
+    std::string silentAddress = "tcp:127.0.0.1:0";
+    const net::Socket silent = net::listenOn(silentAddress);
+    ASSERT_NE(silent, net::kNoSocket);
     const std::string map = "E=" + server.socketPath() +
                             ";F=tcp:127.0.0.1:1;G=tcp:127.0.0.1;H=tcp:127.0.0.1:70000;I=tcp::5" +
-                            ";J=tcp:127.0.0.1:" + std::to_string(ntohs(silentAddress.sin_port));
-    setenv("DALVEX_DRIVES", map.c_str(), 1);
+                            ";J=" + silentAddress;
+    testsupport::setEnvironment("DALVEX_DRIVES", map);
     EXPECT_EQ(driveType('E'), dalvex::platform::kDriveRemovable);
     for (char letter : {'F', 'G', 'H', 'I', 'J'}) {
         SCOPED_TRACE(letter);
@@ -426,8 +423,8 @@ TEST(EmulatedTcp, DriveIsThereWhileThePortAnswers) {
     server.plug();  // on the same port again
     EXPECT_EQ(driveType('E'), dalvex::platform::kDriveRemovable);
     server.stop();
-    ::close(silent);
-    unsetenv("DALVEX_DRIVES");
+    net::closeSocket(silent);
+    testsupport::clearEnvironment("DALVEX_DRIVES");
 }
 
 TEST(DriveMap, ParsesTheVariable) {

@@ -1,10 +1,23 @@
 # Tests of the Windows build. The export table is read from dalvex.dll itself; the programs run
-# under Wine (the toolchain file's emulator) against the camera that scripts/windows-test.sh
-# serves with camsim and names in DALVEX_TEST_CAMERA.
+# under Wine (the toolchain file's emulator): those of this folder against the camera that
+# scripts/windows-test.sh serves with camsim and names in DALVEX_TEST_CAMERA, the unit, API and
+# GPS tests against cameras they serve themselves on loopback TCP ports.
 add_test(NAME dalvex_dll_exports
   COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:dalvex> -DOBJDUMP=${CMAKE_OBJDUMP}
           -DEXPECTED=${CMAKE_CURRENT_SOURCE_DIR}/exported_symbols.txt
           -P ${CMAKE_CURRENT_SOURCE_DIR}/check_symbols.cmake)
+
+# A program run whole under Wine, one process for all its cases: Wine starts slowly, so one
+# process per case (as on Linux) would take minutes.
+function(dalvex_wine_test program)
+  if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    return()
+  endif()
+  add_test(NAME ${program} COMMAND ${program})
+  # A Wine prefix of the build's own; no Mono or Gecko installers.
+  set_tests_properties(${program} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wine
+    ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+endfunction()
 
 set(windows ${CMAKE_CURRENT_SOURCE_DIR}/windows)
 add_executable(dalvex_win_backend_tests ${windows}/backend_test.cpp)
@@ -14,13 +27,6 @@ target_link_libraries(dalvex_win_export_tests PRIVATE dalvex GTest::gtest_main)
 add_executable(dalvex_win_loader ${windows}/loader.c)
 set_source_files_properties(${windows}/loader.c PROPERTIES LANGUAGE C)
 add_dependencies(dalvex_win_loader dalvex)
-
-if(CMAKE_CROSSCOMPILING_EMULATOR)
-  set(programs dalvex_win_backend_tests dalvex_win_export_tests dalvex_win_loader)
-  foreach(program IN LISTS programs)
-    add_test(NAME ${program} COMMAND ${program})
-  endforeach()
-  # A Wine prefix of the build's own; no Mono or Gecko installers.
-  set_tests_properties(${programs} PROPERTIES TIMEOUT 300 RESOURCE_LOCK wine
-    ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
-endif()
+foreach(program dalvex_win_backend_tests dalvex_win_export_tests dalvex_win_loader)
+  dalvex_wine_test(${program})
+endforeach()

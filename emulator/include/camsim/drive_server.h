@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "camsim/camera_model.h"
+#include "camsim/server_sockets.h"
 
 namespace camsim {
 
@@ -63,9 +64,9 @@ class DriveServer {
     void serveStream(const Stream& stream);
 
   private:
-    void acceptLoop(int listenFd);
-    void serveConnection(int fd);
-    int bindSocket();
+    void acceptLoop(net::Socket listener);
+    void serveConnection(net::Socket connection);
+    net::Socket bindSocket();
     void requestPlugged(bool plugged);
     void wakeAcceptLoop();
     Fault takeFault();
@@ -75,7 +76,7 @@ class DriveServer {
     std::string path_;
     std::atomic<bool> running_{false};
     std::thread acceptThread_;
-    int wakeFds_[2] = {-1, -1};  // a pipe that interrupts the accept loop's wait
+    net::Socket waker_[2] = {net::kNoSocket, net::kNoSocket};  // interrupts the loop's wait
     std::mutex mutex_;
     // The accept loop alone opens and closes the listener; plug and unplug ask for a state and
     // wait until the loop has reached it.
@@ -84,7 +85,7 @@ class DriveServer {
     uint64_t plugRequestsDone_ = 0;
     std::condition_variable plugDone_;
     std::condition_variable connectionsDone_;
-    std::vector<int> connections_;
+    std::vector<net::Socket> connections_;
     int activeConnections_ = 0;
     Fault fault_ = Fault::kNone;
     int faultCount_ = 0;
