@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
 ensure_packages
+ensure_wine32
 
 JOBS=${JOBS:-$(nproc)}
 status=0

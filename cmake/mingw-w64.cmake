@@ -9,8 +9,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Test programs run under Wine when it is installed.
+# Test programs run under Wine when it is installed, unless DALVEX_RUN_UNDER_WINE is OFF (a
+# kernel without 32-bit support cannot run 32-bit Wine even where it is installed).
 find_program(DALVEX_WINE NAMES ${MINGW_WINE} PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(DALVEX_WINE)
+if(DALVEX_WINE AND NOT DALVEX_RUN_UNDER_WINE STREQUAL "OFF")
   set(CMAKE_CROSSCOMPILING_EMULATOR ${DALVEX_WINE})
 endif()

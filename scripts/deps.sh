@@ -32,3 +32,35 @@ ensure_packages() {
     return 1
   fi
 }
+
+# Whether this kernel runs 32-bit x86 programs (some virtual machines' kernels are built without
+# it): assembles and runs a program that only exits.
+kernel_runs_i386() {
+  local dir rc=1
+  dir=$(mktemp -d)
+  if printf '.globl _start\n_start: mov $1, %%eax\n xor %%ebx, %%ebx\n int $0x80\n' |
+    as --32 -o "$dir/probe.o" - 2>/dev/null &&
+    ld -m elf_i386 -o "$dir/probe" "$dir/probe.o" 2>/dev/null; then
+    "$dir/probe" 2>/dev/null && rc=0
+  fi
+  rm -rf "$dir"
+  return $rc
+}
+
+# 32-bit Wine for the tests of the 32-bit DLL: the i386 architecture's wine32, installed only
+# where the kernel can run it. Never fails; scripts/windows-test.sh says what did not run.
+ensure_wine32() {
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && return 0
+  kernel_runs_i386 || return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "For the 32-bit Windows tests, run as root:"
+    echo "  dpkg --add-architecture i386 && apt-get update && apt-get install -y wine32:i386"
+    return 0
+  fi
+  echo "Installing: wine32:i386"
+  export DEBIAN_FRONTEND=noninteractive
+  { dpkg --add-architecture i386 && apt-get update -qq &&
+    apt-get install -y -qq --no-install-recommends wine32:i386; } ||
+    echo "wine32:i386 could not be installed; the 32-bit Windows tests will not run"
+  return 0
+}
