@@ -160,9 +160,17 @@ TEST(CameraModel, ClockKeepsTheTimeItWasSet) {
     const std::string got(reinterpret_cast<const char*>(text.data()));
     EXPECT_TRUE(got == "20240229235958" || got == "20240229235959") << got;
 
-    const uint32_t notADate = 20230229;
-    std::memcpy(record.data(), &notADate, 4);
-    EXPECT_EQ(write(model, 0xF201, record).status, kStatusCheckCondition);
+    // Not a date or time the camera keeps; 675360101 is year 67536, which 16 bits would wrap
+    // to 2000.
+    const uint32_t refused[][2] = {{20230229, 120000}, {675360101, 120000}, {21000101, 120000},
+                                   {19691231, 120000}, {20241301, 120000},  {20240101, 240000},
+                                   {20240101, 235960}};
+    for (const auto& [badDate, badTime] : refused) {
+        SCOPED_TRACE(badDate);
+        std::memcpy(record.data(), &badDate, 4);
+        std::memcpy(record.data() + 4, &badTime, 4);
+        EXPECT_EQ(write(model, 0xF201, record).status, kStatusCheckCondition);
+    }
 }
 
 TEST(CameraModel, RebootAsksForADisappearance) {
