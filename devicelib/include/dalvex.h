@@ -14,8 +14,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-/* On Windows the library is dalvex.dll. Its functions use the C calling convention (__cdecl,
- * the compilers' default: the caller removes the arguments) and are exported under their plain
+/* On Windows the library is dalvex.dll. Its functions use the C calling convention (__cdecl:
+ * the caller removes the arguments), named in every declaration so that a caller compiled with
+ * another default (MSVC's /Gz or /Gr) still calls them right, and are exported under their plain
  * names by the module-definition file dalvex.def, which alone decides the exports. A program
  * linked with the library's static archive instead defines DALVEX_STATIC. */
 #if defined(_WIN32)
@@ -24,8 +25,10 @@
 #else
 #define DALVEX_API __declspec(dllimport)
 #endif
+#define DALVEX_CALL __cdecl
 #else
 #define DALVEX_API __attribute__((visibility("default")))
+#define DALVEX_CALL
 #endif
 
 /* Whether the C++ overload TKUSB_GetPointBlankSet() is declared: everywhere but for MinGW's C++
@@ -346,24 +349,24 @@ DALVEX_CHECK_OFFSET(ConfigInfoRecord, rk50.reserved16, 16);
 /* Scans the removable drives C to Z for a camera. Returns the letter of the first camera found
  * ('C'..'Z') and makes its drive the current one, or 0 (current drive cleared) when none answers.
  */
-DALVEX_API int TKUSB_IsDevice(void);
+DALVEX_API int DALVEX_CALL TKUSB_IsDevice(void);
 
 /* Refreshes the per-drive table and returns the letter of the first camera in it, or '['
  * (one past 'Z') when there is none. Leaves the current drive and the mass-storage flag alone. */
-DALVEX_API int TKUSB_IsDevice_Ex(void);
+DALVEX_API int DALVEX_CALL TKUSB_IsDevice_Ex(void);
 
 /* Does nothing: there is no connection to close. */
-DALVEX_API void TKUSB_DisConnect(void);
+DALVEX_API void DALVEX_CALL TKUSB_DisConnect(void);
 
 /* Refreshes the table entry of the letter (case folded) and copies its serial text (at most 10
  * characters and the NUL, empty when no camera is there) into serial. Returns 0 and leaves the
  * buffer untouched for a letter outside 'C'..'Z'. */
-DALVEX_API int TKUSB_GetDevSerial_Ex(char* serial, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_GetDevSerial_Ex(char* serial, int letter);
 
 /* Refreshes the table and sends copy finished (0xF235) to the first camera whose serial matches
  * the first 8 characters of serial (6 when it is shorter). Returns 0 for a null serial, 1
  * otherwise, whether or not a camera matched. */
-DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial);
+DALVEX_API int DALVEX_CALL TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial);
 
 /* ------------------------------------------------------------------------------------------
  * Identity and version. None of these refuses while the camera's storage is exposed.
@@ -371,74 +374,74 @@ DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial);
 
 /* Reads the two bytes of 0x3201 into a cleared int. Returns the camera's u16
  * version number, or 0 when the read fails. */
-DALVEX_API int TKUSB_GetVersion(void);
-DALVEX_API int TKUSB_GetVersion_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_GetVersion(void);
+DALVEX_API int DALVEX_CALL TKUSB_GetVersion_Ex(int letter);
 
 /* Reads 0xF23D (32 bytes) straight into the caller's 32-byte block, which is not cleared first.
  * Returns the read result. */
-DALVEX_API int TKUSB_GetBuildVersion(char* block32);
+DALVEX_API int DALVEX_CALL TKUSB_GetBuildVersion(char* block32);
 
 /* Reads 0xF20F (32 bytes) into a cleared block of its own; on success copies its text (at most
  * 32 characters) and a terminator into text33 and returns 1; otherwise returns 0 and leaves
  * text33 untouched. */
-DALVEX_API int TKUSB_GetDevSerial(char* text33);
+DALVEX_API int DALVEX_CALL TKUSB_GetDevSerial(char* text33);
 
 /* Reads 0xF20C (52 bytes) straight into the caller's record, then replaces the retired firmware
  * text "TKV71MRD.140918.WF" by "TKV71MRD.150530.WR" (also after a failed read). Returns the read
  * result. */
-DALVEX_API int TKUSB_GetDeviceSpec(DeviceSpecRecord* spec);
+DALVEX_API int DALVEX_CALL TKUSB_GetDeviceSpec(DeviceSpecRecord* spec);
 
 /* Reads 0xF20C into a cleared block of its own, applies the same firmware replacement and copies
  * the firmware text (at most 48 characters) and a terminator into text49, also after a failed
  * read (then empty). Returns the read result. */
-DALVEX_API int TKUSB_GetFWVer(char* text49);
+DALVEX_API int DALVEX_CALL TKUSB_GetFWVer(char* text49);
 
 /* Reads 0xF227 (32 bytes): the camera's clock as "YYYYMMDDhhmmss", straight into the caller's
  * 32-byte block. Returns the read result. */
-DALVEX_API int TKUSB_GetDeviceTime(char* block32);
+DALVEX_API int DALVEX_CALL TKUSB_GetDeviceTime(char* block32);
 
 /* ------------------------------------------------------------------------------------------
  * Actions. "Refuses" means: returns 0 and sends nothing while the mass-storage flag is set.
  * ------------------------------------------------------------------------------------------ */
 
 /* Writes 0xF001 with the byte 0x61: the camera restarts. Returns the write result. */
-DALVEX_API int TKUSB_Reboot(void);
-DALVEX_API int TKUSB_Reboot_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_Reboot(void);
+DALVEX_API int DALVEX_CALL TKUSB_Reboot_Ex(int letter);
 
 /* Reads 0xF002 (4 bytes, discarded): the camera switches off. Returns the read result. */
-DALVEX_API int TKUSB_Shutdown(void);
-DALVEX_API int TKUSB_Shutdown_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_Shutdown(void);
+DALVEX_API int DALVEX_CALL TKUSB_Shutdown_Ex(int letter);
 
 /* Writes 0xF004 with the byte 0x61: the camera deletes its log. Returns the write result. */
-DALVEX_API int TKUSB_DeleteLog(void);
-DALVEX_API int TKUSB_DeleteLog_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_DeleteLog(void);
+DALVEX_API int DALVEX_CALL TKUSB_DeleteLog_Ex(int letter);
 
 /* Writes 0xF20A with the byte 0x00: the camera starts formatting its card. Refuses. Returns
  * the write result; poll TKUSB_Get_FormatStatus for the end. */
-DALVEX_API int TKUSB_Format(void);
-DALVEX_API int TKUSB_Format_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_Format(void);
+DALVEX_API int DALVEX_CALL TKUSB_Format_Ex(int letter);
 
 /* Reads the u32 format status (0xF20B) into a cleared value. Refuses. Returns 1 only when it is
  * 0xDCBA (finished); 0 for any other value (0x0FF0: still formatting) and for a failed read. */
-DALVEX_API int TKUSB_Get_FormatStatus(void);
-DALVEX_API int TKUSB_Get_FormatStatus_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_Get_FormatStatus(void);
+DALVEX_API int DALVEX_CALL TKUSB_Get_FormatStatus_Ex(int letter);
 
 /* Reads 0xF220 (4 bytes, discarded). Refuses. Returns the read result. */
-DALVEX_API int TKUSB_FactoryFocus(void);
+DALVEX_API int DALVEX_CALL TKUSB_FactoryFocus(void);
 
 /* Writes 0xF005 with the byte 0x61: the camera restores its default settings. Refuses. Returns
  * the write result. */
-DALVEX_API int TKUSB_RK20UseDefault(void);
+DALVEX_API int DALVEX_CALL TKUSB_RK20UseDefault(void);
 
 /* Tells a camera whose storage is exposed as a disk on letter that the host has finished
  * copying: finds the disk on that letter (setting the mass-storage flag), checks the login
  * password with 0xF203 there, then writes 0xF235 with the byte 0x36. Leaves the current drive on
  * that letter. Returns 0 when the disk is not found or the password is refused, otherwise the
  * result of the last write. The password is never logged. */
-DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password);
+DALVEX_API int DALVEX_CALL TKUSB_SetCopyFileFinish(int letter, const char* password);
 
 /* Writes 0xF235 with the byte 0x36 to the drive letter. Returns the write result. */
-DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_SetCopyFileFinish_Ex(int letter);
 
 /* ------------------------------------------------------------------------------------------
  * Status
@@ -446,25 +449,25 @@ DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter);
 
 /* Reads the i32 battery value (0xF003) straight into *value. The plain form refuses, the _Ex
  * form does not. Returns the read result. */
-DALVEX_API int TKUSB_GetBattle(int* value);
-DALVEX_API int TKUSB_GetBattle_Ex(int* value, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_GetBattle(int* value);
+DALVEX_API int DALVEX_CALL TKUSB_GetBattle_Ex(int* value, int letter);
 
 /* Reads 8 bytes of g-sensor data (0xF221) straight into block8. Refuses. Read result. */
-DALVEX_API int TKUSB_GetGsensorData(unsigned char* block8);
+DALVEX_API int DALVEX_CALL TKUSB_GetGsensorData(unsigned char* block8);
 
 /* Reads the 8-byte outcome of the camera's last operation (0xF222) into block8. Read result. */
-DALVEX_API int TKUSB_CheckLastOperateSuc(unsigned char* block8);
+DALVEX_API int DALVEX_CALL TKUSB_CheckLastOperateSuc(unsigned char* block8);
 
 /* ------------------------------------------------------------------------------------------
  * Time
  * ------------------------------------------------------------------------------------------ */
 
 /* Writes a TimeRecord (0xF201) with the host's local time. Refuses. Returns the write result. */
-DALVEX_API int TKUSB_SetTime(void);
+DALVEX_API int DALVEX_CALL TKUSB_SetTime(void);
 
 /* Writes a TimeRecord (0xF201) with the given time (year taken as u16, the others as u8).
  * Returns the write result. */
-DALVEX_API int TKUSB_SetDeviceTime(int year, int month, int day, int hour, int minute, int second);
+DALVEX_API int DALVEX_CALL TKUSB_SetDeviceTime(int year, int month, int day, int hour, int minute, int second);
 
 /* ------------------------------------------------------------------------------------------
  * Passwords. The camera judges every password: these pack the texts into a cleared record
@@ -473,43 +476,43 @@ DALVEX_API int TKUSB_SetDeviceTime(int year, int month, int day, int hour, int m
  * ------------------------------------------------------------------------------------------ */
 
 /* 0xF203, mode bytes 0 0. The plain form refuses, the _Ex form does not. */
-DALVEX_API int TKUSB_CheckLoginPwd(const char* password);
-DALVEX_API int TKUSB_CheckLoginPwd_Ex(const char* password, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_CheckLoginPwd(const char* password);
+DALVEX_API int DALVEX_CALL TKUSB_CheckLoginPwd_Ex(const char* password, int letter);
 
 /* 0xF202 with the current and the new login password. Both forms refuse. */
-DALVEX_API int TKUSB_ChangeLoginPwd(const char* current, const char* next);
-DALVEX_API int TKUSB_ChangeLoginPwd_Ex(const char* current, const char* next, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_ChangeLoginPwd(const char* current, const char* next);
+DALVEX_API int DALVEX_CALL TKUSB_ChangeLoginPwd_Ex(const char* current, const char* next, int letter);
 
 /* 0xF209, mode bytes value 1. Refuses. */
-DALVEX_API int TKUSB_CheckBrowsePwd(const char* password, int value);
+DALVEX_API int DALVEX_CALL TKUSB_CheckBrowsePwd(const char* password, int value);
 
 /* 0xF208 with two texts (the manager sends the new browse password and its repetition). Refuses. */
-DALVEX_API int TKUSB_ChangeBrowsePwd(const char* first, const char* second);
+DALVEX_API int DALVEX_CALL TKUSB_ChangeBrowsePwd(const char* first, const char* second);
 
 /* 0xF216 with the current and the new user password (5 characters each). Refuses. */
-DALVEX_API int TKUSB_Change5Pwd(const char* current, const char* next);
+DALVEX_API int DALVEX_CALL TKUSB_Change5Pwd(const char* current, const char* next);
 
 /* 0xF107 with an AdminPasswordRecord: starts administrator-password protection. Returns 0 and
  * sends nothing unless length is 6 (the text is not measured). Does not refuse. */
-DALVEX_API int TKUSB_StartAdminPwd(const char* password, int length);
-DALVEX_API int TKUSB_StartAdminPwd_Ex(const char* password, int length, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_StartAdminPwd(const char* password, int length);
+DALVEX_API int DALVEX_CALL TKUSB_StartAdminPwd_Ex(const char* password, int length, int letter);
 
 /* 0xF217 with an AdminPasswordRecord: sets a new administrator password. Returns 0 and sends
  * nothing unless length is 6. Both forms refuse. */
-DALVEX_API int TKUSB_ChangeNewAdminPwd(const char* password, int length);
-DALVEX_API int TKUSB_ChangeNewAdminPwd_Ex(const char* password, int length, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_ChangeNewAdminPwd(const char* password, int length);
+DALVEX_API int DALVEX_CALL TKUSB_ChangeNewAdminPwd_Ex(const char* password, int length, int letter);
 
 /* 0xF203, mode bytes 1 value: with the right login password the camera exposes its storage as
  * a disk. The plain form refuses, the _Ex form does not. */
-DALVEX_API int TKUSB_SwitchToMSC(const char* password, int value);
-DALVEX_API int TKUSB_SwitchToMSC_Ex(const char* password, int value, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_SwitchToMSC(const char* password, int value);
+DALVEX_API int DALVEX_CALL TKUSB_SwitchToMSC_Ex(const char* password, int value, int letter);
 
 /* One flag byte: written with 0xF21E (skip the login check) or 0xF229 (no WiFi password). Both
  * getters read 0xF21F (there is no read of the second flag) straight into *flag. */
-DALVEX_API int TKUSB_SetNoCheckLoginPwd(const unsigned char* flag);
-DALVEX_API int TKUSB_GetNoCheckLoginPwd(unsigned char* flag);
-DALVEX_API int TKUSB_SetNoWifiPwdPwd(const unsigned char* flag);
-DALVEX_API int TKUSB_GetNoWifiPwdPwd(unsigned char* flag);
+DALVEX_API int DALVEX_CALL TKUSB_SetNoCheckLoginPwd(const unsigned char* flag);
+DALVEX_API int DALVEX_CALL TKUSB_GetNoCheckLoginPwd(unsigned char* flag);
+DALVEX_API int DALVEX_CALL TKUSB_SetNoWifiPwdPwd(const unsigned char* flag);
+DALVEX_API int DALVEX_CALL TKUSB_GetNoWifiPwdPwd(unsigned char* flag);
 
 /* ------------------------------------------------------------------------------------------
  * Settings records. Getters without "clears" read straight into the caller's record (a failed
@@ -520,112 +523,112 @@ DALVEX_API int TKUSB_GetNoWifiPwdPwd(unsigned char* flag);
  * into the five buffers (null: skipped), at most 11, 32, 12, 32 and 6 bytes, with a terminator
  * only when the text is shorter; after a failed read they get empty texts. Returns the read
  * result. Does not refuse. */
-DALVEX_API int TKUSB_GetUserInfo(char* deviceId, char* departmentName, char* departmentNumber,
+DALVEX_API int DALVEX_CALL TKUSB_GetUserInfo(char* deviceId, char* departmentName, char* departmentNumber,
                                  char* userName, char* userId);
 
 /* Writes a cleared UserInfoRecord (0xF204) with at most 11, 32, 12, 32 and 11 characters of the
  * five texts (null: the field stays zero). Refuses. Returns the write result. */
-DALVEX_API int TKUSB_SetUserInfo(const char* deviceId, const char* departmentName,
+DALVEX_API int DALVEX_CALL TKUSB_SetUserInfo(const char* deviceId, const char* departmentName,
                                  const char* departmentNumber, const char* userName,
                                  const char* userId);
 
 /* Reads the DeviceSettingRecord (0xF206) into a cleared block of its own; on success stores
  * photoResolution, videoResolution, videoLength and cardCapacity (null outputs are skipped), on
  * failure leaves them untouched. Refuses. Returns the read result. */
-DALVEX_API int TKUSB_GetDeviceSetting(int* photoResolution, int* videoResolution, int* videoLength,
+DALVEX_API int DALVEX_CALL TKUSB_GetDeviceSetting(int* photoResolution, int* videoResolution, int* videoLength,
                                       int* cardCapacity);
 
 /* Reads the DeviceSettingRecord into a cleared block of its own and copies all 20 bytes to the
  * caller's record on success only. The plain form refuses, the _Ex form does not. */
-DALVEX_API int TKUSB_GetDeviceSettingEx(DeviceSettingRecord* setting);
-DALVEX_API int TKUSB_GetDeviceSettingEx_Ex(DeviceSettingRecord* setting, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_GetDeviceSettingEx(DeviceSettingRecord* setting);
+DALVEX_API int DALVEX_CALL TKUSB_GetDeviceSettingEx_Ex(DeviceSettingRecord* setting, int letter);
 
 /* Writes a cleared DeviceSettingRecord (0xF207) holding the low bytes of the three indexes.
  * Refuse. Return the write result. The SetDeviceSettingEx form first checks photo 0-4, video 0-3,
  * length 0-5 and returns 0 without sending when one is outside. */
-DALVEX_API int TKUSB_SetDeviceSetting(int photoResolution, int videoResolution, int videoLength);
-DALVEX_API int TKUSB_SetDeviceSetting_Ex(int photoResolution, int videoResolution, int videoLength,
+DALVEX_API int DALVEX_CALL TKUSB_SetDeviceSetting(int photoResolution, int videoResolution, int videoLength);
+DALVEX_API int DALVEX_CALL TKUSB_SetDeviceSetting_Ex(int photoResolution, int videoResolution, int videoLength,
                                          int letter);
-DALVEX_API int TKUSB_SetDeviceSettingEx(int photoResolution, int videoResolution, int videoLength);
+DALVEX_API int DALVEX_CALL TKUSB_SetDeviceSettingEx(int photoResolution, int videoResolution, int videoLength);
 
 /* 0xF20D / 0xF20E (136 bytes). Refuse. */
-DALVEX_API int TKUSB_GetGprsParam(GprsRecord* record);
-DALVEX_API int TKUSB_SetGprsParam(const GprsRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_GetGprsParam(GprsRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_SetGprsParam(const GprsRecord* record);
 
 /* 0xF210 / 0xF211 (114 bytes). Refuse. */
-DALVEX_API int TKUSB_GetWifiParam(WifiRecord* record);
-DALVEX_API int TKUSB_SetWifiParam(const WifiRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_GetWifiParam(WifiRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_SetWifiParam(const WifiRecord* record);
 
 /* 0xF225 / 0xF226 (64 bytes). Refuse. */
-DALVEX_API int TKUSB_GetWifiAPParam(WifiApRecord* record);
-DALVEX_API int TKUSB_SetWifiAPParam(const WifiApRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_GetWifiAPParam(WifiApRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_SetWifiAPParam(const WifiApRecord* record);
 
 /* 0xF212 / 0xF213 (186 bytes). Refuse. */
-DALVEX_API int TKUSB_GetMobileLinkParam(MobileLinkRecord* record);
-DALVEX_API int TKUSB_SetMobileLinkParam(const MobileLinkRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_GetMobileLinkParam(MobileLinkRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_SetMobileLinkParam(const MobileLinkRecord* record);
 
 /* 0xF214 / 0xF215 (4 bytes). Refuse. */
-DALVEX_API int TKUSB_GetGpsUploadParam(GpsUploadRecord* record);
-DALVEX_API int TKUSB_SetGpsUploadParam(const GpsUploadRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_GetGpsUploadParam(GpsUploadRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_SetGpsUploadParam(const GpsUploadRecord* record);
 
 /* 0xF23E / 0xF23F (128 bytes), on the current drive or on letter. All four refuse. */
-DALVEX_API int TKUSB_GetConfigInfo(ConfigInfoRecord* record);
-DALVEX_API int TKUSB_SetConfigInfo(const ConfigInfoRecord* record);
-DALVEX_API int TKUSB_GetConfigInfo_Ex(ConfigInfoRecord* record, int letter);
-DALVEX_API int TKUSB_SetConfigInfo_Ex(const ConfigInfoRecord* record, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_GetConfigInfo(ConfigInfoRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_SetConfigInfo(const ConfigInfoRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_GetConfigInfo_Ex(ConfigInfoRecord* record, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_SetConfigInfo_Ex(const ConfigInfoRecord* record, int letter);
 
 /* 0xF21C: clears the caller's record first (also when refused), then reads into it. Refuses. */
-DALVEX_API int TKUSB_CMSV6GetSeting(Cmsv6Record* record);
+DALVEX_API int DALVEX_CALL TKUSB_CMSV6GetSeting(Cmsv6Record* record);
 /* 0xF21D with the record passed by value. Refuses. */
-DALVEX_API int TKUSB_CMSV6Setting(Cmsv6Record record);
+DALVEX_API int DALVEX_CALL TKUSB_CMSV6Setting(Cmsv6Record record);
 
 /* 0xF218: clears the caller's record first (also when refused), then reads into it. Refuses. */
-DALVEX_API int TKUSB_RK20GetSeting(Rk20SettingRecord* record);
+DALVEX_API int DALVEX_CALL TKUSB_RK20GetSeting(Rk20SettingRecord* record);
 /* 0xF219 with the record passed by value. Refuses. */
-DALVEX_API int TKUSB_RK20Setting(Rk20SettingRecord record);
+DALVEX_API int DALVEX_CALL TKUSB_RK20Setting(Rk20SettingRecord record);
 
 /* 0xF21B: clears the caller's record first, then reads into it. Does not refuse. */
-DALVEX_API int TKUSB_RK20GetStringInfo(Rk20StringInfo* record);
+DALVEX_API int DALVEX_CALL TKUSB_RK20GetStringInfo(Rk20StringInfo* record);
 
 /* Reads the i32 point-blank value (0xF224) straight into *value. Refuses. Read result. (C++
  * also has a form without arguments, below.) */
-DALVEX_API int TKUSB_GetPointBlankSet(int* value);
+DALVEX_API int DALVEX_CALL TKUSB_GetPointBlankSet(int* value);
 
 /* Reads the point-blank value from that drive into a cleared i32 and returns it (0 when the
  * read fails). Does not refuse. */
-DALVEX_API int TKUSB_GetPointBlankSet_Ex(int letter);
+DALVEX_API int DALVEX_CALL TKUSB_GetPointBlankSet_Ex(int letter);
 
 /* Writes the i32 point-blank value (0xF223). Refuses. Returns the write result. */
-DALVEX_API int TKUSB_SetPointBlankSet(int value);
+DALVEX_API int DALVEX_CALL TKUSB_SetPointBlankSet(int value);
 
 /* Writes the value to that drive, reads it back (0xF224) and returns 1 only when the camera
  * kept it. Refuses. */
-DALVEX_API int TKUSB_SetPointBlankSet_Ex(int value, int letter);
+DALVEX_API int DALVEX_CALL TKUSB_SetPointBlankSet_Ex(int value, int letter);
 
 /* Writes the two low-order bytes of value, in memory order (0xF23B). Returns the write result. */
-DALVEX_API int TKUSB_RFIDSetting(int value);
+DALVEX_API int DALVEX_CALL TKUSB_RFIDSetting(int value);
 
 /* ------------------------------------------------------------------------------------------
  * Menu list and JSON channel: 2048-byte text blocks. None of these refuses.
  * ------------------------------------------------------------------------------------------ */
 
 /* Reads 0xF236 (2048 bytes) straight into the caller's block, not cleared. Read result. */
-DALVEX_API int TKUSB_GetMenuList(char* block2048);
+DALVEX_API int DALVEX_CALL TKUSB_GetMenuList(char* block2048);
 
 /* Writes 0xF237: a cleared 2048-byte block holding 'B' and at most 2046 characters of text,
  * copied as they are. Returns the write result (0 for a null text, nothing sent). */
-DALVEX_API int TKUSB_SetMenuList(const char* text);
+DALVEX_API int DALVEX_CALL TKUSB_SetMenuList(const char* text);
 
 /* Clears the caller's block, sends the JSON request {"Get menu list": null} in it (0xF239), then
  * clears it again and reads the camera's JSON answer into it (0xF238). Returns the read result. */
-DALVEX_API int TKUSB_GetJsonString(char* block2048);
+DALVEX_API int DALVEX_CALL TKUSB_GetJsonString(char* block2048);
 
 /* Writes the caller's whole 2048-byte block, which holds a JSON text (0xF239). Write result. */
-DALVEX_API int TKUSB_SetJsonString(const char* block2048);
+DALVEX_API int DALVEX_CALL TKUSB_SetJsonString(const char* block2048);
 
 /* Reads the 30-byte test block (0xF23A) over a fixed text and logs at most its 30 bytes as
  * ">>buf:%s\n". Returns the read result. */
-DALVEX_API int TKUSB_TEST_Json(void);
+DALVEX_API int DALVEX_CALL TKUSB_TEST_Json(void);
 
 /* ------------------------------------------------------------------------------------------
  * GPS track of videos and pictures
@@ -638,18 +641,18 @@ DALVEX_API int TKUSB_TEST_Json(void);
  * point, parses media and closes out. Returns the file type code of the header the library holds
  * afterwards (0..255; a video without header record keeps the one of an earlier parse), or 0 for
  * a null media. A media file that cannot be opened leaves out open until the next call. */
-DALVEX_API int TKUSB_ParseVideoFile(const char* media, const char* out);
+DALVEX_API int DALVEX_CALL TKUSB_ParseVideoFile(const char* media, const char* out);
 
 /* As TKUSB_ParseVideoFile, but writes one JSON document (gps_number, file_type, gps_data) to out
  * when the parse ends. */
-DALVEX_API int TKUSB_ParseVideoFileToJson(const char* media, const char* out);
+DALVEX_API int DALVEX_CALL TKUSB_ParseVideoFileToJson(const char* media, const char* out);
 
 /* Opens out for text lines without parsing; the next parse export closes it. Returns 0. */
-DALVEX_API int TKUSB_SetOutGpSFile(const char* out);
+DALVEX_API int DALVEX_CALL TKUSB_SetOutGpSFile(const char* out);
 
 /* Copies the server number of the held header into number and returns its length. A number of 8
  * characters is copied without terminator: pass a zeroed buffer of at least 9 bytes. */
-DALVEX_API int TKUSB_GetServerNumber(char* number);
+DALVEX_API int DALVEX_CALL TKUSB_GetServerNumber(char* number);
 
 #ifdef __cplusplus
 } /* extern "C" */
@@ -660,7 +663,7 @@ DALVEX_API int TKUSB_GetServerNumber(char* number);
  * refused or when the read fails, which cannot be told from a stored 0. Exported under its C++
  * name (_Z22TKUSB_GetPointBlankSetv). */
 #if DALVEX_HAS_POINT_BLANK_OVERLOAD
-DALVEX_API int TKUSB_GetPointBlankSet();
+DALVEX_API int DALVEX_CALL TKUSB_GetPointBlankSet();
 #endif
 /* dalvex.dll exports it under MSVC's name (?TKUSB_GetPointBlankSet@@YAHXZ) only, which MinGW's
  * C++ does not produce: there, find it with GetProcAddress. */

@@ -30,3 +30,11 @@ add_dependencies(dalvex_win_loader dalvex)
 foreach(program dalvex_win_backend_tests dalvex_win_export_tests dalvex_win_loader)
   dalvex_wine_test(${program})
 endforeach()
+
+# A caller whose compiler defaults to another convention must still call the exports right.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_executable(dalvex_win_cdecl_caller ${windows}/cdecl_caller.c)
+  set_source_files_properties(${windows}/cdecl_caller.c PROPERTIES LANGUAGE C)
+  target_compile_options(dalvex_win_cdecl_caller PRIVATE -mrtd -Werror=incompatible-pointer-types)
+  target_link_libraries(dalvex_win_cdecl_caller PRIVATE dalvex)
+endif()
