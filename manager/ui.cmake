@@ -56,7 +56,7 @@ if(DALVEX_BUILD_TESTS)
     ${CMAKE_CURRENT_SOURCE_DIR}/tests/shell/*.cpp)
   add_executable(orvane_shell_tests ${orvane_shell_test_sources})
   target_include_directories(orvane_shell_tests PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
-  target_link_libraries(orvane_shell_tests PRIVATE orvane_shell camsim_model
+  target_link_libraries(orvane_shell_tests PRIVATE dalvex_test_support orvane_shell camsim_model
     GTest::gtest GTest::gtest_main Threads::Threads)
   gtest_discover_tests(orvane_shell_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 300)
@@ -78,14 +78,14 @@ if(DALVEX_BUILD_TESTS)
   target_include_directories(orvane_gui_tests PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
   target_compile_definitions(orvane_gui_tests PRIVATE
     ORVANE_PROGRAM="$<TARGET_FILE:orvane>" CAMSIM_PROGRAM="$<TARGET_FILE:camsim>")
-  target_link_libraries(orvane_gui_tests PRIVATE orvane_shell orvane_ui_wx camsim_model
+  target_link_libraries(orvane_gui_tests PRIVATE dalvex_test_support orvane_shell orvane_ui_wx camsim_model
     PkgConfig::GTK3 GTest::gtest Threads::Threads)
   add_dependencies(orvane_gui_tests orvane camsim)
   # The page and dialog scenarios on both backends: headless always, wxWidgets under Xvfb (the
   # wxWidgets half is skipped when there is no display).
   add_executable(orvane_parity_tests ${CMAKE_CURRENT_SOURCE_DIR}/tests/parity/parity_test.cpp)
   target_include_directories(orvane_parity_tests PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
-  target_link_libraries(orvane_parity_tests PRIVATE orvane_shell orvane_ui_wx camsim_model
+  target_link_libraries(orvane_parity_tests PRIVATE dalvex_test_support orvane_shell orvane_ui_wx camsim_model
     PkgConfig::GTK3 GTest::gtest Threads::Threads)
   if(XVFB_RUN)
     add_test(NAME orvane_parity_tests
@@ -127,5 +127,5 @@ if(DALVEX_BUILD_BENCH)
   # The watch tick on the headless backend; bench/orvane_bench.sh prints the other figures.
   add_executable(orvane_watch_tick ${CMAKE_CURRENT_SOURCE_DIR}/bench/orvane_watch_tick.cpp)
   target_include_directories(orvane_watch_tick PRIVATE ${CMAKE_SOURCE_DIR}/devicelib/tests)
-  target_link_libraries(orvane_watch_tick PRIVATE orvane_shell camsim_model Threads::Threads)
+  target_link_libraries(orvane_watch_tick PRIVATE dalvex_test_support orvane_shell camsim_model Threads::Threads)
 endif()

@@ -3,9 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include <cstring>
 #include <string>
@@ -17,19 +14,6 @@
 namespace apitest {
 
 using Bytes = std::vector<uint8_t>;
-
-// TKUSB_GetPointBlankSet(), the form without arguments. dalvex.dll exports it under MSVC's name
-// alone, which MinGW's C++ does not produce, so there it is found by that name; -1 if it is not.
-inline int pointBlankSet() {
-#ifdef _WIN32
-    using Overload = int (*)();
-    static const auto overload = reinterpret_cast<Overload>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("dalvex.dll"), "?TKUSB_GetPointBlankSet@@YAHXZ")));
-    return overload ? overload() : -1;
-#else
-    return TKUSB_GetPointBlankSet();
-#endif
-}
 
 // A zero block of a size with text and bytes placed at offsets.
 class Block {

@@ -80,13 +80,13 @@ TEST_F(ComposedExports, FlagStaysUntilAScanMeetsTheCommandDisk) {
     EXPECT_EQ(battery, 87);
     EXPECT_EQ(TKUSB_CheckLoginPwd("000000"), 0);
     EXPECT_EQ(TKUSB_CheckLoginPwd_Ex("000000", 'E'), 1);
-    EXPECT_EQ(apitest::pointBlankSet(), 0);  // refused, like a stored 0
+    EXPECT_EQ(testsupport::pointBlankOverload(), 0);  // refused, like a stored 0
 
     // Copy finished brings the command disk back; the next scan clears the flag.
     EXPECT_EQ(TKUSB_SetCopyFileFinish_Ex('E'), 1);
     EXPECT_EQ(TKUSB_IsDevice(), 'E');
     EXPECT_EQ(TKUSB_CheckLoginPwd("000000"), 1);
-    EXPECT_EQ(apitest::pointBlankSet(), 7);
+    EXPECT_EQ(testsupport::pointBlankOverload(), 7);
 }
 
 TEST_F(ComposedExports, SwitchToMassStorageExposesTheCard) {

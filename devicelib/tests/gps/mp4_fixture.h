@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/portable.h"
+#include <fstream>
 
 namespace gpsfixture {
 
@@ -327,15 +327,19 @@ inline Bytes toBytes(const Layout& layout) {
 
 // Writes the layout; the gaps become holes, so a 1 GiB mdat costs a few pages of disk.
 inline void writeLayout(const std::string& path, const Layout& layout) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) {
         throw std::runtime_error("cannot create " + path);
     }
+    // Stream offsets have 64 bits everywhere, unlike long and, on Windows, off_t.
+    const auto put = [&file](uint64_t offset, const uint8_t* data, size_t size) {
+        file.seekp(static_cast<std::streamoff>(offset));
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        return bool(file);
+    };
     bool ok = true;
     for (const auto& [offset, bytes] : layout.pieces) {
-        ok = ok &&
-             (bytes.empty() || (testsupport::seekTo(file, offset) == 0 &&
-                                std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size()));
+        ok = ok && (bytes.empty() || put(offset, bytes.data(), bytes.size()));
     }
     if (ok && layout.size > 0) {
         // The last byte fixes the file size when the layout ends in a hole.
@@ -345,9 +349,10 @@ inline void writeLayout(const std::string& path, const Layout& layout) {
                 last = bytes.back();
             }
         }
-        ok = testsupport::seekTo(file, layout.size - 1) == 0 && std::fwrite(&last, 1, 1, file) == 1;
+        ok = put(layout.size - 1, &last, 1);
     }
-    ok = std::fclose(file) == 0 && ok;
+    file.close();
+    ok = ok && bool(file);
     if (!ok) {
         throw std::runtime_error("cannot write " + path);
     }

@@ -14,22 +14,6 @@
 
 namespace testsupport {
 
-// The address a drive server listens on: a Unix socket in folder where the system has them, a
-// free loopback TCP port on Windows.
-inline std::string driveAddress(const std::filesystem::path& folder, char letter) {
-#ifdef _WIN32
-    (void)folder, (void)letter;
-    return "tcp:127.0.0.1:0";
-#else
-    return (folder / (std::string("drive-") + letter + ".sock")).string();
-#endif
-}
-
-// A DALVEX_DRIVES target for a server's address: "tcp:..." as it is, a path as "unix:PATH".
-inline std::string driveTarget(const std::string& address) {
-    return address.rfind("tcp:", 0) == 0 ? address : "unix:" + address;
-}
-
 // A set of emulated drives on letters, published through DALVEX_DRIVES for the life of the
 // object. Each drive is a camera model behind its own socket.
 class EmulatedDrives {

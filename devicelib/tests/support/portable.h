@@ -1,14 +1,9 @@
-// The few C runtime calls the tests need that are spelled differently on Windows: the
-// environment the library reads, a fresh temporary folder, and descriptor duplication.
+// The few system calls the tests need that each system spells its own way. One file per system
+// implements them (system_posix.cpp, system_win32.cpp; CMake builds the one that fits into
+// dalvex_test_support); the rest is portable C++ here.
 #pragma once
 
-#include <stdlib.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -17,53 +12,38 @@
 
 namespace testsupport {
 
-inline void setEnvironment(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
+// The environment the library reads. An empty value is the same as no variable.
+void setEnvironment(const char* name, const std::string& value);
+void clearEnvironment(const char* name);
+
+// Descriptor duplication, for capturing what the library writes to standard error.
+int duplicateDescriptor(int fd);
+void redirectDescriptor(int from, int to);
+void closeDescriptor(int fd);
+
+// The address a drive server listens on: a Unix socket in folder where the system has them, a
+// loopback TCP port chosen by the system where it has not.
+std::string driveAddress(const std::filesystem::path& folder, char letter);
+
+// A DALVEX_DRIVES target for a server's address: "tcp:..." as it is, a path as "unix:PATH".
+inline std::string driveTarget(const std::string& address) {
+    return address.rfind("tcp:", 0) == 0 ? address : "unix:" + address;
 }
 
-inline void clearEnvironment(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");  // an empty value removes the variable
-#else
-    unsetenv(name);
-#endif
-}
+// TKUSB_GetPointBlankSet(), the form without arguments, as a caller of the library's shared
+// build reaches it; -1 where it cannot be found.
+int pointBlankOverload();
 
-inline int duplicateDescriptor(int fd) {
-#ifdef _WIN32
-    return _dup(fd);
-#else
-    return dup(fd);
-#endif
-}
+// Makes a FIFO at path; false where the file system has none.
+bool makeFifo(const std::string& path);
+// Opens a FIFO for writing and closes it again, which releases a reader waiting in its open.
+void releaseFifo(const std::string& path);
 
-inline void redirectDescriptor(int from, int to) {
-#ifdef _WIN32
-    _dup2(from, to);
-#else
-    dup2(from, to);
-#endif
-}
-
-inline void closeDescriptor(int fd) {
-#ifdef _WIN32
-    _close(fd);
-#else
-    close(fd);
-#endif
-}
-
-// Moves a stream to a 64-bit offset (a long, and off_t on Windows, have 32 bits). 0 on success.
-inline int seekTo(std::FILE* file, uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET);
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
-#endif
+// Whether the C library's printf writes the sign of a NaN ("-nan"); MinGW's does not.
+inline bool printfSignsNan() {
+    char text[8];
+    std::snprintf(text, sizeof text, "%f", -std::nan(""));
+    return text[0] == '-';
 }
 
 // A new, empty folder under the system's temporary folder, named prefix and a random suffix.
