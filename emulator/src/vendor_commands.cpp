@@ -152,12 +152,15 @@ Reply setClock(CameraState& s, const Command& c) {
     using namespace std::chrono;
     const uint32_t date = bytes::loadLe32(c.dataOut);
     const uint32_t time = bytes::loadLe32(c.dataOut + 4);
-    const year_month_day day{year(int(date / 10000)), month(date / 100 % 100),
+    // The year is bounded while it is still the plain number: year holds a short, so 67506
+    // would wrap to 1970.
+    const uint32_t yearNumber = date / 10000;
+    const year_month_day day{year(int(yearNumber)), month(date / 100 % 100),
                              std::chrono::day(date % 100)};
     const uint32_t hour = time / 10000, minute = time / 100 % 100, second = time % 100;
     // ok() turns away 31 June and 29 February of a common year as well as month 13.
-    if (!day.ok() || day.year() < year(1970) || day.year() > year(2099) || hour > 23 ||
-        minute > 59 || second > 59) {
+    if (yearNumber < 1970 || yearNumber > 2099 || !day.ok() || hour > 23 || minute > 59 ||
+        second > 59) {
         return refuse();
     }
     const auto t = sys_days(day) + hours(hour) + minutes(minute) + seconds(second);

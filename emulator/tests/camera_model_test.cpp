@@ -160,9 +160,18 @@ TEST(CameraModel, ClockKeepsTheTimeItWasSet) {
     const std::string got(reinterpret_cast<const char*>(text.data()));
     EXPECT_TRUE(got == "20240229235958" || got == "20240229235959") << got;
 
-    const uint32_t notADate = 20230229;
-    std::memcpy(record.data(), &notADate, 4);
-    EXPECT_EQ(write(model, 0xF201, record).status, kStatusCheckCondition);
+    // Not a time the camera keeps: a common year's 29 February, month 13, 24:00:00, second 60,
+    // years outside 1970-2099 (67506 and 133171 are 1970 and 2099 plus a multiple of 65536).
+    const struct {
+        uint32_t date, time;
+    } refused[] = {{20230229, 0},      {20241301, 0}, {20240101, 240000}, {20240101, 235960},
+                   {19691231, 235959}, {21000101, 0}, {675060101, 0},     {1331711231, 0}};
+    for (const auto& r : refused) {
+        std::memcpy(record.data(), &r.date, 4);
+        std::memcpy(record.data() + 4, &r.time, 4);
+        EXPECT_EQ(write(model, 0xF201, record).status, kStatusCheckCondition)
+            << r.date << " " << r.time;
+    }
 }
 
 TEST(CameraModel, RebootAsksForADisappearance) {
