@@ -110,6 +110,9 @@ bool writeAll(Socket socket, const uint8_t* data, size_t size) {
 
 void shutdownBoth(Socket socket) {
     ::shutdown(native(socket), SD_BOTH);
+    // Unlike on Linux, shutting a socket down does not end a recv that another thread is blocked
+    // in: cancel it, or a server that stops waits for every idle client to leave.
+    ::CancelIoEx(reinterpret_cast<HANDLE>(native(socket)), nullptr);
 }
 
 void closeSocket(Socket socket) {

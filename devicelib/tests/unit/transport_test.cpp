@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -425,6 +426,46 @@ TEST(EmulatedTcp, DriveIsThereWhileThePortAnswers) {
     server.stop();
     net::closeSocket(silent);
     testsupport::clearEnvironment("DALVEX_DRIVES");
+}
+
+// Stopping the server ends the connections it serves, an idle client's too, rather than waiting
+// for the client to leave.
+TEST(EmulatedTcp, StopEndsAnIdleClientsConnection) {
+    namespace platform = dalvex::platform;
+    namespace emulated = dalvex::emulated;
+    camsim::CameraModel model;
+    camsim::DriveServer server(model, "tcp:127.0.0.1:0");
+    ASSERT_TRUE(server.start());
+    platform::SocketAddress address;
+    uint32_t error = 0;
+    ASSERT_TRUE(platform::resolveTarget(server.socketPath(), address, error));
+    const platform::Socket client = ::socket(address.family, SOCK_STREAM, 0);
+    ASSERT_NE(client, platform::kNoSocket);
+    ASSERT_EQ(::connect(client, address.address(), address.length), 0);
+    // One answered request: the server has taken the connection and now waits for the next.
+    emulated::RequestHeader request;
+    request.op = emulated::kOpTotalSize;
+    request.dataLength = 8;
+    char frame[emulated::kRequestHeaderSize + emulated::kReplyHeaderSize + 8];
+    request.encode(reinterpret_cast<uint8_t*>(frame));
+    ASSERT_EQ(::send(client, frame, int(emulated::kRequestHeaderSize), 0),
+              int(emulated::kRequestHeaderSize));
+    for (size_t got = 0; got < emulated::kReplyHeaderSize + 8;) {
+        const int n = ::recv(client, frame + got, int(emulated::kReplyHeaderSize + 8 - got), 0);
+        ASSERT_GT(n, 0);
+        got += size_t(n);
+    }
+
+    auto stopping = std::async(std::launch::async, [&] { server.stop(); });
+    // Should stop wait for the client, closing the client lets it return and the test fail.
+    const bool stoppedFirst =
+        stopping.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    EXPECT_TRUE(stoppedFirst) << "stop waited for an idle client";
+    if (stoppedFirst) {
+        EXPECT_LE(::recv(client, frame, sizeof frame, 0), 0);  // the server's end is closed
+    }
+    platform::closeSocket(client);
+    stopping.wait();
 }
 
 TEST(DriveMap, ParsesTheVariable) {
