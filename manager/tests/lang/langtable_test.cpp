@@ -14,6 +14,7 @@
 #include "env_guard.h"
 #include "fake_window.h"
 #include "lang/text.h"
+#include "res/control_ids.h"
 
 namespace {
 
@@ -231,12 +232,25 @@ TEST(GetText, EmptyMapBeforeAnyLoad) {
 
 // The children of the main window in template order, with the template's own texts.
 std::vector<FakeChild> MainWindowChildren() {
+    using namespace ids::mainwindow;
     return {
-        {1060, L""},       {1137, L""},          {1005, L"Device ID:"}, {1004, L"No device"},
-        {1079, L""},       {1006, L"Password:"}, {1000, L"123456"},     {1001, L"OK"},
-        {1007, L"Modify"}, {1002, L""},          {1042, L"Language:"},  {1043, L""},
-        {1046, L"Skin:"},  {1047, L""},          {1161, L"Static"},     {-1, L"frame text"},
-        {1003, L"Cancel"},
+        {kBanner, L""},
+        {kCameraFrame, L""},
+        {kSerialLabel, L"Device ID:"},
+        {kSerial, L"No device"},
+        {kUnusedStatic, L""},
+        {kPasswordLabel, L"Password:"},
+        {kPasswordBox, L"123456"},
+        {kLoginButton, L"OK"},
+        {kModifyButton, L"Modify"},
+        {kTabs, L""},
+        {kLanguageLabel, L"Language:"},
+        {kLanguageList, L""},
+        {kSkinLabel, L"Skin:"},
+        {kSkinList, L""},
+        {kStatusLine, L"Static"},
+        {-1, L"frame text"},
+        {kCancelButton, L"Cancel"},
     };
 }
 
@@ -248,12 +262,25 @@ TEST(ApplyDialogTexts, LabelsMainWindowFromEmbeddedTable) {
     window.children[2].text = L"stale";
     table.ApplyDialogTexts(window, 102);
     EXPECT_EQ(window.title, L"Orvane V2.0.1.5");
+    using namespace ids::mainwindow;
     const std::vector<FakeChild> expected = {
-        {1060, L""},       {1137, L""},          {1005, L"Device ID:"}, {1004, L"No device"},
-        {1079, L""},       {1006, L"Password:"}, {1000, L""},           {1001, L"OK"},
-        {1007, L"Modify"}, {1002, L""},          {1042, L"Language:"},  {1043, L""},
-        {1046, L"Skin:"},  {1047, L""},          {1161, L""},           {-1, L"frame text"},
-        {1003, L"Cancel"},
+        {kBanner, L""},
+        {kCameraFrame, L""},
+        {kSerialLabel, L"Device ID:"},
+        {kSerial, L"No device"},
+        {kUnusedStatic, L""},
+        {kPasswordLabel, L"Password:"},
+        {kPasswordBox, L""},
+        {kLoginButton, L"OK"},
+        {kModifyButton, L"Modify"},
+        {kTabs, L""},
+        {kLanguageLabel, L"Language:"},
+        {kLanguageList, L""},
+        {kSkinLabel, L"Skin:"},
+        {kSkinList, L""},
+        {kStatusLine, L""},
+        {-1, L"frame text"},
+        {kCancelButton, L"Cancel"},
     };
     ASSERT_EQ(window.children.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
