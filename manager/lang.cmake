@@ -27,7 +27,8 @@ if(DALVEX_BUILD_TESTS)
     add_executable(orvane_lang_tests ${orvane_lang_test_sources})
     target_compile_definitions(orvane_lang_tests PRIVATE
       ORVANE_ENGLISH_TABLE_PATH="${ORVANE_ENGLISH_TABLE}")
-    target_link_libraries(orvane_lang_tests PRIVATE orvane_lang GTest::gtest GTest::gtest_main)
+    target_link_libraries(orvane_lang_tests PRIVATE orvane_lang orvane_res GTest::gtest
+      GTest::gtest_main)
     gtest_discover_tests(orvane_lang_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
       PROPERTIES TIMEOUT 120)
   endif()
