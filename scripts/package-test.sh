@@ -44,9 +44,11 @@ consumer=packaging/tests
 export DALVEX_DRIVES=
 flags=$(PKG_CONFIG_PATH="$root/usr/lib/pkgconfig" pkg-config --cflags --libs dalvex)
 cc -std=c11 -Wall -Werror -o "$work/consumer-pc" "$consumer/consumer.c" $flags
+echo "-- built with pkg-config --cflags --libs dalvex:"
 LD_LIBRARY_PATH="$root/usr/lib" "$work/consumer-pc" || status=1
 cmake -S "$consumer" -B "$work/consumer-cmake" -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
 cmake --build "$work/consumer-cmake" >/dev/null
+echo "-- built with find_package(Dalvex):"
 LD_LIBRARY_PATH="$root/usr/lib" "$work/consumer-cmake/consumer" || status=1
 
 # lintian: errors fail the check, warnings are listed.

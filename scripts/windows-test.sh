@@ -10,10 +10,9 @@ linux_build=${LINUX_BUILD:-build}
 jsoncpp=$(scripts/fetch-jsoncpp-source.sh build-deps/jsoncpp)
 . scripts/deps.sh
 
-if [ ! -x "$linux_build/emulator/camsim" ]; then
-  cmake -S . -B "$linux_build" >/dev/null
-  cmake --build "$linux_build" -j "$JOBS" --target camsim
-fi
+# camsim of the Linux build, brought up to date so that the Wine runs meet the current emulator.
+[ -f "$linux_build/CMakeCache.txt" ] || cmake -S . -B "$linux_build" >/dev/null
+cmake --build "$linux_build" -j "$JOBS" --target camsim >/dev/null
 log=$(mktemp)
 "$linux_build/emulator/camsim" --tcp 0 --model 48 --serial WINE123456 \
   --login-password 654321 2>"$log" &
@@ -21,6 +20,11 @@ camsim_pid=$!
 trap 'kill $camsim_pid 2>/dev/null || true; wait $camsim_pid 2>/dev/null || true; rm -f "$log"' EXIT
 for _ in $(seq 50); do grep -q ' on tcp:' "$log" && break; sleep 0.1; done
 DALVEX_TEST_CAMERA=$(sed -n 's/.* on \(tcp:[^ ]*\)$/\1/p' "$log")
+if [ -z "$DALVEX_TEST_CAMERA" ]; then
+  echo "windows-test.sh: camsim did not start serving on a TCP port:" >&2
+  cat "$log" >&2
+  exit 1
+fi
 export DALVEX_TEST_CAMERA
 echo "-- camsim serves the test camera on $DALVEX_TEST_CAMERA"
 
