@@ -55,14 +55,24 @@ bool Session::login(const std::vector<Camera>& cameras) {
         return false;
     }
     bool all = true;
+    bool refused = false;
     for (const Camera& c : cameras) {
-        if (TKUSB_CheckLoginPwd_Ex(password_.c_str(), c.letter) == 0) {
+        if (TKUSB_CheckLoginPwd_Ex(password_.c_str(), c.letter) != 0)
+            continue;
+        all = false;
+        // The check fails alike for a wrong password and for a camera that stopped answering:
+        // one that still gives its serial has refused the password.
+        char serial[33] = {};
+        TKUSB_GetDevSerial_Ex(serial, c.letter);
+        if (serial[0] == '\0') {
+            fail(kExitCameraFailed, cameraLabel(c) + ": the camera stopped answering");
+        } else {
             fail(kExitWrongPassword, cameraLabel(c) + ": the camera refused the login password");
-            all = false;
+            refused = true;
         }
     }
     if (!all)
-        fail(kExitWrongPassword, "nothing was written");
+        fail(refused ? kExitWrongPassword : kExitCameraFailed, "nothing was written");
     return all;
 }
 

@@ -224,6 +224,17 @@ TEST_F(CameraCommands, AWrongPasswordFailsBeforeAnyWrite) {
     EXPECT_FALSE(std::filesystem::exists(auditPath()));
 }
 
+// A camera that drops during the login check has not refused the password: it failed.
+TEST_F(CameraCommands, ACameraLostDuringTheLoginCheckIsAFailureNotAWrongPassword) {
+    drives.add('E', camera(33, "SER-E"))
+        .setHandler(0xF203, [](camsim::CameraState&, const camsim::Command&) {
+            return camsim::Reply{camsim::kStatusCheckCondition, {}, 3000};
+        });
+    const clitest::Result r = dalvex({"set", "user", "userName=X"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find("SER-E: the camera stopped answering"), std::string::npos) << r.err;
+}
+
 // A profile that is not one whole JSON object, or an audit log that cannot be opened, stops the
 // run before the first write.
 TEST_F(CameraCommands, AnUnusableProfileOrAuditLogStopsBeforeAnyWrite) {
