@@ -21,9 +21,10 @@ endfunction()
 
 set(windows ${CMAKE_CURRENT_SOURCE_DIR}/windows)
 add_executable(dalvex_win_backend_tests ${windows}/backend_test.cpp)
-target_link_libraries(dalvex_win_backend_tests PRIVATE dalvex_static GTest::gtest_main)
+target_link_libraries(dalvex_win_backend_tests PRIVATE dalvex_test_support dalvex_static
+  GTest::gtest_main)
 add_executable(dalvex_win_export_tests ${windows}/exports_test.cpp)
-target_link_libraries(dalvex_win_export_tests PRIVATE dalvex GTest::gtest_main)
+target_link_libraries(dalvex_win_export_tests PRIVATE dalvex_test_support dalvex GTest::gtest_main)
 add_executable(dalvex_win_loader ${windows}/loader.c)
 set_source_files_properties(${windows}/loader.c PROPERTIES LANGUAGE C)
 add_dependencies(dalvex_win_loader dalvex)

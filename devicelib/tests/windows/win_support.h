@@ -1,13 +1,15 @@
 // Shared by the Windows test programs: the camera that scripts/windows-test.sh serves with camsim
-// on the Linux side, and a capture of the library's log lines.
+// on the Linux side; the log capture is the other tests' own.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "support/portable.h"
+#include "support/stderr_capture.h"
 
 namespace wintest {
 
@@ -22,9 +24,9 @@ inline std::string cameraTarget() {
     return target ? target : "";
 }
 
-// Lists drives for the library; the Windows C runtime's environment is the one it reads.
+// Lists drives for the library.
 inline void setDrives(const std::string& map) {
-    _putenv_s("DALVEX_DRIVES", map.c_str());
+    testsupport::setEnvironment("DALVEX_DRIVES", map);
 }
 
 // The test's precondition: a camera to talk to. Fails (rather than skips) without one.
@@ -32,40 +34,6 @@ inline void setDrives(const std::string& map) {
     ASSERT_FALSE(wintest::cameraTarget().empty()) \
         << "DALVEX_TEST_CAMERA is not set: run the tests through scripts/windows-test.sh"
 
-// Captures what is written to standard error (the C runtime's descriptor 2, which dalvex.dll
-// shares with the program) while the object lives.
-class StderrCapture {
-  public:
-    StderrCapture() : file_(std::tmpfile()) {
-        std::fflush(stderr);
-        saved_ = _dup(2);
-        _dup2(_fileno(file_), 2);
-    }
-    ~StderrCapture() {
-        restore();
-        std::fclose(file_);
-    }
-    std::string text() {
-        restore();
-        std::string out;
-        std::rewind(file_);
-        int c;
-        while ((c = std::fgetc(file_)) != EOF)
-            out += char(c);
-        return out;
-    }
-
-  private:
-    void restore() {
-        if (saved_ >= 0) {
-            std::fflush(stderr);
-            _dup2(saved_, 2);
-            _close(saved_);
-            saved_ = -1;
-        }
-    }
-    FILE* file_;
-    int saved_ = -1;
-};
+using testsupport::StderrCapture;
 
 }  // namespace wintest
