@@ -1,64 +1,14 @@
-// Identity, actions, status and time exports, and the helpers every export shares.
+// Identity, actions, status and time exports.
 #include "commands.h"
 
 #include <cstring>
+#include <string>
 
-#include "discovery.h"
+#include "camera_access.h"
 #include "export_guard.h"
-#include "log.h"
 #include "passwords.h"
-#include "platform/platform.h"
 
 namespace dalvex {
-
-Drive Drive::ofLetter(int letter) {
-    Drive drive;
-    drive.named_ = true;
-    formatDriveRoot(letter, drive.root_);
-    return drive;
-}
-
-const char* Drive::path() const {
-    return named_ ? root_ : currentDrivePath();
-}
-
-int Drive::write(uint16_t subCommand, const void* data, uint32_t length) const {
-    return writeCommandTo(subCommand, data, length, path());
-}
-
-int Drive::read(uint16_t subCommand, void* data, uint32_t length) const {
-    return readCommandFrom(subCommand, data, length, path());
-}
-
-bool storageExposed() {
-    return massStorageFlag() != 0;
-}
-
-void copyBounded(char* out, const char* text, size_t bound) {
-    const size_t length = strnlen(text, bound);
-    std::memcpy(out, text, length);
-    if (length < bound) {
-        out[length] = '\0';
-    }
-}
-
-void substituteFirmware(unsigned char* spec52) {
-    static constexpr char kRetired[] = "TKV71MRD.140918.WF";
-    static constexpr char kSuccessor[] = "TKV71MRD.150530.WR";
-    unsigned char* firmware = spec52 + offsetof(DeviceSpecRecord, firmwareVersion);
-    if (std::memcmp(firmware, kRetired, sizeof kRetired - 1) == 0) {
-        std::memset(firmware, 0, sizeof(DeviceSpecRecord::firmwareVersion));
-        std::memcpy(firmware, kSuccessor, sizeof kSuccessor);
-    }
-}
-
-TimeRecord encodeTime(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
-                      unsigned second) {
-    TimeRecord record{};
-    record.date = uint32_t(year * 10000 + month * 100 + day);
-    record.time = uint32_t(hour * 10000 + minute * 100 + second);
-    return record;
-}
 
 namespace {
 
@@ -75,17 +25,11 @@ int readDiscarded(const Drive& drive, uint16_t subCommand) {
     return drive.read(subCommand, ignored, sizeof ignored);
 }
 
-int formatStatus(const Drive& drive) {
+int formatStatus(const Camera& camera) {
     if (storageExposed()) {
         return 0;
     }
-    uint32_t status = 0;
-    drive.read(kSubFormatStatus, &status, sizeof status);
-    return status == kFormatFinished ? 1 : 0;
-}
-
-int sendTime(const TimeRecord& record) {
-    return Drive::current().write(kSubSetTime, &record, sizeof record);
+    return camera.formatFinished() ? 1 : 0;
 }
 
 }  // namespace
@@ -167,25 +111,25 @@ DALVEX_API int TKUSB_GetDeviceTime(char* block32) try {
 }
 
 DALVEX_API int TKUSB_Reboot(void) try {
-    return Drive::current().writeByte(kSubReboot, kActionByte);
+    return CameraAccess::current().reboot() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_Reboot_Ex(int letter) try {
-    return Drive::ofLetter(letter).writeByte(kSubReboot, kActionByte);
+    return Camera(letter).reboot() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_Shutdown(void) try {
-    return readDiscarded(Drive::current(), kSubShutdown);
+    return CameraAccess::current().shutdown() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_Shutdown_Ex(int letter) try {
-    return readDiscarded(Drive::ofLetter(letter), kSubShutdown);
+    return Camera(letter).shutdown() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
@@ -206,7 +150,7 @@ DALVEX_API int TKUSB_Format(void) try {
     if (storageExposed()) {
         return 0;
     }
-    return Drive::current().writeByte(kSubFormat, kFormatByte);
+    return CameraAccess::current().startFormat() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
@@ -215,19 +159,19 @@ DALVEX_API int TKUSB_Format_Ex(int letter) try {
     if (storageExposed()) {
         return 0;
     }
-    return Drive::ofLetter(letter).writeByte(kSubFormat, kFormatByte);
+    return Camera(letter).startFormat() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_Get_FormatStatus(void) try {
-    return formatStatus(Drive::current());
+    return formatStatus(CameraAccess::current());
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_Get_FormatStatus_Ex(int letter) try {
-    return formatStatus(Drive::ofLetter(letter));
+    return formatStatus(Camera(letter));
 } catch (...) {
     return exportFailed(__func__, 0);
 }
@@ -251,28 +195,16 @@ DALVEX_API int TKUSB_RK20UseDefault(void) try {
 }
 
 DALVEX_API int TKUSB_SetCopyFileFinish(int letter, const char* password) try {
-    // The password stays out of the log: logs end up in bug reports.
-    dalvexLog("drive:%c, pwd:%s \n", static_cast<char>(letter & 0xFF), "******");
-    char found = static_cast<char>(letter & 0xFF);
-    if (!findCameraDrive(&found, ScanMode::kMassStorage)) {
-        return 0;
-    }
-    // The bare marks "1" and "2" tell in the log how far the export got (camera found, login
-    // accepted); the log keeps the lines that installed copies write, so they stay as they are.
-    dalvexLog("1");
-    // The scan has just set the mass-storage flag, so the check goes out without the refusal.
-    if (!sendLoginCheck(Drive::current(), password)) {
-        return 0;
-    }
-    dalvexLog("2");
-    selectDrive(found);
-    return Drive::current().writeByte(kSubCopyFinished, kCopyFinishedByte);
+    // At most the six characters the login check sends are read of the caller's text.
+    const std::string text =
+        password != nullptr ? std::string(password, strnlen(password, kPasswordLength)) : "";
+    return Camera(letter).releaseStorage(text) ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetCopyFileFinish_Ex(int letter) try {
-    return Drive::ofLetter(letter).writeByte(kSubCopyFinished, kCopyFinishedByte);
+    return Camera(letter).copyFinished() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
@@ -317,17 +249,14 @@ DALVEX_API int TKUSB_SetTime(void) try {
     if (storageExposed()) {
         return 0;
     }
-    const platform::LocalTime now = platform::localTime();
-    return sendTime(encodeTime(uint16_t(now.year), uint8_t(now.month), uint8_t(now.day),
-                               uint8_t(now.hour), uint8_t(now.minute), uint8_t(now.second)));
+    return CameraAccess::current().syncClock() ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetDeviceTime(int year, int month, int day, int hour, int minute,
                                    int second) try {
-    return sendTime(encodeTime(uint16_t(year), uint8_t(month), uint8_t(day), uint8_t(hour),
-                               uint8_t(minute), uint8_t(second)));
+    return CameraAccess::current().setClock(year, month, day, hour, minute, second) ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }

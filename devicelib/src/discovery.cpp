@@ -6,7 +6,6 @@
 
 #include "commands.h"
 #include "dalvex.h"
-#include "export_guard.h"
 #include "log.h"
 #include "platform/platform.h"
 #include "transport.h"
@@ -16,7 +15,6 @@ namespace dalvex {
 namespace {
 
 constexpr uint64_t kSmallDiskBytes = uint64_t(1) << 30;
-constexpr int kLetterCount = 24;  // 'C' to 'Z'
 constexpr int kStatePresent = 2;
 
 // One entry per letter 'C' + k, as the table readers expect it.
@@ -195,21 +193,7 @@ int findCameraDrive(char* letter, ScanMode mode) {
     return 0;
 }
 
-}  // namespace dalvex
-
-using namespace dalvex;
-
-extern "C" {
-
-DALVEX_API int TKUSB_IsDevice(void) try {
-    char letter = 0;
-    findCameraDrive(&letter, ScanMode::kIdentification);
-    return static_cast<unsigned char>(letter);
-} catch (...) {
-    return exportFailed(__func__, 0);
-}
-
-DALVEX_API int TKUSB_IsDevice_Ex(void) try {
+int firstTableLetter() {
     refreshTable();
     std::lock_guard<std::mutex> lock(state().tableLock);
     for (int k = 0; k < kLetterCount; ++k) {
@@ -218,56 +202,26 @@ DALVEX_API int TKUSB_IsDevice_Ex(void) try {
         }
     }
     return 'C' + kLetterCount;
-} catch (...) {
-    return exportFailed(__func__, 'C' + kLetterCount);
 }
 
-DALVEX_API void TKUSB_DisConnect(void) {}
-
-DALVEX_API int TKUSB_GetDevSerial_Ex(char* serial, int letter) try {
-    int l = letter & 0xFF;
-    if (l > 'Z') {
-        l -= 32;
-    }
-    if (l < 'C' || l > 'Z' || serial == nullptr) {
-        return 0;
-    }
-    const int index = l - 'C';
+void tableSerial(char letter, char* serial) {
+    const int index = letter - 'C';
     refreshEntry(index);
     std::lock_guard<std::mutex> lock(state().tableLock);
     std::strcpy(serial, state().table[index].serial);
-    return 1;
-} catch (...) {
-    return exportFailed(__func__, 0);
 }
 
-DALVEX_API int TKUSB_SetCopyFileFinish_Ex_DeviceID(const char* serial) try {
-    if (serial == nullptr) {
-        return 0;
-    }
+int tableLetterOfSerial(const char* serial, size_t span) {
     refreshTable();
-    const size_t span = std::strlen(serial) >= 8 ? 8 : 6;
-    int matched = -1;
-    {
-        std::lock_guard<std::mutex> lock(state().tableLock);
-        for (int k = 0; k < kLetterCount; ++k) {
-            // Only letters with a camera: an empty id would otherwise match an empty entry.
-            const DriveEntry& entry = state().table[k];
-            if (entry.state == kStatePresent && std::strncmp(serial, entry.serial, span) == 0) {
-                matched = k;
-                break;
-            }
+    std::lock_guard<std::mutex> lock(state().tableLock);
+    for (int k = 0; k < kLetterCount; ++k) {
+        // Only letters with a camera: an empty id would otherwise match an empty entry.
+        const DriveEntry& entry = state().table[k];
+        if (entry.state == kStatePresent && std::strncmp(serial, entry.serial, span) == 0) {
+            return 'C' + k;
         }
     }
-    if (matched >= 0) {
-        char root[kDrivePathSize];
-        formatDriveRoot('C' + matched, root);
-        const uint8_t payload = kCopyFinishedByte;
-        writeCommandTo(kSubCopyFinished, &payload, 1, root);
-    }
-    return 1;
-} catch (...) {
-    return exportFailed(__func__, 0);
+    return 0;
 }
 
-}  // extern "C"
+}  // namespace dalvex

@@ -3,6 +3,7 @@
 // flag (set while the camera was last seen with its storage exposed).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace dalvex {
@@ -31,6 +32,15 @@ bool cameraAt(char letter);
 
 // Reads the 32-byte description of the current drive into out (32 bytes). Returns 1 on success.
 int queryDescription(char out[32]);
+
+// The per-letter table of the discovery exports: each entry is refreshed when the drive behind
+// its letter changed. The first letter with a camera ('C' + 24 when none); the serial (at most
+// 10 characters) of a letter C-Z; the letter whose serial starts with span characters of serial
+// (0 when none).
+constexpr int kLetterCount = 24;  // 'C' to 'Z'
+int firstTableLetter();
+void tableSerial(char letter, char* serial);
+int tableLetterOfSerial(const char* serial, size_t span);
 
 // The scan. Identification mode starts at 'C'; mass-storage mode starts at *letter and succeeds
 // only on that letter. On success writes the letter and returns 1; otherwise clears the current

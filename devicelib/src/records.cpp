@@ -3,43 +3,35 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "camera_access.h"
 #include "commands.h"
 #include "export_guard.h"
 
 namespace dalvex {
-
-const UserInfoField kUserInfoFields[5] = {
-    {offsetof(UserInfoRecord, deviceId), 11, 11},
-    {offsetof(UserInfoRecord, departmentName), 32, 32},
-    {offsetof(UserInfoRecord, departmentNumber), 12, 12},
-    {offsetof(UserInfoRecord, userName), 32, 32},
-    // The camera keeps 11 characters of the user id, but callers get 6 of them.
-    {offsetof(UserInfoRecord, userId), 11, 6},
-};
 
 namespace {
 
 // Plain record transfers: straight into or out of the caller's record, refused while the
 // storage is exposed.
 template <typename Record>
-int getRecord(const Drive& drive, uint16_t subCommand, Record* record) {
+int getRecord(const Camera& camera, Record* record) {
     if (record == nullptr || storageExposed()) {
         return 0;
     }
-    return drive.read(subCommand, record, sizeof *record);
+    return camera.read(*record) ? 1 : 0;
 }
 
 template <typename Record>
-int setRecord(const Drive& drive, uint16_t subCommand, const Record* record) {
+int setRecord(const Camera& camera, const Record* record) {
     if (record == nullptr || storageExposed()) {
         return 0;
     }
-    return drive.write(subCommand, record, sizeof *record);
+    return camera.write(*record) ? 1 : 0;
 }
 
 // The getters that clear the caller's record first, before the refusal.
 template <typename Record>
-int getClearedRecord(uint16_t subCommand, Record* record, bool refuses) {
+int getClearedRecord(Record* record, bool refuses) {
     if (record == nullptr) {
         return 0;
     }
@@ -47,27 +39,27 @@ int getClearedRecord(uint16_t subCommand, Record* record, bool refuses) {
     if (refuses && storageExposed()) {
         return 0;
     }
-    return Drive::current().read(subCommand, record, sizeof *record);
+    return CameraAccess::current().read(*record) ? 1 : 0;
 }
 
-int readSetting(const Drive& drive, DeviceSettingRecord& setting) {
+int readSetting(const Camera& camera, DeviceSettingRecord& setting) {
     setting = DeviceSettingRecord{};
-    return drive.read(kSubGetDeviceSetting, &setting, sizeof setting);
+    return camera.read(setting) ? 1 : 0;
 }
 
-int copySetting(const Drive& drive, DeviceSettingRecord* out) {
+int copySetting(const Camera& camera, DeviceSettingRecord* out) {
     if (out == nullptr) {
         return 0;
     }
     DeviceSettingRecord setting;
-    if (!readSetting(drive, setting)) {
+    if (!readSetting(camera, setting)) {
         return 0;
     }
     std::memcpy(out, &setting, sizeof setting);
     return 1;
 }
 
-int writeSetting(const Drive& drive, int photoResolution, int videoResolution, int videoLength) {
+int writeSetting(const Camera& camera, int photoResolution, int videoResolution, int videoLength) {
     if (storageExposed()) {
         return 0;
     }
@@ -75,7 +67,7 @@ int writeSetting(const Drive& drive, int photoResolution, int videoResolution, i
     setting.videoResolution = uint8_t(videoResolution);
     setting.photoResolution = uint8_t(photoResolution);
     setting.videoLength = uint8_t(videoLength);
-    return drive.write(kSubSetDeviceSetting, &setting, sizeof setting);
+    return camera.write(setting) ? 1 : 0;
 }
 
 int readPointBlank(const Drive& drive) {
@@ -95,7 +87,7 @@ extern "C" {
 DALVEX_API int TKUSB_GetUserInfo(char* deviceId, char* departmentName, char* departmentNumber,
                                  char* userName, char* userId) try {
     UserInfoRecord record{};
-    const int ok = Drive::current().read(kSubGetUserInfo, &record, sizeof record);
+    const int ok = CameraAccess::current().read(record) ? 1 : 0;
     char* outputs[5] = {deviceId, departmentName, departmentNumber, userName, userId};
     const char* bytes = reinterpret_cast<const char*>(&record);
     for (int i = 0; i < 5; ++i) {
@@ -123,7 +115,7 @@ DALVEX_API int TKUSB_SetUserInfo(const char* deviceId, const char* departmentNam
             copyBounded(bytes + kUserInfoFields[i].offset, texts[i], kUserInfoFields[i].written);
         }
     }
-    return Drive::current().write(kSubSetUserInfo, &record, sizeof record);
+    return CameraAccess::current().write(record) ? 1 : 0;
 } catch (...) {
     return exportFailed(__func__, 0);
 }
@@ -134,7 +126,7 @@ DALVEX_API int TKUSB_GetDeviceSetting(int* photoResolution, int* videoResolution
         return 0;
     }
     DeviceSettingRecord setting;
-    if (!readSetting(Drive::current(), setting)) {
+    if (!readSetting(CameraAccess::current(), setting)) {
         return 0;
     }
     if (photoResolution != nullptr) {
@@ -158,27 +150,27 @@ DALVEX_API int TKUSB_GetDeviceSettingEx(DeviceSettingRecord* setting) try {
     if (storageExposed()) {
         return 0;
     }
-    return copySetting(Drive::current(), setting);
+    return copySetting(CameraAccess::current(), setting);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetDeviceSettingEx_Ex(DeviceSettingRecord* setting, int letter) try {
-    return copySetting(Drive::ofLetter(letter), setting);
+    return copySetting(Camera(letter), setting);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetDeviceSetting(int photoResolution, int videoResolution,
                                       int videoLength) try {
-    return writeSetting(Drive::current(), photoResolution, videoResolution, videoLength);
+    return writeSetting(CameraAccess::current(), photoResolution, videoResolution, videoLength);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetDeviceSetting_Ex(int photoResolution, int videoResolution, int videoLength,
                                          int letter) try {
-    return writeSetting(Drive::ofLetter(letter), photoResolution, videoResolution, videoLength);
+    return writeSetting(Camera(letter), photoResolution, videoResolution, videoLength);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
@@ -189,127 +181,130 @@ DALVEX_API int TKUSB_SetDeviceSettingEx(int photoResolution, int videoResolution
         videoLength < 0 || videoLength > 5) {
         return 0;
     }
-    return writeSetting(Drive::current(), photoResolution, videoResolution, videoLength);
+    return writeSetting(CameraAccess::current(), photoResolution, videoResolution, videoLength);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetGprsParam(GprsRecord* record) try {
-    return getRecord(Drive::current(), kSubGetGprs, record);
+    return getRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetGprsParam(const GprsRecord* record) try {
-    return setRecord(Drive::current(), kSubSetGprs, record);
+    return setRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetWifiParam(WifiRecord* record) try {
-    return getRecord(Drive::current(), kSubGetWifi, record);
+    return getRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetWifiParam(const WifiRecord* record) try {
-    return setRecord(Drive::current(), kSubSetWifi, record);
+    return setRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetWifiAPParam(WifiApRecord* record) try {
-    return getRecord(Drive::current(), kSubGetWifiAp, record);
+    return getRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetWifiAPParam(const WifiApRecord* record) try {
-    return setRecord(Drive::current(), kSubSetWifiAp, record);
+    return setRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetMobileLinkParam(MobileLinkRecord* record) try {
-    return getRecord(Drive::current(), kSubGetMobileLink, record);
+    return getRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetMobileLinkParam(const MobileLinkRecord* record) try {
-    return setRecord(Drive::current(), kSubSetMobileLink, record);
+    return setRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetGpsUploadParam(GpsUploadRecord* record) try {
-    return getRecord(Drive::current(), kSubGetGpsUpload, record);
+    return getRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetGpsUploadParam(const GpsUploadRecord* record) try {
-    return setRecord(Drive::current(), kSubSetGpsUpload, record);
+    return setRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetConfigInfo(ConfigInfoRecord* record) try {
-    return getRecord(Drive::current(), kSubGetConfigInfo, record);
+    return getRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetConfigInfo(const ConfigInfoRecord* record) try {
-    return setRecord(Drive::current(), kSubSetConfigInfo, record);
+    return setRecord(CameraAccess::current(), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetConfigInfo_Ex(ConfigInfoRecord* record, int letter) try {
-    return getRecord(Drive::ofLetter(letter), kSubGetConfigInfo, record);
+    return getRecord(Camera(letter), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_SetConfigInfo_Ex(const ConfigInfoRecord* record, int letter) try {
-    return setRecord(Drive::ofLetter(letter), kSubSetConfigInfo, record);
+    return setRecord(Camera(letter), record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_CMSV6GetSeting(Cmsv6Record* record) try {
-    return getClearedRecord(kSubGetCmsv6, record, true);
+    return getClearedRecord(record, true);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_CMSV6Setting(Cmsv6Record record) try {
-    return setRecord(Drive::current(), kSubSetCmsv6, &record);
+    return setRecord(CameraAccess::current(), &record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_RK20GetSeting(Rk20SettingRecord* record) try {
-    return getClearedRecord(kSubGetRk20Setting, record, true);
+    return getClearedRecord(record, true);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_RK20Setting(Rk20SettingRecord record) try {
-    return setRecord(Drive::current(), kSubSetRk20Setting, &record);
+    return setRecord(CameraAccess::current(), &record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_RK20GetStringInfo(Rk20StringInfo* record) try {
-    return getClearedRecord(kSubRk20StringInfo, record, false);
+    return getClearedRecord(record, false);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetPointBlankSet(int* value) try {
-    return getRecord(Drive::current(), kSubGetPointBlank, value);
+    if (value == nullptr || storageExposed()) {
+        return 0;
+    }
+    return Drive::current().read(kSubGetPointBlank, value, sizeof *value);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
@@ -321,8 +316,11 @@ DALVEX_API int TKUSB_GetPointBlankSet_Ex(int letter) try {
 }
 
 DALVEX_API int TKUSB_SetPointBlankSet(int value) try {
+    if (storageExposed()) {
+        return 0;
+    }
     const int32_t record = value;
-    return setRecord(Drive::current(), kSubSetPointBlank, &record);
+    return Drive::current().write(kSubSetPointBlank, &record, sizeof record);
 } catch (...) {
     return exportFailed(__func__, 0);
 }
