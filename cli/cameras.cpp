@@ -1,13 +1,13 @@
 #include "cameras.h"
 
-#include <cstring>
-
-#include "discovery.h"
 #include "lang/text.h"
 #include "settings_lists.h"
-#include "transport.h"
 
 namespace cli {
+
+std::string cameraText(const std::string& text) {
+    return text::Encode(text::FromAnsiField(text.data(), text.size()), "UTF-8");
+}
 
 std::string Camera::modelName() const {
     return settings::ModelName(spec.modelCode);
@@ -28,34 +28,16 @@ Json::Value Camera::identity() const {
 
 std::vector<Camera> findCameras() {
     std::vector<Camera> cameras;
-    for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        if (!dalvex::cameraAt(letter))
-            continue;
+    for (const dalvex::CameraInfo& found : dalvex::listCameras()) {
         Camera camera;
-        camera.letter = letter;
-        selectCamera(letter);
-        char serial[33] = {};
-        if (TKUSB_GetDevSerial(serial))
-            camera.serial = text::Encode(text::FromAnsiField(serial), "UTF-8");
-        TKUSB_GetDeviceSpec(&camera.spec);
-        int battery = 0;
-        if (TKUSB_GetBattle_Ex(&battery, letter))
-            camera.battery = battery;
-        char root[dalvex::kDrivePathSize];
-        dalvex::formatDriveRoot(letter, root);
-        // The command disk is tiny; a large disk is the card itself.
-        camera.storageExposed = !dalvex::isSmallDisk(root);
+        camera.letter = found.letter;
+        camera.serial = cameraText(found.serial);
+        camera.spec = found.spec;
+        camera.battery = found.battery.value_or(-1);
+        camera.storageExposed = found.storageExposed;
         cameras.push_back(camera);
     }
     return cameras;
-}
-
-void selectCamera(char letter) {
-    dalvex::selectDrive(letter);
-}
-
-bool cameraPresent(char letter) {
-    return dalvex::cameraAt(letter);
 }
 
 }  // namespace cli

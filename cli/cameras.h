@@ -1,4 +1,4 @@
-// The cameras on the drive letters C to Z, and the choice of the camera that commands go to.
+// The cameras on the drive letters C to Z as the tool shows them.
 #pragma once
 
 #include <json/json.h>
@@ -6,17 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "dalvex.h"
+#include "dalvex/camera.h"
 
 namespace cli {
 
 struct Camera {
     char letter = 0;
-    std::string serial;
+    std::string serial;  // UTF-8
     DeviceSpecRecord spec{};
     int battery = -1;  // -1 when the camera did not answer
     bool storageExposed = false;
 
+    // The handle that sends this camera its commands.
+    dalvex::Camera handle() const { return dalvex::Camera(letter); }
     std::string modelName() const;
     std::string firmware() const;
     // letter, serial, model_code, model: the identity every per-camera object starts with.
@@ -26,10 +28,7 @@ struct Camera {
 // Every camera in letter order, with its identity read.
 std::vector<Camera> findCameras();
 
-// Makes the camera's drive the one that the library's commands go to.
-void selectCamera(char letter);
-
-// Whether a camera answers on the letter again (after a reboot, a format, a storage switch).
-bool cameraPresent(char letter);
+// A text of the camera's code set as UTF-8.
+std::string cameraText(const std::string& text);
 
 }  // namespace cli

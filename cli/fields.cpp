@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "commands.h"
 #include "lang/langtable.h"
 #include "lang/text.h"
-#include "transport.h"
 
 namespace cli {
 
@@ -49,38 +47,24 @@ Field list(const std::string& name, size_t offset, settings::Entries entries) {
     return f;
 }
 
-// A record read and written by a pair of exports over a caller's buffer.
+// A record read and written whole through the camera handle.
 template <typename T>
-Record recordOf(const std::string& name, int (*get)(T*), int (*set)(const T*),
-                std::vector<Field> fields) {
+Record recordOf(const std::string& name, std::vector<Field> fields) {
     Record r;
     r.name = name;
     r.size = sizeof(T);
     r.fields = std::move(fields);
-    r.read = [get](Bytes& out) {
+    r.read = [](const dalvex::Camera& camera, Bytes& out) {
         T value{};
-        const bool ok = get(&value) != 0;
+        const bool ok = camera.read(value);
         out.assign(reinterpret_cast<const uint8_t*>(&value),
                    reinterpret_cast<const uint8_t*>(&value) + sizeof value);
         return ok;
     };
-    r.write = [set](const Bytes& in) {
+    r.write = [](const dalvex::Camera& camera, const Bytes& in) {
         T value{};
         std::memcpy(&value, in.data(), sizeof value);
-        return set(&value) != 0;
-    };
-    return r;
-}
-
-// The same for the two setters that take their record by value.
-template <typename T>
-Record recordByValue(const std::string& name, int (*get)(T*), int (*set)(T),
-                     std::vector<Field> fields) {
-    Record r = recordOf<T>(name, get, nullptr, std::move(fields));
-    r.write = [set](const Bytes& in) {
-        T value{};
-        std::memcpy(&value, in.data(), sizeof value);
-        return set(value) != 0;
+        return camera.write(value);
     };
     return r;
 }
@@ -94,67 +78,31 @@ Record settingRecord(int model) {
                        settings::PhotoEntries(model));
     photo.toPosition = [model](int v) { return settings::PhotoPosition(model, v); };
     photo.toStored = [model](int v) { return settings::PhotoStored(model, v); };
-    Record r;
-    r.name = "setting";
-    r.size = sizeof(DeviceSettingRecord);
-    r.fields = {
-        list("videoResolution", offsetof(DeviceSettingRecord, videoResolution),
-             settings::VideoEntries(model)),
-        photo,
-        list("videoLength", offsetof(DeviceSettingRecord, videoLength),
-             settings::LengthEntries(model)),
-        readOnly(settings::CountsInMegabytes(model) ? "cardCapacityMB" : "cardCapacityGB",
-                 offsetof(DeviceSettingRecord, cardCapacity)),
-        readOnly("freeSpaceMB", offsetof(DeviceSettingRecord, freeSpaceMB)),
-    };
-    r.read = [](Bytes& out) {
-        DeviceSettingRecord value{};
-        const bool ok = TKUSB_GetDeviceSettingEx(&value) != 0;
-        out.assign(reinterpret_cast<const uint8_t*>(&value),
-                   reinterpret_cast<const uint8_t*>(&value) + sizeof value);
-        return ok;
-    };
-    // The camera takes the three choices; the range check of the checked setter would refuse
-    // the longer lists of some models.
-    r.write = [](const Bytes& in) {
-        DeviceSettingRecord value{};
-        std::memcpy(&value, in.data(), sizeof value);
-        return TKUSB_SetDeviceSetting(value.photoResolution, value.videoResolution,
-                                      value.videoLength) != 0;
-    };
-    return r;
+    return recordOf<DeviceSettingRecord>(
+        "setting",
+        {
+            list("videoResolution", offsetof(DeviceSettingRecord, videoResolution),
+                 settings::VideoEntries(model)),
+            photo,
+            list("videoLength", offsetof(DeviceSettingRecord, videoLength),
+                 settings::LengthEntries(model)),
+            readOnly(settings::CountsInMegabytes(model) ? "cardCapacityMB" : "cardCapacityGB",
+                     offsetof(DeviceSettingRecord, cardCapacity)),
+            readOnly("freeSpaceMB", offsetof(DeviceSettingRecord, freeSpaceMB)),
+        });
 }
 
 Record userRecord() {
-    Record r;
-    r.name = "user";
-    r.size = sizeof(UserInfoRecord);
-    // The setter keeps 11 characters of the device and user ids.
-    r.fields = {
-        text("deviceId", offsetof(UserInfoRecord, deviceId), 12, 11),
-        text("departmentName", offsetof(UserInfoRecord, departmentName), 32),
-        text("departmentNumber", offsetof(UserInfoRecord, departmentNumber), 12),
-        text("userName", offsetof(UserInfoRecord, userName), 32),
-        text("userId", offsetof(UserInfoRecord, userId), 12, 11),
-    };
-    // The getter export hands out only six characters of the user id; writing that back would
-    // cut a longer one, so the record is read whole.
-    r.read = [](Bytes& out) {
-        out.assign(sizeof(UserInfoRecord), 0);
-        return dalvex::Drive::current().read(dalvex::kSubGetUserInfo, out.data(),
-                                             uint32_t(out.size())) != 0;
-    };
-    r.write = [](const Bytes& in) {
-        UserInfoRecord v{};
-        std::memcpy(&v, in.data(), sizeof v);
-        auto field = [](const char* f, size_t n) { return std::string(f, strnlen(f, n)); };
-        const std::string id = field(v.deviceId, 12), name = field(v.departmentName, 32),
-                          number = field(v.departmentNumber, 12), user = field(v.userName, 32),
-                          userId = field(v.userId, 12);
-        return TKUSB_SetUserInfo(id.c_str(), name.c_str(), number.c_str(), user.c_str(),
-                                 userId.c_str()) != 0;
-    };
-    return r;
+    // The camera keeps 11 characters of the device and user ids; the record is read whole
+    // (the getter export hands out only six characters of the user id).
+    return recordOf<UserInfoRecord>(
+        "user", {
+                    text("deviceId", offsetof(UserInfoRecord, deviceId), 12, 11),
+                    text("departmentName", offsetof(UserInfoRecord, departmentName), 32),
+                    text("departmentNumber", offsetof(UserInfoRecord, departmentNumber), 12),
+                    text("userName", offsetof(UserInfoRecord, userName), 32),
+                    text("userId", offsetof(UserInfoRecord, userId), 12, 11),
+                });
 }
 
 Record rk20Record() {
@@ -163,8 +111,7 @@ Record rk20Record() {
         if (l.recordByte != settings::kNoRecordByte)
             fields.push_back(list(l.field, size_t(l.recordByte), l.entries));
     }
-    return recordByValue<Rk20SettingRecord>("rk20", TKUSB_RK20GetSeting, TKUSB_RK20Setting,
-                                            std::move(fields));
+    return recordOf<Rk20SettingRecord>("rk20", std::move(fields));
 }
 
 Record configRecord(int model) {
@@ -183,8 +130,7 @@ Record configRecord(int model) {
     } else {
         fields = {text("plateNumber", offsetof(ConfigInfoRk50, plateNumber), 13, 12)};
     }
-    return recordOf<ConfigInfoRecord>("config", TKUSB_GetConfigInfo, TKUSB_SetConfigInfo,
-                                      std::move(fields));
+    return recordOf<ConfigInfoRecord>("config", std::move(fields));
 }
 
 bool sameText(const std::string& a, const std::string& b) {
@@ -235,48 +181,42 @@ std::vector<Record> recordsFor(const DeviceSpecRecord& spec) {
     std::vector<Record> records = {settingRecord(model), userRecord()};
     if (settings::HasGprsTab(model)) {
         records.push_back(recordOf<GprsRecord>(
-            "gprs", TKUSB_GetGprsParam, TKUSB_SetGprsParam,
-            {list("sosAction", offsetof(GprsRecord, sosAction), settings::SosEntries()),
-             text("emergencyPhone", offsetof(GprsRecord, emergencyPhone), 16),
-             text("apn", offsetof(GprsRecord, apn), 32),
-             text("userName", offsetof(GprsRecord, userName), 16),
-             secretText("password", offsetof(GprsRecord, password), 16),
-             text("serverIp", offsetof(GprsRecord, serverIp), 52)}));
+            "gprs", {list("sosAction", offsetof(GprsRecord, sosAction), settings::SosEntries()),
+                     text("emergencyPhone", offsetof(GprsRecord, emergencyPhone), 16),
+                     text("apn", offsetof(GprsRecord, apn), 32),
+                     text("userName", offsetof(GprsRecord, userName), 16),
+                     secretText("password", offsetof(GprsRecord, password), 16),
+                     text("serverIp", offsetof(GprsRecord, serverIp), 52)}));
         records.push_back(recordOf<MobileLinkRecord>(
-            "mobile-link", TKUSB_GetMobileLinkParam, TKUSB_SetMobileLinkParam,
-            {text("linkId", offsetof(MobileLinkRecord, linkId), 8),
-             text("serverAddress", offsetof(MobileLinkRecord, serverAddress), 64),
-             number("serverPort", offsetof(MobileLinkRecord, serverPort), 2),
-             text("apn", offsetof(MobileLinkRecord, apn), 32),
-             text("user", offsetof(MobileLinkRecord, user), 16),
-             secretText("password", offsetof(MobileLinkRecord, password), 32),
-             text("dialNumber", offsetof(MobileLinkRecord, dialNumber), 32)}));
+            "mobile-link", {text("linkId", offsetof(MobileLinkRecord, linkId), 8),
+                            text("serverAddress", offsetof(MobileLinkRecord, serverAddress), 64),
+                            number("serverPort", offsetof(MobileLinkRecord, serverPort), 2),
+                            text("apn", offsetof(MobileLinkRecord, apn), 32),
+                            text("user", offsetof(MobileLinkRecord, user), 16),
+                            secretText("password", offsetof(MobileLinkRecord, password), 32),
+                            text("dialNumber", offsetof(MobileLinkRecord, dialNumber), 32)}));
         records.push_back(recordOf<GpsUploadRecord>(
-            "gps-upload", TKUSB_GetGpsUploadParam, TKUSB_SetGpsUploadParam,
-            {number("uploadInterval", offsetof(GpsUploadRecord, uploadInterval), 2),
-             number("alarmInterval", offsetof(GpsUploadRecord, alarmInterval), 2)}));
+            "gps-upload", {number("uploadInterval", offsetof(GpsUploadRecord, uploadInterval), 2),
+                           number("alarmInterval", offsetof(GpsUploadRecord, alarmInterval), 2)}));
     }
     if (settings::HasWifiTab(model, spec.hasWifi)) {
         records.push_back(recordOf<WifiRecord>(
-            "wifi", TKUSB_GetWifiParam, TKUSB_SetWifiParam,
-            {list("mode", offsetof(WifiRecord, mode), settings::WifiModeEntries()),
-             text("ssid", offsetof(WifiRecord, ssid), 23),
-             list("encryptionType", offsetof(WifiRecord, encryptionType),
-                  settings::WifiEncryptionEntries()),
-             secretText("password", offsetof(WifiRecord, password), 23),
-             text("ip", offsetof(WifiRecord, ip), 16),
-             number("port", offsetof(WifiRecord, port), 2)}));
+            "wifi", {list("mode", offsetof(WifiRecord, mode), settings::WifiModeEntries()),
+                     text("ssid", offsetof(WifiRecord, ssid), 23),
+                     list("encryptionType", offsetof(WifiRecord, encryptionType),
+                          settings::WifiEncryptionEntries()),
+                     secretText("password", offsetof(WifiRecord, password), 23),
+                     text("ip", offsetof(WifiRecord, ip), 16),
+                     number("port", offsetof(WifiRecord, port), 2)}));
         records.push_back(recordOf<WifiApRecord>(
-            "wifi-ap", TKUSB_GetWifiAPParam, TKUSB_SetWifiAPParam,
-            {text("apSsid", offsetof(WifiApRecord, apSsid), 16),
-             secretText("apPassword", offsetof(WifiApRecord, apPassword), 16)}));
+            "wifi-ap", {text("apSsid", offsetof(WifiApRecord, apSsid), 16),
+                        secretText("apPassword", offsetof(WifiApRecord, apPassword), 16)}));
         if (settings::HasCmsTab(model, spec.hasWifi, spec.noCms)) {
-            records.push_back(recordByValue<Cmsv6Record>(
-                "cms", TKUSB_CMSV6GetSeting, TKUSB_CMSV6Setting,
-                {text("deviceId", offsetof(Cmsv6Record, deviceId), 8),
-                 text("serverIp", offsetof(Cmsv6Record, serverIp), 16),
-                 number("serverPort", offsetof(Cmsv6Record, serverPort), 2),
-                 number("listenPort", offsetof(Cmsv6Record, listenPort), 2)}));
+            records.push_back(recordOf<Cmsv6Record>(
+                "cms", {text("deviceId", offsetof(Cmsv6Record, deviceId), 8),
+                        text("serverIp", offsetof(Cmsv6Record, serverIp), 16),
+                        number("serverPort", offsetof(Cmsv6Record, serverPort), 2),
+                        number("listenPort", offsetof(Cmsv6Record, listenPort), 2)}));
         }
     }
     if (model == settings::kModelRk20)

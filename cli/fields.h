@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dalvex.h"
+#include "dalvex/camera.h"
 #include "settings_lists.h"
 
 namespace cli {
@@ -43,10 +43,10 @@ struct Record {
     std::string name;
     size_t size = 0;
     std::vector<Field> fields;
-    // Reads the whole record from the selected camera; false when the camera does not answer.
-    std::function<bool(Bytes&)> read;
+    // Reads the whole record from the camera; false when the camera does not answer.
+    std::function<bool(const dalvex::Camera&, Bytes&)> read;
     // Writes the whole record; the result of the write itself (the read-back decides).
-    std::function<bool(const Bytes&)> write;
+    std::function<bool(const dalvex::Camera&, const Bytes&)> write;
 
     const Field* field(const std::string& name) const;
 };

@@ -57,14 +57,14 @@ bool Session::login(const std::vector<Camera>& cameras) {
     bool all = true;
     bool refused = false;
     for (const Camera& c : cameras) {
-        if (TKUSB_CheckLoginPwd_Ex(password_.c_str(), c.letter) != 0)
+        const dalvex::Camera camera = c.handle();
+        if (camera.checkLogin(password_))
             continue;
         all = false;
         // The check fails alike for a wrong password and for a camera that stopped answering:
         // one that still gives its serial has refused the password.
-        char serial[33] = {};
-        TKUSB_GetDevSerial_Ex(serial, c.letter);
-        if (serial[0] == '\0') {
+        const std::optional<std::string> serial = camera.serial();
+        if (!serial || serial->empty()) {
             fail(kExitCameraFailed, cameraLabel(c) + ": the camera stopped answering");
         } else {
             fail(kExitWrongPassword, cameraLabel(c) + ": the camera refused the login password");

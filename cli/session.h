@@ -82,4 +82,24 @@ class Session {
 
 std::string cameraLabel(const Camera& camera);
 
+// Runs one action per camera, after the preamble: the action returns an error text or "", and
+// names in changes what it set, for the audit line written after it.
+template <typename Action>
+void forEachCamera(Session& s, const std::vector<Camera>& cameras, const std::string& record,
+                   Action action) {
+    for (const Camera& c : cameras) {
+        Json::Value result = c.identity();
+        std::vector<AuditChange> changes;
+        const std::string error = action(c, changes);
+        s.audit(c, record, changes, error.empty());
+        if (error.empty()) {
+            result["status"] = "ok";
+            s.say(cameraLabel(c) + ": " + record + " done");
+        } else {
+            s.failCamera(c, result, error);
+        }
+        s.addResult(result);
+    }
+}
+
 }  // namespace cli
