@@ -31,13 +31,22 @@ bool waitForCamera(Session& s, const Camera& c, const char* what) {
     return false;
 }
 
+std::vector<AuditChange> noChanges(const Camera&) {
+    return {};
+}
+
 }  // namespace
 
 void syncTime(Session& s, Invocation&, const std::vector<Camera>& cameras) {
-    forEachCamera(s, cameras, "time", [](const Camera& c, std::vector<AuditChange>& changes) {
-        changes.push_back({"clock", Json::Value(), formatNow("%Y-%m-%d %H:%M:%S", false)});
-        return c.handle().syncClock() ? std::string() : "the camera refused the time";
-    });
+    forEachCamera(
+        s, cameras, "time",
+        [](const Camera&) {
+            return std::vector<AuditChange>{
+                {"clock", Json::Value(), formatNow("%Y-%m-%d %H:%M:%S", false)}};
+        },
+        [](const Camera& c) {
+            return c.handle().syncClock() ? std::string() : "the camera refused the time";
+        });
 }
 
 bool confirmFormat(Session& s, const std::vector<Camera>& cameras) {
@@ -61,7 +70,7 @@ bool confirmFormat(Session& s, const std::vector<Camera>& cameras) {
 }
 
 void formatCards(Session& s, Invocation&, const std::vector<Camera>& cameras) {
-    forEachCamera(s, cameras, "format", [&s](const Camera& c, std::vector<AuditChange>&) {
+    forEachCamera(s, cameras, "format", noChanges, [&s](const Camera& c) {
         const dalvex::Camera camera = c.handle();
         if (!camera.startFormat())
             return std::string("the camera refused to format");
@@ -77,7 +86,7 @@ void formatCards(Session& s, Invocation&, const std::vector<Camera>& cameras) {
 }
 
 void rebootCameras(Session& s, Invocation&, const std::vector<Camera>& cameras) {
-    forEachCamera(s, cameras, "reboot", [&s](const Camera& c, std::vector<AuditChange>&) {
+    forEachCamera(s, cameras, "reboot", noChanges, [&s](const Camera& c) {
         if (!c.handle().reboot())
             return std::string("the camera refused to restart");
         if (!waitForCamera(s, c, "restarting"))
@@ -98,9 +107,11 @@ bool checkStorage(Session& s, Invocation& in) {
 void switchStorage(Session& s, Invocation& in, const std::vector<Camera>& cameras) {
     const std::string& direction = in.action;
     const std::string password = s.loginPassword();
-    forEachCamera(s, cameras, "storage", [&](const Camera& c, std::vector<AuditChange>& changes) {
-        changes.push_back({"storage", c.storageExposed ? "exposed" : "released",
-                           direction == "expose" ? "exposed" : "released"});
+    const auto changesOf = [&](const Camera& c) {
+        return std::vector<AuditChange>{{"storage", c.storageExposed ? "exposed" : "released",
+                                         direction == "expose" ? "exposed" : "released"}};
+    };
+    forEachCamera(s, cameras, "storage", changesOf, [&](const Camera& c) {
         const dalvex::Camera camera = c.handle();
         const bool done = direction == "expose" ? camera.exposeStorage(password)
                                                 : camera.releaseStorage(password);

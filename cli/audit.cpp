@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -107,8 +108,20 @@ std::string AuditLog::append(const std::string& serial, char letter, const std::
     const int fd = open(error);
     if (fd < 0)
         return error;
+    // A line cut short (a full disk, a size limit) is taken back, so that the next line does
+    // not glue onto it; the error is the one the rest of the line meets.
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
     const ssize_t written = ::write(fd, text.data(), text.size());
-    const int saved = errno;
+    int saved = errno;
+    if (written >= 0 && size_t(written) < text.size()) {
+        if (::write(fd, text.data() + written, text.size() - size_t(written)) >= 0)
+            saved = ENOSPC;  // room again a moment later: still a line not written whole
+        else
+            saved = errno;
+        if (sized)
+            (void)!::ftruncate(fd, before.st_size);
+    }
     ::close(fd);
     if (written != ssize_t(text.size()))
         return "cannot write the audit log " + path_ + ": " + std::strerror(saved);

@@ -140,8 +140,10 @@ bool sameText(const std::string& a, const std::string& b) {
            });
 }
 
+// Digits alone: no sign, no blank, no other base.
 std::optional<int64_t> parseInteger(const std::string& s) {
-    if (s.empty() || s.size() > 18)
+    if (s.empty() || s.size() > 18 ||
+        !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     size_t used = 0;
     try {
@@ -261,8 +263,14 @@ Json::Value fieldValue(const Field& field, const Bytes& record) {
 
 std::optional<std::string> storeValue(const Field& field, const Json::Value& value, Bytes& record) {
     uint8_t* at = record.data() + field.offset;
+    // Only the JSON types a field's kind takes: text for text, a whole number (or its digits as
+    // text, as the command line gives it) for numbers and list entries.
     const bool isText = value.isString();
-    const std::string given = isText ? value.asString() : valueText(value);
+    const bool isWhole = value.type() == Json::intValue || value.type() == Json::uintValue;
+    const std::string given = isText ? value.asString() : isWhole ? valueText(value) : "";
+    if (field.kind == FieldKind::kText && !isText)
+        return "takes text";
+    const bool typed = isText || isWhole;
     switch (field.kind) {
         case FieldKind::kReadOnly:
             return "is kept by the camera and cannot be set";
@@ -276,7 +284,7 @@ std::optional<std::string> storeValue(const Field& field, const Json::Value& val
             return std::nullopt;
         }
         case FieldKind::kList: {
-            for (size_t i = 0; i < field.entries.size(); ++i) {
+            for (size_t i = 0; typed && i < field.entries.size(); ++i) {
                 if (sameText(entryText(field.entries[i]), given)) {
                     *at = uint8_t(field.toStored(int(i)));
                     return std::nullopt;

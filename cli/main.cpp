@@ -1,6 +1,7 @@
 // dalvex: the cameras and the GPS tracks of their recordings, from the command line.
 #include <CLI/CLI.hpp>
 #include <clocale>
+#include <csignal>
 #include <map>
 
 #include "command_table.h"
@@ -17,6 +18,8 @@ constexpr const char* kExitCodes =
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
+    // A file size limit makes a write fail with its error instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     cli::Invocation in;
     cli::Options& o = in.options;
 

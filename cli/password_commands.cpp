@@ -61,8 +61,10 @@ void changePassword(Session& s, Invocation& in, const std::vector<Camera>& camer
     const std::string& kind = in.kind;
     const std::string login = s.loginPassword();
     const std::string& next = *in.newPassword;
-    forEachCamera(s, cameras, "password", [&](const Camera& c, std::vector<AuditChange>& changes) {
-        changes.push_back({kind, Json::Value(), Json::Value(), true});
+    const auto changesOf = [&](const Camera&) {
+        return std::vector<AuditChange>{{kind, Json::Value(), Json::Value(), true}};
+    };
+    forEachCamera(s, cameras, "password", changesOf, [&](const Camera& c) {
         const dalvex::Camera camera = c.handle();
         bool done = false;
         if (kind == "login")

@@ -9,6 +9,9 @@
 
 namespace cli {
 
+// The largest profile read: the JSON of get for one camera is a few kilobytes.
+constexpr size_t kMaxProfileBytes = 1024 * 1024;
+
 // Reads the profile at path into wanted. Returns the message of what is wrong with it, or
 // nothing.
 std::optional<std::string> loadProfile(const std::string& path, WantedRecords& wanted);

@@ -52,6 +52,13 @@ Json::Value changesJson(const PlannedWrite& w) {
 
 // Writes the record, reads it back and checks every changed field. Audits the attempt.
 bool carryOut(Session& s, const Camera& c, const PlannedWrite& w, std::string& why) {
+    std::vector<AuditChange> changes;
+    for (const Field* f : w.changed)
+        changes.push_back({f->name, fieldValue(*f, w.before), fieldValue(*f, w.after), f->secret});
+    if (!s.auditAttempt(c, w.record->name, changes)) {
+        why = "nothing was sent: the audit log cannot take its line";
+        return false;
+    }
     const dalvex::Camera camera = c.handle();
     w.record->write(camera, w.after);  // the read-back decides
     Bytes back;
@@ -61,9 +68,6 @@ bool carryOut(Session& s, const Camera& c, const PlannedWrite& w, std::string& w
         if (!read || fieldValue(*f, back) != fieldValue(*f, w.after))
             lost.push_back(f->name);
     }
-    std::vector<AuditChange> changes;
-    for (const Field* f : w.changed)
-        changes.push_back({f->name, fieldValue(*f, w.before), fieldValue(*f, w.after), f->secret});
     s.audit(c, w.record->name, changes, lost.empty());
     if (lost.empty())
         return true;

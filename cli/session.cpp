@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <cctype>
+#include <cstdio>
 #include <iostream>
 
 namespace cli {
@@ -11,6 +12,28 @@ constexpr size_t kLoginPasswordLength = 6;
 
 std::string cameraLabel(const Camera& camera) {
     return std::string(1, camera.letter) + ": " + (camera.serial.empty() ? "-" : camera.serial);
+}
+
+std::string printable(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    char escaped[8];
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        unsigned code = 0x100;  // none
+        if (c < 0x20 || c == 0x7F)
+            code = c;
+        else if (c == 0xC2 && i + 1 < utf8.size() &&
+                 (static_cast<unsigned char>(utf8[i + 1]) & 0xE0) == 0x80)
+            code = static_cast<unsigned char>(utf8[++i]);  // U+0080 to U+009F
+        if (code == 0x100) {
+            out.push_back(char(c));
+        } else {
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+            out += escaped;
+        }
+    }
+    return out;
 }
 
 Session::Session(const Options& options)
@@ -77,7 +100,7 @@ bool Session::login(const std::vector<Camera>& cameras) {
 }
 
 void Session::fail(int code, const std::string& line) {
-    std::cerr << "dalvex: " << line << '\n';
+    std::cerr << "dalvex: " << printable(line) << '\n';
     errors_.push_back(line);
     // A wrong password outranks a missing camera, which outranks a usage error or a failure.
     auto rank = [](int c) {
@@ -105,7 +128,7 @@ void Session::failCamera(const Camera& camera, Json::Value& result, const std::s
 }
 
 void Session::say(const std::string& line) {
-    (options_.json ? std::cerr : std::cout) << line << '\n';
+    (options_.json ? std::cerr : std::cout) << printable(line) << '\n';
 }
 
 bool Session::auditReady() {
@@ -113,6 +136,16 @@ bool Session::auditReady() {
     if (error.empty())
         return true;
     fail(kExitCameraFailed, error + ", nothing was written");
+    return false;
+}
+
+bool Session::auditAttempt(const Camera& camera, const std::string& record,
+                           const std::vector<AuditChange>& changes) {
+    const std::string error =
+        audit_.append(camera.serial, camera.letter, record, changes, "attempt");
+    if (error.empty())
+        return true;
+    fail(kExitCameraFailed, cameraLabel(camera) + ": " + error + ", nothing was sent");
     return false;
 }
 

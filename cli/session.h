@@ -59,7 +59,11 @@ class Session {
     // code 1) when it cannot.
     bool auditReady();
 
-    // Appends the audit line of one attempted write; a failure to log fails the camera.
+    // The audit line written before a command is sent: false (the camera failed, with the
+    // log's own error) when it cannot be written, and then nothing may be sent.
+    bool auditAttempt(const Camera& camera, const std::string& record,
+                      const std::vector<AuditChange>& changes);
+    // The line of the outcome, after the command; a failure to log fails the camera.
     void audit(const Camera& camera, const std::string& record,
                const std::vector<AuditChange>& changes, bool succeeded);
 
@@ -82,15 +86,26 @@ class Session {
 
 std::string cameraLabel(const Camera& camera);
 
-// Runs one action per camera, after the preamble: the action returns an error text or "", and
-// names in changes what it set, for the audit line written after it.
-template <typename Action>
+// A text for the terminal: control characters (C0, DEL and C1, which a terminal would act on)
+// written as \u00XX, as the audit log's JSON writes them.
+std::string printable(const std::string& utf8);
+
+// Runs one action per camera, after the preamble: changesOf names what the action will set, for
+// the audit line written before it (no line, no action) and the one after; the action returns
+// an error text or "".
+template <typename Changes, typename Action>
 void forEachCamera(Session& s, const std::vector<Camera>& cameras, const std::string& record,
-                   Action action) {
+                   Changes changesOf, Action action) {
     for (const Camera& c : cameras) {
         Json::Value result = c.identity();
-        std::vector<AuditChange> changes;
-        const std::string error = action(c, changes);
+        const std::vector<AuditChange> changes = changesOf(c);
+        if (!s.auditAttempt(c, record, changes)) {
+            result["status"] = "failed";
+            result["error"] = "nothing was sent: the audit log cannot take its line";
+            s.addResult(result);
+            continue;
+        }
+        const std::string error = action(c);
         s.audit(c, record, changes, error.empty());
         if (error.empty()) {
             result["status"] = "ok";

@@ -37,8 +37,8 @@ void listCameras(Session& s, Invocation&, const std::vector<Camera>&) {
                                       (c.modelName().empty() ? "" : " " + c.modelName());
             char line[256];
             std::snprintf(line, sizeof line, "%-7s %-17s %-11s %-25s %-8s %s\n",
-                          (std::string(1, c.letter) + ":").c_str(), c.serial.c_str(), model.c_str(),
-                          c.firmware().c_str(),
+                          (std::string(1, c.letter) + ":").c_str(), printable(c.serial).c_str(),
+                          model.c_str(), printable(c.firmware()).c_str(),
                           c.battery < 0 ? "-" : std::to_string(c.battery).c_str(),
                           c.storageExposed ? "exposed" : "-");
             std::cout << line;
@@ -71,7 +71,7 @@ void getRecords(Session& s, Invocation& in, const std::vector<Camera>& cameras) 
         if (chosen.empty())
             why = "a camera of model " + std::to_string(c.spec.modelCode) + " has no " + wanted;
         if (!s.options().json)
-            std::cout << cameraLabel(c) << " (model " << int(c.spec.modelCode)
+            std::cout << printable(cameraLabel(c)) << " (model " << int(c.spec.modelCode)
                       << (c.modelName().empty() ? "" : " " + c.modelName()) << ")\n";
         for (const Record* r : chosen) {
             Bytes bytes;
@@ -82,7 +82,7 @@ void getRecords(Session& s, Invocation& in, const std::vector<Camera>& cameras) 
                 fields[f.name] = fieldValue(f, bytes);
                 if (!s.options().json)
                     std::cout << "  " << r->name << "." << f.name << " = "
-                              << valueText(fields[f.name]) << "\n";
+                              << printable(valueText(fields[f.name])) << "\n";
             }
             records[r->name] = fields;
         }

@@ -162,7 +162,8 @@ TEST_F(CameraCommands, ApplyDryRunWritesNothingAndASecondApplyChangesNothing) {
     EXPECT_EQ(dalvex({"--json", "get", "user"}).json()["cameras"][0]["records"]["user"]["userName"],
               "J. Smith");
     const std::string audit = auditText();
-    EXPECT_EQ(std::count(audit.begin(), audit.end(), '\n'), 3) << audit;  // three records
+    // Three records, each an attempt line before its write and an outcome line after it.
+    EXPECT_EQ(std::count(audit.begin(), audit.end(), '\n'), 6) << audit;
 
     model.clearReceived();
     const clitest::Result second = dalvex({"--json", "apply", path});
@@ -192,12 +193,13 @@ TEST_F(CameraCommands, ARefusedWriteFailsItsCameraAndIsAuditedAsFailed) {
         std::istringstream(line) >> v;
         entries.push_back(v);
     }
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1]["serial"].asString(), "SER-F");
-    EXPECT_EQ(entries[1]["outcome"].asString(), "failed");
-    EXPECT_EQ(entries[1]["fields"][0]["new"].asString(), "fleet");
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[2]["serial"].asString(), "SER-F");
+    EXPECT_EQ(entries[2]["outcome"].asString(), "attempt");
+    EXPECT_EQ(entries[3]["outcome"].asString(), "failed");
+    EXPECT_EQ(entries[3]["fields"][0]["new"].asString(), "fleet");
     for (const char* key : {"time", "operator", "host", "letter", "record"})
-        EXPECT_TRUE(entries[1].isMember(key)) << key;
+        EXPECT_TRUE(entries[3].isMember(key)) << key;
 }
 
 TEST_F(CameraCommands, AWrongPasswordFailsBeforeAnyWrite) {
@@ -248,7 +250,11 @@ TEST_F(CameraCommands, AnUnusableProfileOrAuditLogStopsBeforeAnyWrite) {
         {good + "\n" + good, "", 2},
         {R"({"user":{"userName":"A"},"user":{"userName":"B"}})", "", 2},
         {std::string(100000, '['), "", 2},  // deeper than the reader allows
-        {good, state_, 1},                  // a folder
+        {R"({"records":5})", "", 2},        // of the wrong shape
+        {R"({"cameras":[5]})", "", 2},
+        {R"({"cameras":[{"records":[1]}]})", "", 2},
+        {"{\"user\":{\"userName\":\"" + std::string(2 << 20, 'x') + "\"}}", "", 2},  // too big
+        {good, state_, 1},                                                           // a folder
         {good, "/proc/self/no/audit.log", 1},
     };
     const std::string path = state_ + "/profile.json";
@@ -262,6 +268,10 @@ TEST_F(CameraCommands, AnUnusableProfileOrAuditLogStopsBeforeAnyWrite) {
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_NE(r.err.find("dalvex: "), std::string::npos);
         EXPECT_FALSE(receivedWrite(model));
+        args.insert(args.begin(), "--json");
+        const clitest::Result json = dalvex(args);
+        EXPECT_EQ(json.json()["exit_code"].asInt(), c.code) << json.out;
+        EXPECT_EQ(json.json()["errors"].size(), 1u) << json.out;
     }
     EXPECT_EQ(dalvex({"time", "sync", "--audit", state_}).code, 1);
     EXPECT_FALSE(receivedWrite(model));
@@ -297,7 +307,8 @@ TEST_F(CameraCommands, PasswordsFromADescriptorStayOutOfArgumentsAndTheAuditLog)
     EXPECT_EQ(audit.find(newPassword), std::string::npos);
 }
 
-// The actions in turn on one camera: each changes the camera and leaves one audit line.
+// The actions in turn on one camera: each changes the camera and leaves its attempt and outcome
+// lines.
 TEST_F(CameraCommands, ActionsReachTheCameraAndAreAudited) {
     camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
     const struct {
@@ -318,7 +329,11 @@ TEST_F(CameraCommands, ActionsReachTheCameraAndAreAudited) {
         EXPECT_EQ(r.code, 0) << r.err;
         EXPECT_TRUE(c.done(model.snapshot()));
         const std::string audit = auditText();
-        EXPECT_EQ(size_t(std::count(audit.begin(), audit.end(), '\n')), ++lines);
+        lines += 2;
+        EXPECT_EQ(size_t(std::count(audit.begin(), audit.end(), '\n')), lines);
+        EXPECT_NE(audit.find("\"outcome\":\"attempt\",\"record\":\"" + std::string(c.record)),
+                  std::string::npos)
+            << audit;
         const std::string last = audit.substr(audit.rfind('\n', audit.size() - 2) + 1);
         EXPECT_NE(last.find("\"record\":\"" + std::string(c.record) + "\""), std::string::npos)
             << last;
@@ -339,3 +354,60 @@ TEST_F(CameraCommands, FormatNeedsConfirmationAndPollsToTheEnd) {
 }
 
 }  // namespace
+
+// Values of the wrong JSON type or form are refused, in profiles and on the command line.
+TEST_F(CameraCommands, ValuesTakeOnlyTheTypeAndFormTheirFieldAllows) {
+    camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
+    const char* refused[] = {
+        R"({"user":{"userName":["a","b"]}})",
+        R"({"user":{"userName":5}})",
+        R"({"mobile-link":{"serverPort":true}})",
+        R"({"mobile-link":{"serverPort":" 80"}})",
+        R"({"mobile-link":{"serverPort":"+80"}})",
+        R"({"mobile-link":{"serverPort":80.5}})",
+        R"({"wifi":{"mode":true}})",
+    };
+    const std::string path = state_ + "/profile.json";
+    for (const char* profile : refused) {
+        SCOPED_TRACE(profile);
+        std::ofstream(path, std::ios::trunc) << profile;
+        EXPECT_EQ(dalvex({"apply", path}).code, 1);
+        EXPECT_FALSE(receivedWrite(model));
+    }
+    EXPECT_EQ(dalvex({"set", "mobile-link", "serverPort=+80"}).code, 1);
+    std::ofstream(path, std::ios::trunc) << R"({"mobile-link":{"serverPort":80}})";
+    EXPECT_EQ(dalvex({"apply", path}).code, 0);
+    EXPECT_EQ(dalvex({"set", "mobile-link", "serverPort=81"}).code, 0);
+}
+
+// The audit line is written before the command goes out: no line, no command; a line cut short
+// by a full disk is taken back and the real error reported.
+TEST_F(CameraCommands, NoAuditLineNoCommandAndNoTornLine) {
+    camsim::CameraModel& model = drives.add('E', camera(33, "SER-E"));
+    std::filesystem::create_directories(state_ + "/dalvex");
+    const std::string before(900, 'x');
+    std::ofstream(auditPath()) << before << "\n";
+    // A file size limit of 1024 bytes leaves room for part of a line only.
+    const clitest::Result r =
+        run({"/bin/sh", "-c", "ulimit -f 2; exec \"$0\" \"$@\"", DALVEX_CLI_PATH, "time", "sync"},
+            {{"DALVEX_PASSWORD", kPassword}, {"XDG_STATE_HOME", state_}}, "", "/bin/sh");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(auditText(), before + "\n");
+    EXPECT_FALSE(model.snapshot().clockSet);
+}
+
+// Texts from the camera reach the terminal with their control characters escaped.
+TEST_F(CameraCommands, TerminalEscapesFromTheCameraArePrintedEscaped) {
+    camsim::CameraState s = camera(33, "SER\x1b]0;owned\x07\x1b[2J");
+    drives.add('E', s);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
+                                                 {"get", "user"},
+                                                 {"set", "user", "userName=A\x1b[2JB"}}) {
+        const clitest::Result r = dalvex(args);
+        EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << args[0];
+        EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << args[0];
+        EXPECT_NE((r.out + r.err).find("SER\\u001b]0;owned\\u0007"), std::string::npos)
+            << r.out << r.err;
+    }
+}

@@ -41,9 +41,10 @@ inline std::string drain(int fd) {
     return text;
 }
 
+// program: another program to run instead (args then start with its own arguments).
 inline Result run(const std::vector<std::string>& args,
                   const std::vector<std::pair<std::string, std::string>>& env = {},
-                  const std::string& fd3 = "") {
+                  const std::string& fd3 = "", const char* program = DALVEX_CLI_PATH) {
     char outPath[] = "/tmp/dalvex-cli-out-XXXXXX";
     char errPath[] = "/tmp/dalvex-cli-err-XXXXXX";
     const int out = mkstemp(outPath);
@@ -62,7 +63,9 @@ inline Result run(const std::vector<std::string>& args,
         dup2(secret[0], 3);
         for (const auto& [name, value] : env)
             setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> argv = {const_cast<char*>(DALVEX_CLI_PATH)};
+        std::vector<char*> argv;
+        if (program == std::string(DALVEX_CLI_PATH))
+            argv.push_back(const_cast<char*>(program));
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
