@@ -14,12 +14,19 @@ void cameraOptions(CLI::App& c, Invocation& in) {
 
 void getOptions(CLI::App& c, Invocation& in) {
     c.add_option("RECORD", in.record, "A record name, or all")->required();
+    c.add_flag("--show-secrets", in.options.showSecrets,
+               "Show network passwords in clear (masked otherwise)");
     addCameraOptions(c, in.options, false);
 }
 
 void setOptions(CLI::App& c, Invocation& in) {
     c.add_option("RECORD", in.record, "A record name")->required();
-    c.add_option("ASSIGNMENT", in.assignments, "FIELD=VALUE")->required();
+    c.add_option("ASSIGNMENT", in.assignments,
+                 "FIELD=VALUE; a secret field takes FIELD=@FILE or FIELD=-")
+        ->required();
+    c.add_option("--secret-fd", in.options.secretFd,
+                 "Read the values of FIELD=- from this open descriptor, one a line")
+        ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     addCameraOptions(c, in.options, true);
 }
 

@@ -37,7 +37,7 @@ _dalvex() {
             _filedir
             return
             ;;
-        --jobs | -j | --password-fd)
+        --jobs | -j | --password-fd | --secret-fd)
             return
             ;;
     esac
@@ -54,14 +54,14 @@ _dalvex() {
             if [[ -z $sub ]]; then
                 COMPREPLY=($(compgen -W "all $records $camera_opts" -- "$cur"))
             else
-                COMPREPLY=($(compgen -W "$camera_opts" -- "$cur"))
+                COMPREPLY=($(compgen -W "--show-secrets $camera_opts" -- "$cur"))
             fi
             ;;
         set)
             if [[ -z $sub ]]; then
                 COMPREPLY=($(compgen -W "$records" -- "$cur"))
             else
-                COMPREPLY=($(compgen -W "$camera_opts" -- "$cur"))
+                COMPREPLY=($(compgen -W "--secret-fd $camera_opts" -- "$cur"))
             fi
             ;;
         apply)

@@ -314,6 +314,29 @@ std::optional<std::string> storeValue(const Field& field, const Json::Value& val
     return "cannot be set";
 }
 
+bool isSecretField(const std::string& record, const std::string& field) {
+    // A description with every record that holds secrets.
+    DeviceSpecRecord every{};
+    every.modelCode = 33;
+    every.hasWifi = 1;
+    for (const Record& r : recordsFor(every)) {
+        const Field* f = r.name == record ? r.field(field) : nullptr;
+        if (f != nullptr)
+            return f->secret;
+    }
+    return false;
+}
+
+Json::Value hiddenValue() {
+    Json::Value v(Json::objectValue);
+    v["hidden"] = true;
+    return v;
+}
+
+bool isHidden(const Json::Value& value) {
+    return value == hiddenValue();
+}
+
 std::string valueText(const Json::Value& value) {
     if (value.isString())
         return value.asString();

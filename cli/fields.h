@@ -67,6 +67,12 @@ Json::Value fieldValue(const Field& field, const Bytes& record);
 // Returns an error text, or nothing on success.
 std::optional<std::string> storeValue(const Field& field, const Json::Value& value, Bytes& record);
 
+// Whether a field holds a secret (a network password) in any model's record of that name.
+bool isSecretField(const std::string& record, const std::string& field);
+// What get shows for a secret without --show-secrets; apply leaves a field holding it as it is.
+Json::Value hiddenValue();
+bool isHidden(const Json::Value& value);
+
 // The value as the one-line text the table output and the audit log use.
 std::string valueText(const Json::Value& value);
 

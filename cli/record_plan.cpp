@@ -22,7 +22,7 @@ std::optional<std::string> plan(const Record& record, const Bytes& current,
         const Field* f = record.field(name);
         if (f == nullptr)
             return record.name + " has no field " + name;
-        if (f->kind == FieldKind::kReadOnly && skipReadOnly)
+        if ((f->kind == FieldKind::kReadOnly && skipReadOnly) || (f->secret && isHidden(value)))
             continue;
         if (std::optional<std::string> error = storeValue(*f, value, out.after))
             return record.name + "." + name + " " + *error;

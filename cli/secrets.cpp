@@ -40,7 +40,7 @@ std::optional<std::string> SecretSource::get(const char* prompt, const char* var
     std::optional<std::string> secret;
     if (fd_ >= 0) {
         secret = readLine(fd_);
-    } else if (const char* value = std::getenv(variable); value != nullptr) {
+    } else if (const char* value = variable ? std::getenv(variable) : nullptr; value != nullptr) {
         secret = std::string(value);
     } else {
         secret = promptHidden(prompt);
@@ -48,6 +48,21 @@ std::optional<std::string> SecretSource::get(const char* prompt, const char* var
     if (secret && !secret->empty() && secret->back() == '\r')
         secret->pop_back();
     return secret;
+}
+
+std::optional<std::string> readSecretFile(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::optional<std::string> line = readLine(fd);
+    ::close(fd);
+    if (line && !line->empty() && line->back() == '\r')
+        line->pop_back();
+    if (!line)
+        error = "no secret in " + path + " (an empty file, or a line over 256 bytes)";
+    return line;
 }
 
 std::optional<std::string> promptHidden(const char* prompt) {

@@ -13,11 +13,16 @@ class SecretSource {
     explicit SecretSource(int fd) : fd_(fd) {}
 
     // The secret, or nothing when no source has one (no descriptor, no variable, no terminal).
+    // variable may be null: no variable is asked.
     std::optional<std::string> get(const char* prompt, const char* variable);
 
   private:
     int fd_;  // -1: none
 };
+
+// The first line of a file (a secret given as FIELD=@FILE); nothing, with the error text set,
+// when it cannot be read.
+std::optional<std::string> readSecretFile(const std::string& path, std::string& error);
 
 // Reads one line from the terminal with echo off; nothing when there is no terminal.
 std::optional<std::string> promptHidden(const char* prompt);

@@ -31,6 +31,8 @@ struct Options {
     std::string letter;
     std::string audit;
     int passwordFd = -1;
+    int secretFd = -1;         // set: where FIELD=- values of secret fields are read from
+    bool showSecrets = false;  // get: secret fields in clear
 };
 
 class Session {

@@ -19,6 +19,29 @@ bool splitAssignment(const std::string& text, std::string& field, std::string& v
     return true;
 }
 
+// A secret field's value: never the text of the argument, which every user's ps shows, but
+// @FILE (its first line) or - (the next line of --secret-fd, or a prompt without echo).
+std::optional<std::string> secretValue(Session& s, const Invocation& in, const std::string& field,
+                                       const std::string& given) {
+    const std::string name = in.record + "." + field;
+    std::optional<std::string> secret;
+    std::string error;
+    if (given.size() > 1 && given[0] == '@') {
+        secret = readSecretFile(given.substr(1), error);
+    } else if (given == "-") {
+        const std::string prompt = "Value of " + name + ": ";
+        secret = SecretSource(s.options().secretFd).get(prompt.c_str(), nullptr);
+        if (!secret)
+            error = "no value for " + name + " on --secret-fd or a terminal";
+    } else {
+        error = name + " is a secret and is not taken from the command line: give " + field +
+                "=@FILE, or " + field + "=- to read it from --secret-fd or a prompt";
+    }
+    if (!secret)
+        s.fail(kExitUsage, error);
+    return secret;
+}
+
 }  // namespace
 
 void listCameras(Session& s, Invocation&, const std::vector<Camera>&) {
@@ -79,10 +102,11 @@ void getRecords(Session& s, Invocation& in, const std::vector<Camera>& cameras) 
                 break;
             Json::Value fields(Json::objectValue);
             for (const Field& f : r->fields) {
-                fields[f.name] = fieldValue(f, bytes);
+                const bool hide = f.secret && !s.options().showSecrets;
+                fields[f.name] = hide ? hiddenValue() : fieldValue(f, bytes);
                 if (!s.options().json)
                     std::cout << "  " << r->name << "." << f.name << " = "
-                              << printable(valueText(fields[f.name])) << "\n";
+                              << (hide ? "(hidden)" : printable(valueText(fields[f.name]))) << "\n";
             }
             records[r->name] = fields;
         }
@@ -106,6 +130,12 @@ bool checkSet(Session& s, Invocation& in) {
         if (!splitAssignment(a, field, value)) {
             s.fail(kExitUsage, "expected FIELD=VALUE, got " + a);
             return false;
+        }
+        if (isSecretField(in.record, field)) {
+            std::optional<std::string> secret = secretValue(s, in, field, value);
+            if (!secret)
+                return false;
+            value = *secret;
         }
         values[field] = value;
     }

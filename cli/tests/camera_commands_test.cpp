@@ -411,3 +411,43 @@ TEST_F(CameraCommands, TerminalEscapesFromTheCameraArePrintedEscaped) {
             << r.out << r.err;
     }
 }
+
+// Network passwords: never taken as plain arguments, shown masked unless asked, and a profile of
+// get's masked output leaves them as they are.
+TEST_F(CameraCommands, SecretFieldsStayOffTheCommandLineAndOutOfOutputs) {
+    drives.add('E', camera(33, "SER-E"));
+    const std::string file = state_ + "/wifi-password";
+    std::ofstream(file) << "from-a-file\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string fd3;
+        int code;
+        const char* stored;  // what the camera holds afterwards
+    } cases[] = {
+        {{"set", "wifi", "password=plain"}, "", 2, ""},
+        {{"set", "wifi", "password=@" + file}, "", 0, "from-a-file"},
+        {{"set", "wifi", "password=-", "--secret-fd", "3"}, "from-fd\n", 0, "from-fd"},
+        {{"set", "wifi", "password=-"}, "", 2, "from-fd"},  // no descriptor, no terminal
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        std::vector<std::pair<std::string, std::string>> env = {{"DALVEX_PASSWORD", kPassword},
+                                                                {"XDG_STATE_HOME", state_}};
+        EXPECT_EQ(run(c.args, env, c.fd3).code, c.code);
+        const clitest::Result shown = dalvex({"--json", "get", "wifi", "--show-secrets"});
+        EXPECT_EQ(shown.json()["cameras"][0]["records"]["wifi"]["password"].asString(), c.stored);
+    }
+    const clitest::Result masked = dalvex({"--json", "get", "all"});
+    EXPECT_EQ(masked.out.find("from-fd"), std::string::npos) << masked.out;
+    EXPECT_EQ(dalvex({"get", "wifi"}).out.find("from-fd"), std::string::npos);
+    EXPECT_EQ(auditText().find("from-"), std::string::npos);
+    // get's masked output applied again changes nothing, and the secret stays.
+    const std::string path = state_ + "/profile.json";
+    std::ofstream(path) << masked.out;
+    const clitest::Result again = dalvex({"--json", "apply", path});
+    EXPECT_EQ(again.json()["cameras"][0]["status"].asString(), "unchanged") << again.out;
+    EXPECT_EQ(dalvex({"--json", "get", "wifi", "--show-secrets"})
+                  .json()["cameras"][0]["records"]["wifi"]["password"]
+                  .asString(),
+              "from-fd");
+}
