@@ -26,6 +26,13 @@ struct Invocation {
     CLI::App* parsed = nullptr;  // the command line's command, to ask which options it was given
     WantedRecords wanted;        // set and apply, from their arguments or the profile
     std::optional<std::string> currentPassword, newPassword;  // password change
+
+    ~Invocation() {
+        for (std::optional<std::string>* p : {&currentPassword, &newPassword}) {
+            if (*p)
+                wipe(**p);
+        }
+    }
 };
 
 enum Needs : unsigned {

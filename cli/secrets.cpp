@@ -1,6 +1,7 @@
 #include "secrets.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,7 +37,19 @@ std::optional<std::string> readLine(int fd) {
 
 }  // namespace
 
+void keepSecretsOutOfDumps() {
+    // A core dump or another process's ptrace would find the password in the heap: from now
+    // on the process is not dumpable (this also keeps /proc/PID/mem to root).
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
+void wipe(std::string& secret) {
+    explicit_bzero(secret.data(), secret.size());
+    secret.clear();
+}
+
 std::optional<std::string> SecretSource::get(const char* prompt, const char* variable) {
+    keepSecretsOutOfDumps();
     std::optional<std::string> secret;
     if (fd_ >= 0) {
         secret = readLine(fd_);
@@ -51,6 +64,7 @@ std::optional<std::string> SecretSource::get(const char* prompt, const char* var
 }
 
 std::optional<std::string> readSecretFile(const std::string& path, std::string& error) {
+    keepSecretsOutOfDumps();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = "cannot read " + path + ": " + std::strerror(errno);

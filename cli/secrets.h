@@ -24,6 +24,11 @@ class SecretSource {
 // when it cannot be read.
 std::optional<std::string> readSecretFile(const std::string& path, std::string& error);
 
+// Makes the process undumpable before a secret is read into its memory.
+void keepSecretsOutOfDumps();
+// Clears a secret's characters before its storage is given back.
+void wipe(std::string& secret);
+
 // Reads one line from the terminal with echo off; nothing when there is no terminal.
 std::optional<std::string> promptHidden(const char* prompt);
 

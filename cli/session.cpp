@@ -63,6 +63,10 @@ std::vector<Camera> Session::targets(bool manyByDefault) {
     return {};
 }
 
+Session::~Session() {
+    wipe(password_);
+}
+
 bool Session::login(const std::vector<Camera>& cameras) {
     std::optional<std::string> password = secrets_.get("Login password: ", "DALVEX_PASSWORD");
     if (!password) {

@@ -38,6 +38,9 @@ struct Options {
 class Session {
   public:
     explicit Session(const Options& options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     const Options& options() const { return options_; }
 
