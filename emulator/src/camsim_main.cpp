@@ -73,12 +73,12 @@ int serveUsb(camsim::CameraModel& model, const std::string& path, const std::str
     server.run([&] {
         if (!stateFile.empty() && server.commandsServed() != saved) {
             saved = server.commandsServed();
-            camsim::saveState(stateFile, model.snapshot());
+            camsim::saveState(stateFile, model.snapshotToSave());
         }
         return g_stop != 0;
     });
     if (!stateFile.empty())
-        camsim::saveState(stateFile, model.snapshot());
+        camsim::saveState(stateFile, model.snapshotToSave());
     return 0;
 }
 
@@ -233,11 +233,11 @@ int main(int argc, char** argv) {
         usleep(100 * 1000);
         if (!stateFile.empty() && server.commandsServed() != saved) {
             saved = server.commandsServed();
-            camsim::saveState(stateFile, model.snapshot());
+            camsim::saveState(stateFile, model.snapshotToSave());
         }
     }
     server.stop();
     if (!stateFile.empty())
-        camsim::saveState(stateFile, model.snapshot());
+        camsim::saveState(stateFile, model.snapshotToSave());
     return 0;
 }

@@ -83,6 +83,9 @@ TEST(CameraModel, RecordsWhatItReceives) {
     EXPECT_EQ(received[0].subCommand, 0xF235);
     EXPECT_FALSE(received[0].dataIn);
     EXPECT_EQ(received[0].payload, (std::vector<uint8_t>{1, 2, 3}));
+    // A save copies the state without the log, and the log stays.
+    EXPECT_TRUE(model.snapshotToSave().received.empty());
+    EXPECT_EQ(model.snapshot().received.size(), 1u);
 }
 
 class TempDir {
