@@ -11,8 +11,8 @@ namespace camsim {
 
 using namespace dalvex::emulated;
 
-DriveServer::DriveServer(CameraModel& model, std::string socketPath)
-    : model_(model), path_(std::move(socketPath)) {
+DriveServer::DriveServer(CameraModel& model, std::string socketPath, ServerLimits limits)
+    : model_(model), path_(std::move(socketPath)), limits_(limits) {
     // A reboot or shutdown makes the drive vanish for a while, as a real camera's does.
     model_.setPowerHandler([this](int milliseconds) {
         if (running_)
@@ -166,6 +166,12 @@ void DriveServer::acceptLoop(net::Socket listener) {
         if (connection == net::kNoSocket)
             continue;
         std::lock_guard<std::mutex> guard(mutex_);
+        // A client beyond the cap learns at once, instead of holding a descriptor and a thread.
+        if (activeConnections_ >= limits_.maxConnections) {
+            net::closeSocket(connection);
+            continue;
+        }
+        net::setIdleTimeout(connection, limits_.idleMilliseconds);
         connections_.push_back(connection);
         ++activeConnections_;
         try {

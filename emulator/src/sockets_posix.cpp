@@ -7,6 +7,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -91,6 +92,12 @@ Socket acceptClient(Socket listener, bool& exhausted) {
     int on = 1;  // small frames go out at once (refused, harmlessly, by a Unix socket)
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
+}
+
+void setIdleTimeout(Socket socket, int milliseconds) {
+    const timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    ::setsockopt(int(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(int(socket), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 bool readAll(Socket socket, uint8_t* data, size_t size) {

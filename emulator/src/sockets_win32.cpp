@@ -84,6 +84,14 @@ Socket acceptClient(Socket listener, bool& exhausted) {
     return wrap(s);
 }
 
+void setIdleTimeout(Socket socket, int milliseconds) {
+    const DWORD limit = DWORD(milliseconds);
+    ::setsockopt(native(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit),
+                 sizeof limit);
+    ::setsockopt(native(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
+                 sizeof limit);
+}
+
 bool readAll(Socket socket, uint8_t* data, size_t size) {
     while (size > 0) {
         const int n = ::recv(native(socket), reinterpret_cast<char*>(data),

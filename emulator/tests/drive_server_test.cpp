@@ -269,6 +269,30 @@ TEST(DriveServer, HostileClients) {
     EXPECT_TRUE(stuck.closedByServer());
 }
 
+// Idle clients cannot pile up: beyond the cap a client is closed at once, and one that sends
+// nothing for the idle time is closed, which frees its place; a client that keeps asking stays.
+TEST(DriveServer, CapsConnectionsAndClosesIdleOnes) {
+    TempDir dir;
+    camsim::CameraState state;
+    state.serial = "CAPPED01";
+    camsim::CameraModel model(state);
+    camsim::DriveServer server(model, dir.file("cam"), camsim::ServerLimits{4, 300});
+    ASSERT_TRUE(server.start());
+    std::vector<std::unique_ptr<Client>> held;
+    for (int i = 0; i < 4; ++i) {
+        held.push_back(std::make_unique<Client>(server.socketPath()));
+        ASSERT_EQ(held.back()->serial(), "CAPPED01");
+    }
+    EXPECT_TRUE(Client(server.socketPath()).closedByServer(1000));
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(held[0]->serial(), "CAPPED01");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    for (int i = 1; i < 4; ++i)
+        EXPECT_TRUE(held[i]->closedByServer(1000)) << i;
+    EXPECT_EQ(Client(server.socketPath()).serial(), "CAPPED01");
+}
+
 // Out of descriptors, a client waits in the backlog without the accept loop spinning on it, and
 // is served once a descriptor is free again.
 TEST(DriveServer, WaitsForADescriptorWithoutSpinning) {

@@ -29,9 +29,15 @@ enum class Fault {
     kPassFail,    // the reply says the pass-through call failed (error code 0x1F)
 };
 
+// What one server lets its clients hold.
+struct ServerLimits {
+    int maxConnections = 64;       // a client beyond them is accepted and closed at once
+    int idleMilliseconds = 30000;  // a client that sends or takes nothing this long is closed
+};
+
 class DriveServer {
   public:
-    DriveServer(CameraModel& model, std::string socketPath);
+    DriveServer(CameraModel& model, std::string socketPath, ServerLimits limits = ServerLimits{});
     ~DriveServer();
     DriveServer(const DriveServer&) = delete;
     DriveServer& operator=(const DriveServer&) = delete;
@@ -74,6 +80,7 @@ class DriveServer {
 
     CameraModel& model_;
     std::string path_;
+    ServerLimits limits_;
     std::atomic<bool> running_{false};
     std::thread acceptThread_;
     net::Socket waker_[2] = {net::kNoSocket, net::kNoSocket};  // interrupts the loop's wait

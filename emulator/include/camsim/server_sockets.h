@@ -24,6 +24,10 @@ void removeSocketFile(const std::string& address);
 // then tells whether the system ran out of descriptors or memory (worth a pause before retrying).
 Socket acceptClient(Socket listener, bool& exhausted);
 
+// Makes a read or write that moves nothing for milliseconds fail, so that a silent client does
+// not hold its connection for ever.
+void setIdleTimeout(Socket socket, int milliseconds);
+
 // read fills exactly size bytes, write sends them all; false when the stream ended or failed.
 bool readAll(Socket socket, uint8_t* data, size_t size);
 bool writeAll(Socket socket, const uint8_t* data, size_t size);
