@@ -222,22 +222,31 @@ int main(int argc, char** argv) {
 
     camsim::DriveServer server(model, socketPath);
     if (!server.start()) {
-        std::fprintf(stderr, "camsim: cannot listen on %s\n", socketPath.c_str());
+        std::fprintf(stderr, "camsim: %s\n", server.failure().c_str());
         return 1;
     }
     std::fprintf(stderr, "camsim: camera %s (model %u) on %s\n", state.serial.c_str(),
                  unsigned(state.modelCode), server.socketPath().c_str());
 
     uint64_t saved = 0;
+    int status = 0;
     while (!g_stop) {
         usleep(100 * 1000);
         if (!stateFile.empty() && server.commandsServed() != saved) {
             saved = server.commandsServed();
             camsim::saveState(stateFile, model.snapshotToSave());
         }
+        // Without its address the camera is gone, and whoever holds that address now gets its
+        // clients: say so and stop rather than serve on unseen.
+        const std::string failure = server.failure();
+        if (!failure.empty()) {
+            std::fprintf(stderr, "camsim: %s; stopping\n", failure.c_str());
+            status = 1;
+            break;
+        }
     }
     server.stop();
     if (!stateFile.empty())
         camsim::saveState(stateFile, model.snapshotToSave());
-    return 0;
+    return status;
 }

@@ -71,6 +71,19 @@ Socket listenOn(std::string& address) {
 
 void removeSocketFile(const std::string&) {}
 
+// No Unix sockets here: a TCP listener keeps its port where it is.
+std::string moveSocketFileAside(const std::string&) {
+    return {};
+}
+
+bool moveSocketFileBack(const std::string&, const std::string&) {
+    return true;
+}
+
+std::string lastErrorText() {
+    return "Winsock error " + std::to_string(WSAGetLastError());
+}
+
 Socket acceptClient(Socket listener, bool& exhausted) {
     const SOCKET s = ::accept(native(listener), nullptr, nullptr);
     if (s == INVALID_SOCKET) {
