@@ -48,6 +48,7 @@ bool DriveServer::start() {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         want_ = Presence::kServing;
+        failure_.clear();
         plugRequestsDone_ = plugRequests_;
     }
     running_ = true;
