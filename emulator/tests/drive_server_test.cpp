@@ -368,12 +368,12 @@ TEST(DriveServer, KeepsItsAddressThroughARestart) {
 TEST(CamsimProgram, FailsLoudlyWithoutItsAddress) {
     TempDir dir;
     const std::string path = dir.file("cam.sock");
-    std::string output = dir.file("camsim.log");
+    const std::string output = dir.file("camsim.log");
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::freopen(output.c_str(), "w", stderr);
-        execl(CAMSIM_PATH, "camsim", "--socket", path.c_str(), "--reboot-ms", "500",
+        execl(CAMSIM_PATH, "camsim", "--socket", path.c_str(), "--reboot-ms", "1000",
               static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -395,7 +395,7 @@ TEST(CamsimProgram, FailsLoudlyWithoutItsAddress) {
     ASSERT_EQ(::stat(path.c_str(), &planted), 0);
     int status = 0;
     pid_t ended = 0;
-    for (int i = 0; i < 150 && ended == 0; ++i) {
+    for (int i = 0; i < 250 && ended == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         ended = ::waitpid(pid, &status, WNOHANG);
     }
