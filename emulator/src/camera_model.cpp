@@ -15,6 +15,18 @@ constexpr uint8_t kReadCapacity10 = 0x25;
 constexpr uint8_t kTestUnitReady = 0x00;
 constexpr uint32_t kBlockLength = 512;
 
+// Drops the oldest entries beyond the log's bounds; the newest is always kept.
+void trimReceived(std::vector<CameraState::Received>& log) {
+    size_t keep = 0, bytes = 0;
+    for (auto it = log.rbegin(); it != log.rend() && keep < kReceivedLogEntries; ++it) {
+        bytes += it->payload.size();
+        if (keep > 0 && bytes > kReceivedLogBytes)
+            break;
+        ++keep;
+    }
+    log.erase(log.begin(), log.end() - ptrdiff_t(keep));
+}
+
 }  // namespace
 
 std::vector<uint8_t> textBlock(const std::string& text, size_t size) {
@@ -51,6 +63,15 @@ void CameraModel::setHandler(uint16_t subCommand, Handler handler) {
 CameraState CameraModel::snapshot() {
     std::lock_guard<std::mutex> guard(mutex_);
     return state_;
+}
+
+CameraState CameraModel::snapshotToSave() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    std::vector<CameraState::Received> log = std::move(state_.received);
+    state_.received.clear();
+    CameraState copy = state_;
+    state_.received = std::move(log);
+    return copy;
 }
 
 void CameraModel::clearReceived() {
@@ -119,6 +140,7 @@ Reply CameraModel::executeLocked(const Command& command) {
             record.payload.assign(command.dataOut, command.dataOut + command.length);
         }
         state_.received.push_back(std::move(record));
+        trimReceived(state_.received);
         auto it = handlers_.find(sub);
         if (!state_.isCamera || it == handlers_.end() || command.cdb[1] != 0) {
             reply.status = kStatusCheckCondition;

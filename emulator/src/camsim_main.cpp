@@ -6,7 +6,12 @@
 //          [--user-password TEXT] [--admin-password TEXT] [--format-polls N] [--reboot-ms N]
 //          [--shutdown-ms N] [--mass-storage] [--state FILE]
 //
-// A state file, when it exists, overrides the options: it is the camera's memory.
+// A state file, when it exists, overrides the options: it is the camera's memory. It is written
+// 0600 (it holds the passwords) through a temporary file of its own.
+//
+// A drive serves at most 64 connections at once and closes one idle for 30 s. Through a reboot
+// or shutdown the camera keeps its socket or port (turning clients away); camsim exits 1, saying
+// why, when it cannot listen there, at start or after a restart.
 //
 // Point the library at it with DALVEX_DRIVES="E=unix:PATH". Serves until SIGINT or SIGTERM and
 // removes its socket on the way out.
@@ -55,7 +60,11 @@ void usage() {
         "              [--login-password TEXT] [--browse-password TEXT]\n"
         "              [--user-password TEXT] [--admin-password TEXT]\n"
         "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
-        "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n");
+        "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n"
+        "A drive serves at most %d connections at once and closes one idle for %d s.\n"
+        "Through a reboot or shutdown the camera keeps its socket or port; camsim exits 1 when\n"
+        "it cannot listen there. The state file is written 0600: it holds the passwords.\n",
+        camsim::ServerLimits{}.maxConnections, camsim::ServerLimits{}.idleMilliseconds / 1000);
 }
 
 int serveUsb(camsim::CameraModel& model, const std::string& path, const std::string& stateFile,
@@ -73,12 +82,12 @@ int serveUsb(camsim::CameraModel& model, const std::string& path, const std::str
     server.run([&] {
         if (!stateFile.empty() && server.commandsServed() != saved) {
             saved = server.commandsServed();
-            camsim::saveState(stateFile, model.snapshot());
+            camsim::saveState(stateFile, model.snapshotToSave());
         }
         return g_stop != 0;
     });
     if (!stateFile.empty())
-        camsim::saveState(stateFile, model.snapshot());
+        camsim::saveState(stateFile, model.snapshotToSave());
     return 0;
 }
 
@@ -222,22 +231,31 @@ int main(int argc, char** argv) {
 
     camsim::DriveServer server(model, socketPath);
     if (!server.start()) {
-        std::fprintf(stderr, "camsim: cannot listen on %s\n", socketPath.c_str());
+        std::fprintf(stderr, "camsim: %s\n", server.failure().c_str());
         return 1;
     }
     std::fprintf(stderr, "camsim: camera %s (model %u) on %s\n", state.serial.c_str(),
                  unsigned(state.modelCode), server.socketPath().c_str());
 
     uint64_t saved = 0;
+    int status = 0;
     while (!g_stop) {
         usleep(100 * 1000);
         if (!stateFile.empty() && server.commandsServed() != saved) {
             saved = server.commandsServed();
-            camsim::saveState(stateFile, model.snapshot());
+            camsim::saveState(stateFile, model.snapshotToSave());
+        }
+        // Without its address the camera is gone, and whoever holds that address now gets its
+        // clients: say so and stop rather than serve on unseen.
+        const std::string failure = server.failure();
+        if (!failure.empty()) {
+            std::fprintf(stderr, "camsim: %s; stopping\n", failure.c_str());
+            status = 1;
+            break;
         }
     }
     server.stop();
     if (!stateFile.empty())
-        camsim::saveState(stateFile, model.snapshot());
-    return 0;
+        camsim::saveState(stateFile, model.snapshotToSave());
+    return status;
 }

@@ -11,8 +11,8 @@ namespace camsim {
 
 using namespace dalvex::emulated;
 
-DriveServer::DriveServer(CameraModel& model, std::string socketPath)
-    : model_(model), path_(std::move(socketPath)) {
+DriveServer::DriveServer(CameraModel& model, std::string socketPath, ServerLimits limits)
+    : model_(model), path_(std::move(socketPath)), limits_(limits) {
     // A reboot or shutdown makes the drive vanish for a while, as a real camera's does.
     model_.setPowerHandler([this](int milliseconds) {
         if (running_)
@@ -33,16 +33,22 @@ bool DriveServer::start() {
     if (running_)
         return true;
     const net::Socket listener = bindSocket();
-    if (listener == net::kNoSocket)
+    if (listener == net::kNoSocket) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        failure_ = "cannot listen on " + path_ + ": " + net::lastErrorText();
         return false;
+    }
     if (!net::openWaker(waker_)) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        failure_ = "cannot listen on " + path_ + ": " + net::lastErrorText();
         net::closeSocket(listener);
         net::removeSocketFile(path_);
         return false;
     }
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        wantPlugged_ = true;
+        want_ = Presence::kServing;
+        failure_.clear();
         plugRequestsDone_ = plugRequests_;
     }
     running_ = true;
@@ -78,27 +84,32 @@ void DriveServer::wakeAcceptLoop() {
     net::wake(waker_);
 }
 
-void DriveServer::requestPlugged(bool plugged) {
+std::string DriveServer::failure() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return failure_;
+}
+
+void DriveServer::requestPresence(Presence presence) {
     std::unique_lock<std::mutex> guard(mutex_);
     if (!running_)
         return;
-    wantPlugged_ = plugged;
+    want_ = presence;
     const uint64_t request = ++plugRequests_;
     wakeAcceptLoop();
     plugDone_.wait(guard, [&] { return plugRequestsDone_ >= request || !running_; });
 }
 
 void DriveServer::unplug() {
-    requestPlugged(false);
+    requestPresence(Presence::kUnplugged);
 }
 
 void DriveServer::plug() {
-    requestPlugged(true);
+    requestPresence(Presence::kServing);
 }
 
 void DriveServer::disappearFor(int milliseconds) {
     std::lock_guard<std::mutex> guard(replugMutex_);
-    unplug();
+    requestPresence(Presence::kRestarting);
     if (replugThread_.joinable())
         replugThread_.join();
     replugThread_ = std::thread([this, milliseconds] {
@@ -125,23 +136,43 @@ Fault DriveServer::takeFault() {
 void DriveServer::acceptLoop(net::Socket listener) {
     // The listener lives and dies on this thread: no other thread can close it while a wait or
     // an accept uses it, nor see its number taken over by another socket.
+    bool restarting = false;  // every client is turned away at once
+    std::string aside;        // where a restarting Unix socket's file waits (empty: in place)
     auto closeListener = [&] {
         if (listener != net::kNoSocket) {
             net::closeSocket(listener);
-            net::removeSocketFile(path_);
+            net::removeSocketFile(aside.empty() ? path_ : aside);
             listener = net::kNoSocket;
         }
+        restarting = false;
+        aside.clear();
     };
     bool acceptFailed = false;  // out of descriptors or memory: wait before the next accept
     while (running_) {
-        bool bindFailed = false;  // then retried now and then
+        bool retry = false;  // a failed listen or move back, tried again now and then
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            if (wantPlugged_ && listener == net::kNoSocket)
-                listener = bindSocket();
-            else if (!wantPlugged_)
+            if (want_ == Presence::kUnplugged) {
                 closeListener();
-            bindFailed = wantPlugged_ && listener == net::kNoSocket;
+            } else if (listener == net::kNoSocket) {
+                listener = bindSocket();
+                if (listener == net::kNoSocket)
+                    failure_ = "cannot listen on " + path_ + " again: " + net::lastErrorText();
+            }
+            if (listener != net::kNoSocket && want_ == Presence::kRestarting && !restarting) {
+                restarting = true;
+                aside = net::moveSocketFileAside(path_);
+            } else if (listener != net::kNoSocket && want_ == Presence::kServing && restarting) {
+                if (aside.empty() || net::moveSocketFileBack(aside, path_)) {
+                    restarting = false;
+                    aside.clear();
+                } else {
+                    failure_ =
+                        "cannot take " + path_ + " back after the restart: " + net::lastErrorText();
+                }
+            }
+            retry = want_ != Presence::kUnplugged &&
+                    (listener == net::kNoSocket || (want_ == Presence::kServing && restarting));
             plugRequestsDone_ = plugRequests_;
         }
         plugDone_.notify_all();
@@ -150,13 +181,13 @@ void DriveServer::acceptLoop(net::Socket listener) {
         // is watched for a while instead of spinning on accept until a descriptor is free.
         const bool watchListener = listener != net::kNoSocket && !acceptFailed;
         bool woken = false, listenerReady = false;
-        const int ready =
-            net::waitReadable(waker_, watchListener ? listener : net::kNoSocket,
-                              bindFailed || acceptFailed ? 50 : -1, woken, listenerReady);
+        const int ready = net::waitReadable(waker_, watchListener ? listener : net::kNoSocket,
+                                            retry || acceptFailed ? 50 : -1, woken, listenerReady);
+        const bool paused = acceptFailed;
         acceptFailed = false;
         if (ready < 0)
             continue;
-        if (ready == 0 && !bindFailed)
+        if (ready == 0 && paused)
             listenerReady = true;  // the pause is over: try the accept again
         if (woken)
             net::drain(waker_);
@@ -166,6 +197,13 @@ void DriveServer::acceptLoop(net::Socket listener) {
         if (connection == net::kNoSocket)
             continue;
         std::lock_guard<std::mutex> guard(mutex_);
+        // A restarting camera, or one with every place taken, says so at once instead of letting
+        // a client wait or hold a descriptor and a thread.
+        if (restarting || activeConnections_ >= limits_.maxConnections) {
+            net::closeSocket(connection);
+            continue;
+        }
+        net::setIdleTimeout(connection, limits_.idleMilliseconds);
         connections_.push_back(connection);
         ++activeConnections_;
         try {

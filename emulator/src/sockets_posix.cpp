@@ -6,11 +6,15 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <stdio.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "camsim/server_sockets.h"
 #include "emulated_protocol.h"
@@ -23,6 +27,7 @@ using dalvex::emulated::isTcpTarget;
 
 Socket listenTcp(std::string& address) {
     std::string host, port;
+    errno = EINVAL;  // what a bad address or a failed look-up reports
     if (!dalvex::emulated::splitHostPort(address.substr(4), host, port))
         return kNoSocket;
     addrinfo hints{};
@@ -30,17 +35,22 @@ Socket listenTcp(std::string& address) {
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || found == nullptr)
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || found == nullptr) {
+        errno = EINVAL;
         return kNoSocket;
+    }
     int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int on = 1;
     if (fd >= 0)
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    int error = errno;
     if (fd >= 0 && (::bind(fd, found->ai_addr, found->ai_addrlen) != 0 || ::listen(fd, 16) != 0)) {
+        error = errno;
         ::close(fd);
         fd = -1;
     }
     ::freeaddrinfo(found);
+    errno = error;
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     if (fd >= 0 && port == "0" &&
@@ -55,8 +65,10 @@ Socket listenTcp(std::string& address) {
 
 Socket listenUnix(const std::string& path) {
     sockaddr_un addr{};
-    if (path.size() >= sizeof(addr.sun_path))
+    if (path.size() >= sizeof(addr.sun_path)) {
+        errno = ENAMETOOLONG;
         return kNoSocket;
+    }
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return kNoSocket;
@@ -64,7 +76,9 @@ Socket listenUnix(const std::string& path) {
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     ::unlink(path.c_str());
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+        const int error = errno;
         ::close(fd);
+        errno = error;
         return kNoSocket;
     }
     return fd;
@@ -81,6 +95,38 @@ void removeSocketFile(const std::string& address) {
         ::unlink(address.c_str());
 }
 
+std::string moveSocketFileAside(const std::string& address) {
+    if (isTcpTarget(address))
+        return {};
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".restarting-%016llx", (unsigned long long)random());
+        const std::string aside = address + suffix;
+        if (::renameat2(AT_FDCWD, address.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return aside;
+        if (errno != EEXIST)
+            break;
+    }
+    return {};
+}
+
+bool moveSocketFileBack(const std::string& aside, const std::string& address) {
+    if (::renameat2(AT_FDCWD, aside.c_str(), AT_FDCWD, address.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL)
+        return false;
+    // A file system without RENAME_NOREPLACE: a link never replaces either.
+    if (::link(aside.c_str(), address.c_str()) != 0)
+        return false;
+    ::unlink(aside.c_str());
+    return true;
+}
+
+std::string lastErrorText() {
+    return std::strerror(errno);
+}
+
 Socket acceptClient(Socket listener, bool& exhausted) {
     const int fd = ::accept4(int(listener), nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
@@ -91,6 +137,12 @@ Socket acceptClient(Socket listener, bool& exhausted) {
     int on = 1;  // small frames go out at once (refused, harmlessly, by a Unix socket)
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
+}
+
+void setIdleTimeout(Socket socket, int milliseconds) {
+    const timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    ::setsockopt(int(socket), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(int(socket), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 bool readAll(Socket socket, uint8_t* data, size_t size) {

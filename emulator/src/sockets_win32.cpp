@@ -71,6 +71,19 @@ Socket listenOn(std::string& address) {
 
 void removeSocketFile(const std::string&) {}
 
+// No Unix sockets here: a TCP listener keeps its port where it is.
+std::string moveSocketFileAside(const std::string&) {
+    return {};
+}
+
+bool moveSocketFileBack(const std::string&, const std::string&) {
+    return true;
+}
+
+std::string lastErrorText() {
+    return "Winsock error " + std::to_string(WSAGetLastError());
+}
+
 Socket acceptClient(Socket listener, bool& exhausted) {
     const SOCKET s = ::accept(native(listener), nullptr, nullptr);
     if (s == INVALID_SOCKET) {
@@ -82,6 +95,14 @@ Socket acceptClient(Socket listener, bool& exhausted) {
     BOOL on = TRUE;  // small frames go out at once
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     return wrap(s);
+}
+
+void setIdleTimeout(Socket socket, int milliseconds) {
+    const DWORD limit = DWORD(milliseconds);
+    ::setsockopt(native(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit),
+                 sizeof limit);
+    ::setsockopt(native(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
+                 sizeof limit);
 }
 
 bool readAll(Socket socket, uint8_t* data, size_t size) {

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "safe_write.h"
+
 namespace camsim {
 
 namespace {
@@ -137,18 +139,8 @@ bool saveState(const std::string& path, const CameraState& state) {
     }
     root["records"] = records;
 
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        if (!out)
-            return false;
-        Json::StreamWriterBuilder writer;
-        out << Json::writeString(writer, root) << "\n";
-        out.flush();
-        if (!out)
-            return false;
-    }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
+    Json::StreamWriterBuilder writer;
+    return writeFileSafely(path, Json::writeString(writer, root) + "\n");
 }
 
 }  // namespace camsim

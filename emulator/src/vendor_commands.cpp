@@ -330,6 +330,7 @@ Reply jsonRequest(CameraState& s, const Command& c) {
     Json::Value config;
     if (!parseJson(s.jsonConfig, config) || !config.isObject())
         config = Json::objectValue;
+    const Json::ArrayIndex settingsBefore = config.size();
     Json::Value reply(Json::objectValue);
     for (const std::string& name : request.getMemberNames()) {
         if (name == "Get menu list") {
@@ -338,7 +339,13 @@ Reply jsonRequest(CameraState& s, const Command& c) {
             config[name] = request[name];
         }
     }
-    s.jsonConfig = styled(config);
+    // A full store refuses the whole request when it would take another setting or more text
+    // (a store filled beyond the bounds by an older state file may still shrink).
+    std::string stored = styled(config);
+    if ((config.size() > settingsBefore && config.size() > kJsonSettingsLimit) ||
+        (stored.size() > s.jsonConfig.size() && stored.size() > kJsonStoreBytes))
+        return refuse();
+    s.jsonConfig = std::move(stored);
     if (reply.empty())
         reply = config;
     s.jsonAnswer = styled(reply);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -211,6 +212,85 @@ TEST(CameraModel, JsonChannelAnswersJson) {
 
     Bytes broken(2048, 'x');  // no terminator, not JSON
     EXPECT_EQ(write(model, 0xF239, broken).status, kStatusCheckCondition);
+}
+
+// A request of the JSON channel: the text in its 2048-byte block.
+uint8_t jsonRequest(CameraModel& model, const std::string& text) {
+    Bytes request(2048, 0);
+    std::memcpy(request.data(), text.data(), std::min(text.size(), request.size()));
+    return write(model, 0xF239, request).status;
+}
+
+// The JSON store takes new settings up to its limits and then refuses, leaving what it holds;
+// settings it has can still be changed.
+TEST(CameraModel, JsonChannelStoreIsBounded) {
+    auto settings = [](size_t first, size_t count, size_t valueLength) {
+        std::string text = "{";
+        for (size_t k = first; k < first + count; ++k)
+            text += (k == first ? "\"" : ",\"") + std::to_string(k) + "\":\"" +
+                    std::string(valueLength, 'v') + "\"";
+        return text + "}";
+    };
+    const struct {
+        const char* name;
+        size_t valueLength;  // of every setting sent
+        size_t perRequest;   // new settings per request
+    } cases[] = {
+        {"many small settings", 1, 100},
+        {"few large settings", 1900, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CameraModel model;
+        size_t sent = 0;
+        for (size_t batch : {c.perRequest, size_t(1)}) {
+            while (sent < 2 * kJsonSettingsLimit &&
+                   jsonRequest(model, settings(sent, batch, c.valueLength)) == kStatusGood)
+                sent += batch;
+        }
+        const std::string full = model.snapshot().jsonConfig;
+        ASSERT_LT(sent, 2 * kJsonSettingsLimit) << "the store never filled";
+        EXPECT_LE(sent, kJsonSettingsLimit);
+        EXPECT_LE(full.size(), kJsonStoreBytes);
+        // Refused only where one more setting would pass a limit, and left as it was.
+        EXPECT_TRUE(sent == kJsonSettingsLimit ||
+                    full.size() + c.valueLength + 16 > kJsonStoreBytes);
+        EXPECT_TRUE(model.snapshot().jsonConfig == full);
+        // Changing a stored setting and asking for the menu still work when full.
+        EXPECT_EQ(int(jsonRequest(model, "{\"0\":\"changed\"}")), kStatusGood);
+        EXPECT_NE(model.snapshot().jsonConfig.find("\"changed\""), std::string::npos);
+        EXPECT_EQ(int(jsonRequest(model, "{\"Get menu list\": null}")), kStatusGood);
+    }
+}
+
+// A long session keeps the newest commands only, bounded in number and in payload bytes.
+TEST(CameraModel, ReceivedLogKeepsTheNewestWithinItsBounds) {
+    const struct {
+        const char* name;
+        size_t payload;
+        size_t commands;
+        size_t kept;
+    } cases[] = {
+        {"many small writes", 4, kReceivedLogEntries + 10, kReceivedLogEntries},
+        {"frames of a mebibyte", 1 << 20, (kReceivedLogBytes >> 20) + 3, kReceivedLogBytes >> 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CameraModel model;
+        Bytes data(c.payload, 0);
+        for (size_t i = 0; i < c.commands; ++i) {
+            std::memcpy(data.data(), &i, 4);
+            write(model, 0x9999, data);  // refused, but received
+        }
+        const auto received = model.snapshot().received;
+        ASSERT_EQ(received.size(), c.kept);
+        size_t bytes = 0;
+        for (const auto& r : received)
+            bytes += r.payload.size();
+        EXPECT_LE(bytes, kReceivedLogBytes);
+        EXPECT_EQ(u32(received.front().payload), c.commands - c.kept);
+        EXPECT_EQ(u32(received.back().payload), c.commands - 1);
+    }
 }
 
 TEST(CameraModel, MenuListNeedsItsMarker) {

@@ -83,6 +83,9 @@ TEST(CameraModel, RecordsWhatItReceives) {
     EXPECT_EQ(received[0].subCommand, 0xF235);
     EXPECT_FALSE(received[0].dataIn);
     EXPECT_EQ(received[0].payload, (std::vector<uint8_t>{1, 2, 3}));
+    // A save copies the state without the log, and the log stays.
+    EXPECT_TRUE(model.snapshotToSave().received.empty());
+    EXPECT_EQ(model.snapshot().received.size(), 1u);
 }
 
 class TempDir {
@@ -119,6 +122,45 @@ TEST(StateFile, RoundTripAndMissingFile) {
 
     std::ofstream(dir.path + "/broken.json") << "{ not json";
     EXPECT_FALSE(camsim::loadState(dir.path + "/broken.json", untouched));
+}
+
+// The state holds every password: it is written 0600, and a link planted by another user where a
+// temporary or the state itself goes is replaced, never followed.
+TEST(StateFile, IsPrivateAndFollowsNoPlantedLink) {
+    const struct {
+        const char* name;
+        const char* plantedAt;  // relative to the state file's path
+        bool victimExists;
+    } cases[] = {
+        {"the old temporary's name links to a file", ".tmp", true},
+        {"the old temporary's name links to nowhere yet", ".tmp", false},
+        {"the state's own name links to a file", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string file = dir.path + "/state.json";
+        const std::string victim = dir.path + "/victim";
+        if (c.victimExists)
+            std::ofstream(victim) << "untouched";
+        ASSERT_EQ(::symlink(victim.c_str(), (file + c.plantedAt).c_str()), 0);
+        camsim::CameraState state;
+        state.loginPassword = "SECRET";
+        ASSERT_TRUE(camsim::saveState(file, state));
+        struct stat st {};
+        ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        if (c.victimExists) {
+            std::ifstream in(victim);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "untouched");
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(victim));
+        }
+        camsim::CameraState loaded;
+        ASSERT_TRUE(camsim::loadState(file, loaded));
+        EXPECT_EQ(loaded.loginPassword, "SECRET");
+    }
 }
 
 TEST(CamsimProgram, ServesUntilTerminatedAndRemovesItsSocket) {

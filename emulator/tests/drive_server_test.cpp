@@ -2,18 +2,21 @@
 // clients are connected, and clients that break the framing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -47,15 +50,32 @@ class TempDir {
 // A raw client of the emulated-drive protocol.
 class Client {
   public:
-    explicit Client(const std::string& path) {
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    // A Unix socket's path, or "tcp:127.0.0.1:PORT".
+    explicit Client(const std::string& address) {
+        sockaddr_un local{};
+        sockaddr_in tcp{};
+        sockaddr* to = reinterpret_cast<sockaddr*>(&local);
+        socklen_t length = sizeof local;
+        if (isTcpTarget(address)) {
+            tcp = loopback(address);
+            to = reinterpret_cast<sockaddr*>(&tcp);
+            length = sizeof tcp;
+        } else {
+            local.sun_family = AF_UNIX;
+            std::strncpy(local.sun_path, address.c_str(), sizeof local.sun_path - 1);
+        }
+        fd_ = ::socket(to->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(fd_, to, length) != 0) {
             ::close(fd_);
             fd_ = -1;
         }
+    }
+    static sockaddr_in loopback(const std::string& address) {
+        sockaddr_in tcp{};
+        tcp.sin_family = AF_INET;
+        tcp.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        tcp.sin_port = htons(uint16_t(std::stoi(address.substr(address.rfind(':') + 1))));
+        return tcp;
     }
     ~Client() {
         if (fd_ >= 0)
@@ -104,6 +124,17 @@ class Client {
         Bytes out(kRequestHeaderSize);
         header.encode(out.data());
         out.insert(out.end(), data.begin(), data.end());
+        return out;
+    }
+    static Bytes rebootRequest() {
+        RequestHeader header;
+        header.direction = kDataOut;
+        header.cdb[0] = 0xB8;
+        header.cdb[2] = 0x01;
+        header.cdb[3] = 0xF0;
+        header.dataLength = 1;
+        Bytes out = frame(header);
+        out.push_back(0x61);  // the action byte
         return out;
     }
     static Bytes serialRequest() {
@@ -267,6 +298,137 @@ TEST(DriveServer, HostileClients) {
     ASSERT_TRUE(stuck.send(halfFrame));
     camera.server->stop();
     EXPECT_TRUE(stuck.closedByServer());
+}
+
+// Idle clients cannot pile up: beyond the cap a client is closed at once, and one that sends
+// nothing for the idle time is closed, which frees its place; a client that keeps asking stays.
+TEST(DriveServer, CapsConnectionsAndClosesIdleOnes) {
+    TempDir dir;
+    camsim::CameraState state;
+    state.serial = "CAPPED01";
+    camsim::CameraModel model(state);
+    camsim::DriveServer server(model, dir.file("cam"), camsim::ServerLimits{4, 300});
+    ASSERT_TRUE(server.start());
+    std::vector<std::unique_ptr<Client>> held;
+    for (int i = 0; i < 4; ++i) {
+        held.push_back(std::make_unique<Client>(server.socketPath()));
+        ASSERT_EQ(held.back()->serial(), "CAPPED01");
+    }
+    EXPECT_TRUE(Client(server.socketPath()).closedByServer(1000));
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(held[0]->serial(), "CAPPED01");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    for (int i = 1; i < 4; ++i)
+        EXPECT_TRUE(held[i]->closedByServer(1000)) << i;
+    EXPECT_EQ(Client(server.socketPath()).serial(), "CAPPED01");
+}
+
+// Through a restart the camera keeps its address: nobody else can listen there meanwhile, its
+// clients learn at once that no camera answers, and it serves there again afterwards.
+TEST(DriveServer, KeepsItsAddressThroughARestart) {
+    TempDir dir;
+    for (const std::string& address : {std::string("tcp:127.0.0.1:0"), dir.file("cam")}) {
+        SCOPED_TRACE(address);
+        camsim::CameraState state;
+        state.serial = "RESTART1";
+        camsim::CameraModel model(state);
+        camsim::DriveServer server(model, address);
+        ASSERT_TRUE(server.start());
+        ASSERT_EQ(Client(server.socketPath()).serial(), "RESTART1");
+        server.disappearFor(1000);
+        if (isTcpTarget(address)) {
+            const int other = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            int on = 1;
+            ::setsockopt(other, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            const sockaddr_in port = Client::loopback(server.socketPath());
+            const bool taken =
+                ::bind(other, reinterpret_cast<const sockaddr*>(&port), sizeof port) == 0 &&
+                ::listen(other, 1) == 0;
+            ::close(other);
+            EXPECT_FALSE(taken) << "another program listens on the camera's port";
+        } else {
+            EXPECT_FALSE(exists(address));  // the library's sign of a vanished drive
+        }
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(Client(server.socketPath()).serial(), "");
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(500));
+        std::string serial;
+        for (int i = 0; i < 100 && serial.empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            serial = Client(server.socketPath()).serial();
+        }
+        EXPECT_EQ(serial, "RESTART1");
+    }
+}
+
+// camsim says so and stops when it cannot take its address back after a restart (another program
+// took the socket's place), rather than leaving the camera's clients to that program; and it
+// refuses to start on an address it cannot listen on.
+TEST(CamsimProgram, FailsLoudlyWithoutItsAddress) {
+    TempDir dir;
+    const std::string path = dir.file("cam.sock");
+    const std::string output = dir.file("camsim.log");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen(output.c_str(), "w", stderr);
+        execl(CAMSIM_PATH, "camsim", "--socket", path.c_str(), "--reboot-ms", "1000",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 100 && !exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        Client client(path);
+        ASSERT_TRUE(client.send(Client::rebootRequest()));
+        ASSERT_EQ(client.receive(kReplyHeaderSize).size(), kReplyHeaderSize);
+    }
+    // Another program binds the path while the camera restarts.
+    const int intruder = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(intruder, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(intruder, 1), 0);
+    struct stat planted {};
+    ASSERT_EQ(::stat(path.c_str(), &planted), 0);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 250 && ended == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ended = ::waitpid(pid, &status, WNOHANG);
+    }
+    if (ended == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    ::close(intruder);
+    EXPECT_NE(ended, 0) << "camsim went on without its socket";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    struct stat left {};
+    EXPECT_TRUE(::stat(path.c_str(), &left) == 0 && left.st_ino == planted.st_ino)
+        << "the other program's socket is left alone";
+    std::ifstream log(output);
+    const std::string said{std::istreambuf_iterator<char>(log), {}};
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+
+    // At start: a port that another program listens on.
+    std::string taken = "tcp:127.0.0.1:0";
+    camsim::CameraModel model;
+    camsim::DriveServer holder(model, taken);
+    ASSERT_TRUE(holder.start());
+    const std::string command =
+        std::string(CAMSIM_PATH) + " --tcp " + holder.socketPath().substr(4) + " 2>&1";
+    FILE* out = popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, out))
+        text += buffer;
+    const int started = pclose(out);
+    EXPECT_TRUE(WIFEXITED(started) && WEXITSTATUS(started) == 1);
+    EXPECT_NE(text.find("in use"), std::string::npos) << text;
 }
 
 // Out of descriptors, a client waits in the backlog without the accept loop spinning on it, and

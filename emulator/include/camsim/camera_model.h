@@ -25,6 +25,15 @@ struct Reply {
     int disappearMilliseconds = 0;  // > 0: the camera restarts or switches off after answering
 };
 
+// What the camera keeps of what it is sent. The received log (for tests) holds the newest
+// commands only, at most kReceivedLogEntries of them with at most kReceivedLogBytes of payload in
+// all. The JSON channel stores at most kJsonSettingsLimit settings in at most kJsonStoreBytes of
+// JSON text; a request that would go beyond either is refused, as by a camera whose store is full.
+constexpr size_t kReceivedLogEntries = 1024;
+constexpr size_t kReceivedLogBytes = size_t(4) << 20;
+constexpr size_t kJsonSettingsLimit = 256;
+constexpr size_t kJsonStoreBytes = 64 * 1024;
+
 // One row of the vendor command set: the direction and length a camera expects.
 struct CatalogueEntry {
     uint16_t subCommand;
@@ -97,7 +106,7 @@ struct CameraState {
     std::string jsonConfig = "{}";  // the camera's JSON settings, as JSON text
     std::string jsonAnswer = "{}";  // what 0xF238 returns: the answer to the last request
 
-    // What the camera received, oldest first (for tests).
+    // What the camera received, oldest first (for tests; the newest within the bounds above).
     struct Received {
         uint16_t subCommand;
         bool dataIn;
@@ -132,6 +141,8 @@ class CameraModel {
 
     // Convenience for tests: a copy of the state taken under the lock.
     CameraState snapshot();
+    // The same without the received log: what the state file keeps, copied at every save.
+    CameraState snapshotToSave();
     void clearReceived();
 
   private:

@@ -29,26 +29,42 @@ enum class Fault {
     kPassFail,    // the reply says the pass-through call failed (error code 0x1F)
 };
 
+// What one server lets its clients hold.
+struct ServerLimits {
+    int maxConnections = 64;       // a client beyond them is accepted and closed at once
+    int idleMilliseconds = 30000;  // a client that sends or takes nothing this long is closed
+};
+
 class DriveServer {
   public:
-    DriveServer(CameraModel& model, std::string socketPath);
+    DriveServer(CameraModel& model, std::string socketPath, ServerLimits limits = ServerLimits{});
     ~DriveServer();
     DriveServer(const DriveServer&) = delete;
     DriveServer& operator=(const DriveServer&) = delete;
 
-    // Binds the socket (removing a stale file first) and starts accepting. False on failure.
+    // Binds the socket (removing a stale file first) and starts accepting. False on failure,
+    // which failure() then describes.
     bool start();
     // Stops accepting, closes every connection and removes the socket file.
     void stop();
 
     // The next count commands (SCSI commands, not size queries) meet fault.
     void injectFault(Fault fault, int count = 1);
-    // Unplug removes the socket file so the drive vanishes; plug brings it back. Both return once
-    // the listener has followed (connections already open stay open).
+    // Unplug closes the listener (a Unix socket's file goes with it) so the drive vanishes; plug
+    // listens again. Both return once the listener has followed (connections already open stay
+    // open).
     void unplug();
     void plug();
-    // Unplugs for the given time, then plugs again (reboot, shutdown).
+    // The camera restarts or is off for the given time (reboot, shutdown): the drive vanishes but
+    // keeps its address, so that nobody else can take it meanwhile. The listener stays open and
+    // turns every client away at once; a Unix socket's file is moved aside to a fresh name in its
+    // folder (the library sees a drive by that file) and back afterwards, never over a file that
+    // appeared there meanwhile.
     void disappearFor(int milliseconds);
+    // Why the server could not listen at its address, at start or after an unplug or a restart;
+    // empty while it never failed. A server keeps trying, but a program should say so and stop:
+    // whoever took its address meanwhile now gets the camera's clients.
+    std::string failure();
 
     const std::string& socketPath() const { return path_; }
     uint64_t commandsServed() const { return served_.load(); }
@@ -67,20 +83,23 @@ class DriveServer {
     void acceptLoop(net::Socket listener);
     void serveConnection(net::Socket connection);
     net::Socket bindSocket();
-    void requestPlugged(bool plugged);
+    enum class Presence { kServing, kRestarting, kUnplugged };
+    void requestPresence(Presence presence);
     void wakeAcceptLoop();
     Fault takeFault();
     void joinReplug();
 
     CameraModel& model_;
     std::string path_;
+    ServerLimits limits_;
     std::atomic<bool> running_{false};
     std::thread acceptThread_;
     net::Socket waker_[2] = {net::kNoSocket, net::kNoSocket};  // interrupts the loop's wait
     std::mutex mutex_;
-    // The accept loop alone opens and closes the listener; plug and unplug ask for a state and
-    // wait until the loop has reached it.
-    bool wantPlugged_ = false;
+    // The accept loop alone opens, moves and closes the listener; plug, unplug and a restart ask
+    // for a state and wait until the loop has reached it.
+    Presence want_ = Presence::kUnplugged;
+    std::string failure_;
     uint64_t plugRequests_ = 0;
     uint64_t plugRequestsDone_ = 0;
     std::condition_variable plugDone_;

@@ -20,9 +20,22 @@ Socket listenOn(std::string& address);
 // Removes the file of a Unix socket; nothing for a TCP address.
 void removeSocketFile(const std::string& address);
 
+// Moves a Unix socket's file aside to a fresh name in its folder, so that the socket vanishes
+// from its path while its listener stays bound there; returns the new name, or "" when the file
+// stays where it is (a TCP address, a system without Unix sockets, a failed move).
+std::string moveSocketFileAside(const std::string& address);
+// Moves it back, never over a file that appeared at the address meanwhile. False on failure.
+bool moveSocketFileBack(const std::string& aside, const std::string& address);
+// The system's words for why the last socket or file call of this thread failed.
+std::string lastErrorText();
+
 // The next client of a listener, with small frames sent at once. kNoSocket on failure; exhausted
 // then tells whether the system ran out of descriptors or memory (worth a pause before retrying).
 Socket acceptClient(Socket listener, bool& exhausted);
+
+// Makes a read or write that moves nothing for milliseconds fail, so that a silent client does
+// not hold its connection for ever.
+void setIdleTimeout(Socket socket, int milliseconds);
 
 // read fills exactly size bytes, write sends them all; false when the stream ended or failed.
 bool readAll(Socket socket, uint8_t* data, size_t size);
