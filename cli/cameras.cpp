@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "discovery.h"
-#include "lang/text.h"
 #include "settings_lists.h"
+#include "text/text.h"
 #include "transport.h"
 
 namespace cli {

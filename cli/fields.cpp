@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "commands.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
+#include "text/langtable.h"
+#include "text/text.h"
 #include "transport.h"
 
 namespace cli {

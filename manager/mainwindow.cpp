@@ -6,8 +6,6 @@
 #include "camera_models.h"
 #include "dalvex.h"
 #include "devicestate.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "pages/cmsv6.h"
 #include "pages/devctrl.h"
 #include "pages/devinfo.h"
@@ -17,6 +15,8 @@
 #include "pages/pwd.h"
 #include "pages/wifi.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::mainwindow;

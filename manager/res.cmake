@@ -6,7 +6,7 @@ if(DALVEX_BUILD_TESTS)
   file(GLOB orvane_res_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/res/*.cpp)
   if(orvane_res_test_sources)
     add_executable(orvane_res_tests ${orvane_res_test_sources})
-    target_link_libraries(orvane_res_tests PRIVATE orvane_res orvane_lang
+    target_link_libraries(orvane_res_tests PRIVATE orvane_res dalvex_text
       GTest::gtest GTest::gtest_main)
     gtest_discover_tests(orvane_res_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
       PROPERTIES TIMEOUT 120)

@@ -43,7 +43,7 @@ add_library(orvane_shell STATIC
   ${ORVANE_PAGE_SOURCES})
 target_include_directories(orvane_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
   ${PROJECT_SOURCE_DIR}/common)
-target_link_libraries(orvane_shell PUBLIC orvane_ui orvane_lang orvane_res dalvex)
+target_link_libraries(orvane_shell PUBLIC orvane_ui dalvex_text orvane_res dalvex)
 
 add_executable(orvane
   ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp
