@@ -12,51 +12,33 @@ namespace cli {
 
 namespace {
 
-Field text(const std::string& name, size_t offset, size_t width, size_t maxBytes = 0) {
-    Field f;
-    f.name = name;
-    f.kind = FieldKind::kText;
-    f.offset = offset;
-    f.width = width;
-    f.maxBytes = maxBytes != 0 ? maxBytes : width;
-    return f;
+// A field of a table as the tool handles it, with the value list the model has.
+Field fromTable(const fields::Field& f, int model) {
+    Field out;
+    out.name = std::string(f.name);
+    out.kind = f.kind;
+    out.offset = f.offset;
+    out.width = f.size;
+    out.maxBytes = f.kept;
+    out.secret = f.secret;
+    out.entries = fields::Entries(f, model);
+    return out;
 }
 
-Field secretText(const std::string& name, size_t offset, size_t width) {
-    Field f = text(name, offset, width);
-    f.secret = true;
-    return f;
-}
-
-Field number(const std::string& name, size_t offset, size_t width) {
-    Field f;
-    f.name = name;
-    f.offset = offset;
-    f.width = width;
-    return f;
-}
-
-Field readOnly(const std::string& name, size_t offset) {
-    Field f = number(name, offset, 4);
-    f.kind = FieldKind::kReadOnly;
-    return f;
-}
-
-Field list(const std::string& name, size_t offset, settings::Entries entries) {
-    Field f = number(name, offset, 1);
-    f.kind = FieldKind::kList;
-    f.entries = std::move(entries);
-    return f;
+std::vector<Field> fieldsOf(const fields::Layout& layout, int model) {
+    std::vector<Field> out;
+    for (const fields::Field& f : layout.fields)
+        out.push_back(fromTable(f, model));
+    return out;
 }
 
 // A record read and written by a pair of exports over a caller's buffer.
 template <typename T>
-Record recordOf(const std::string& name, int (*get)(T*), int (*set)(const T*),
-                std::vector<Field> fields) {
+Record recordOf(const fields::Layout& layout, int model, int (*get)(T*), int (*set)(const T*)) {
     Record r;
-    r.name = name;
-    r.size = sizeof(T);
-    r.fields = std::move(fields);
+    r.name = std::string(layout.name);
+    r.size = layout.size;
+    r.fields = fieldsOf(layout, model);
     r.read = [get](Bytes& out) {
         T value{};
         const bool ok = get(&value) != 0;
@@ -74,9 +56,8 @@ Record recordOf(const std::string& name, int (*get)(T*), int (*set)(const T*),
 
 // The same for the two setters that take their record by value.
 template <typename T>
-Record recordByValue(const std::string& name, int (*get)(T*), int (*set)(T),
-                     std::vector<Field> fields) {
-    Record r = recordOf<T>(name, get, nullptr, std::move(fields));
+Record recordByValue(const fields::Layout& layout, int model, int (*get)(T*), int (*set)(T)) {
+    Record r = recordOf<T>(layout, model, get, nullptr);
     r.write = [set](const Bytes& in) {
         T value{};
         std::memcpy(&value, in.data(), sizeof value);
@@ -90,23 +71,18 @@ std::string fieldText(const uint8_t* field, size_t width) {
 }
 
 Record settingRecord(int model) {
-    Field photo = list("photoResolution", offsetof(DeviceSettingRecord, photoResolution),
-                       settings::PhotoEntries(model));
-    photo.toPosition = [model](int v) { return settings::PhotoPosition(model, v); };
-    photo.toStored = [model](int v) { return settings::PhotoStored(model, v); };
     Record r;
-    r.name = "setting";
-    r.size = sizeof(DeviceSettingRecord);
-    r.fields = {
-        list("videoResolution", offsetof(DeviceSettingRecord, videoResolution),
-             settings::VideoEntries(model)),
-        photo,
-        list("videoLength", offsetof(DeviceSettingRecord, videoLength),
-             settings::LengthEntries(model)),
-        readOnly(settings::CountsInMegabytes(model) ? "cardCapacityMB" : "cardCapacityGB",
-                 offsetof(DeviceSettingRecord, cardCapacity)),
-        readOnly("freeSpaceMB", offsetof(DeviceSettingRecord, freeSpaceMB)),
-    };
+    r.name = std::string(fields::kSetting.name);
+    r.size = fields::kSetting.size;
+    r.fields = fieldsOf(fields::kSetting, model);
+    for (Field& f : r.fields) {
+        if (f.name == "photoResolution") {
+            f.toPosition = [model](int v) { return settings::PhotoPosition(model, v); };
+            f.toStored = [model](int v) { return settings::PhotoStored(model, v); };
+        } else if (f.name == "cardCapacity") {
+            f.name = settings::CountsInMegabytes(model) ? "cardCapacityMB" : "cardCapacityGB";
+        }
+    }
     r.read = [](Bytes& out) {
         DeviceSettingRecord value{};
         const bool ok = TKUSB_GetDeviceSettingEx(&value) != 0;
@@ -127,16 +103,9 @@ Record settingRecord(int model) {
 
 Record userRecord() {
     Record r;
-    r.name = "user";
-    r.size = sizeof(UserInfoRecord);
-    // The setter keeps 11 characters of the device and user ids.
-    r.fields = {
-        text("deviceId", offsetof(UserInfoRecord, deviceId), 12, 11),
-        text("departmentName", offsetof(UserInfoRecord, departmentName), 32),
-        text("departmentNumber", offsetof(UserInfoRecord, departmentNumber), 12),
-        text("userName", offsetof(UserInfoRecord, userName), 32),
-        text("userId", offsetof(UserInfoRecord, userId), 12, 11),
-    };
+    r.name = std::string(fields::kUser.name);
+    r.size = fields::kUser.size;
+    r.fields = fieldsOf(fields::kUser, 0);
     // The getter export hands out only six characters of the user id; writing that back would
     // cut a longer one, so the record is read whole.
     r.read = [](Bytes& out) {
@@ -157,34 +126,21 @@ Record userRecord() {
     return r;
 }
 
-Record rk20Record() {
-    std::vector<Field> fields;
-    for (const settings::Rk20List& l : settings::Rk20Lists()) {
-        if (l.recordByte != settings::kNoRecordByte)
-            fields.push_back(list(l.field, size_t(l.recordByte), l.entries));
-    }
-    return recordByValue<Rk20SettingRecord>("rk20", TKUSB_RK20GetSeting, TKUSB_RK20Setting,
-                                            std::move(fields));
-}
-
 Record configRecord(int model) {
-    std::vector<Field> fields;
-    if (model == settings::kModelRk40) {
-        Field volume =
-            list("volume", offsetof(ConfigInfoRk40, volume), settings::Rk40VolumeEntries());
-        volume.toPosition = [](int v) { return settings::Rk40VolumePosition(uint8_t(v)); };
-        volume.toStored = [](int v) { return settings::Rk40VolumeByte(v); };
-        Field ir = list("irMode", offsetof(ConfigInfoRk40, irMode), settings::Rk40IrEntries());
-        Field loop = list("recycleRecording", offsetof(ConfigInfoRk40, recycleRecording),
-                          settings::Rk40LoopEntries());
-        for (Field* f : {&ir, &loop})
-            f->toPosition = [](int v) { return settings::Rk40TwoStatePosition(uint8_t(v)); };
-        fields = {volume, ir, loop};
-    } else {
-        fields = {text("plateNumber", offsetof(ConfigInfoRk50, plateNumber), 13, 12)};
+    if (model != settings::kModelRk40)
+        return recordOf<ConfigInfoRecord>(fields::kRk50Config, model, TKUSB_GetConfigInfo,
+                                          TKUSB_SetConfigInfo);
+    Record r = recordOf<ConfigInfoRecord>(fields::kRk40Config, model, TKUSB_GetConfigInfo,
+                                          TKUSB_SetConfigInfo);
+    for (Field& f : r.fields) {
+        if (f.name == "volume") {
+            f.toPosition = [](int v) { return settings::Rk40VolumePosition(uint8_t(v)); };
+            f.toStored = [](int v) { return settings::Rk40VolumeByte(v); };
+        } else {
+            f.toPosition = [](int v) { return settings::Rk40TwoStatePosition(uint8_t(v)); };
+        }
     }
-    return recordOf<ConfigInfoRecord>("config", TKUSB_GetConfigInfo, TKUSB_SetConfigInfo,
-                                      std::move(fields));
+    return r;
 }
 
 bool sameText(const std::string& a, const std::string& b) {
@@ -234,61 +190,38 @@ std::vector<Record> recordsFor(const DeviceSpecRecord& spec) {
     const int model = spec.modelCode;
     std::vector<Record> records = {settingRecord(model), userRecord()};
     if (settings::HasGprsTab(model)) {
-        records.push_back(recordOf<GprsRecord>(
-            "gprs", TKUSB_GetGprsParam, TKUSB_SetGprsParam,
-            {list("sosAction", offsetof(GprsRecord, sosAction), settings::SosEntries()),
-             text("emergencyPhone", offsetof(GprsRecord, emergencyPhone), 16),
-             text("apn", offsetof(GprsRecord, apn), 32),
-             text("userName", offsetof(GprsRecord, userName), 16),
-             secretText("password", offsetof(GprsRecord, password), 16),
-             text("serverIp", offsetof(GprsRecord, serverIp), 52)}));
+        records.push_back(
+            recordOf<GprsRecord>(fields::kGprs, model, TKUSB_GetGprsParam, TKUSB_SetGprsParam));
         records.push_back(recordOf<MobileLinkRecord>(
-            "mobile-link", TKUSB_GetMobileLinkParam, TKUSB_SetMobileLinkParam,
-            {text("linkId", offsetof(MobileLinkRecord, linkId), 8),
-             text("serverAddress", offsetof(MobileLinkRecord, serverAddress), 64),
-             number("serverPort", offsetof(MobileLinkRecord, serverPort), 2),
-             text("apn", offsetof(MobileLinkRecord, apn), 32),
-             text("user", offsetof(MobileLinkRecord, user), 16),
-             secretText("password", offsetof(MobileLinkRecord, password), 32),
-             text("dialNumber", offsetof(MobileLinkRecord, dialNumber), 32)}));
+            fields::kMobileLink, model, TKUSB_GetMobileLinkParam, TKUSB_SetMobileLinkParam));
         records.push_back(recordOf<GpsUploadRecord>(
-            "gps-upload", TKUSB_GetGpsUploadParam, TKUSB_SetGpsUploadParam,
-            {number("uploadInterval", offsetof(GpsUploadRecord, uploadInterval), 2),
-             number("alarmInterval", offsetof(GpsUploadRecord, alarmInterval), 2)}));
+            fields::kGpsUpload, model, TKUSB_GetGpsUploadParam, TKUSB_SetGpsUploadParam));
     }
     if (settings::HasWifiTab(model, spec.hasWifi)) {
-        records.push_back(recordOf<WifiRecord>(
-            "wifi", TKUSB_GetWifiParam, TKUSB_SetWifiParam,
-            {list("mode", offsetof(WifiRecord, mode), settings::WifiModeEntries()),
-             text("ssid", offsetof(WifiRecord, ssid), 23),
-             list("encryptionType", offsetof(WifiRecord, encryptionType),
-                  settings::WifiEncryptionEntries()),
-             secretText("password", offsetof(WifiRecord, password), 23),
-             text("ip", offsetof(WifiRecord, ip), 16),
-             number("port", offsetof(WifiRecord, port), 2)}));
-        records.push_back(recordOf<WifiApRecord>(
-            "wifi-ap", TKUSB_GetWifiAPParam, TKUSB_SetWifiAPParam,
-            {text("apSsid", offsetof(WifiApRecord, apSsid), 16),
-             secretText("apPassword", offsetof(WifiApRecord, apPassword), 16)}));
+        records.push_back(
+            recordOf<WifiRecord>(fields::kWifi, model, TKUSB_GetWifiParam, TKUSB_SetWifiParam));
+        records.push_back(recordOf<WifiApRecord>(fields::kWifiAp, model, TKUSB_GetWifiAPParam,
+                                                 TKUSB_SetWifiAPParam));
         if (settings::HasCmsTab(model, spec.hasWifi, spec.noCms)) {
-            records.push_back(recordByValue<Cmsv6Record>(
-                "cms", TKUSB_CMSV6GetSeting, TKUSB_CMSV6Setting,
-                {text("deviceId", offsetof(Cmsv6Record, deviceId), 8),
-                 text("serverIp", offsetof(Cmsv6Record, serverIp), 16),
-                 number("serverPort", offsetof(Cmsv6Record, serverPort), 2),
-                 number("listenPort", offsetof(Cmsv6Record, listenPort), 2)}));
+            records.push_back(recordByValue<Cmsv6Record>(fields::kCms, model, TKUSB_CMSV6GetSeting,
+                                                         TKUSB_CMSV6Setting));
         }
     }
     if (model == settings::kModelRk20)
-        records.push_back(rk20Record());
+        records.push_back(recordByValue<Rk20SettingRecord>(fields::kRk20, model,
+                                                           TKUSB_RK20GetSeting, TKUSB_RK20Setting));
     if (model == settings::kModelRk40 || model == settings::kModelRk50)
         records.push_back(configRecord(model));
     return records;
 }
 
 std::vector<std::string> allRecordNames() {
-    return {"setting", "user",    "gprs", "mobile-link", "gps-upload",
-            "wifi",    "wifi-ap", "cms",  "rk20",        "config"};
+    std::vector<std::string> names;
+    for (const fields::Layout* layout : fields::kAllLayouts) {
+        if (std::find(names.begin(), names.end(), layout->name) == names.end())
+            names.emplace_back(layout->name);
+    }
+    return names;
 }
 
 std::string entryText(const std::wstring& entry) {

@@ -3,7 +3,9 @@
 // order in which the language table labels them. Labels are the English texts; the language table
 // sets them again when a dialog initialises (the About box keeps its own).
 #include <array>
+#include <string_view>
 
+#include "record_fields.h"
 #include "res/control_ids.h"
 #include "ui/dialog_template.h"
 
@@ -35,6 +37,17 @@ ControlTemplate Button(int id, const wchar_t* label, int x, int y, int cx = 50,
 
 ControlTemplate Edit(int id, int x, int y, int cx, uint32_t flags = kNone, int limit = 0) {
     return {id, ControlKind::kEdit, L"", x, y, cx, kFieldCy, flags, limit};
+}
+
+// The limit of an edit that holds a whole record field.
+consteval int UserLimit(std::string_view member) {
+    return fields::TypingLimit(fields::kUser[member]);
+}
+consteval int LinkLimit(std::string_view member) {
+    return fields::TypingLimit(fields::kMobileLink[member]);
+}
+consteval int CmsLimit(std::string_view member) {
+    return fields::TypingLimit(fields::kCms[member]);
 }
 
 ControlTemplate DropList(int id, int x, int y, int cx, uint32_t flags = kNone,
@@ -111,13 +124,13 @@ DialogTemplate MakeDeviceInfo() {
             true,
             {
                 Static(devinfo::kDepartmentNameLabel, L"Depart name:", 12, 18, 60),
-                Edit(devinfo::kDepartmentName, 76, 16, 160, kOff, 32),
+                Edit(devinfo::kDepartmentName, 76, 16, 160, kOff, UserLimit("departmentName")),
                 Static(devinfo::kDepartmentNumberLabel, L"Depart No:", 12, 38, 60),
-                Edit(devinfo::kDepartmentNumber, 76, 36, 160, kOff, 12),
+                Edit(devinfo::kDepartmentNumber, 76, 36, 160, kOff, UserLimit("departmentNumber")),
                 Static(devinfo::kUserIdLabel, L"User ID:", 12, 58, 60),
                 Edit(devinfo::kUserId, 76, 56, 160, kOff, 6),
                 Static(devinfo::kUserNameLabel, L"User name:", 12, 78, 60),
-                Edit(devinfo::kUserName, 76, 76, 160, kOff, 32),
+                Edit(devinfo::kUserName, 76, 76, 160, kOff, UserLimit("userName")),
                 Static(devinfo::kDeviceIdLabel, L"Device ID:", 12, 98, 60, kHidden),
                 Edit(devinfo::kDeviceId, 76, 96, 160, kOff | kHidden, 7),
                 Button(devinfo::kRefresh, L"Refresh", 130, 156, 50, kOff),
@@ -288,19 +301,19 @@ DialogTemplate MakeMobileLink() {
             true,
             {
                 Static(mobilelink::kLinkIdLabel, L"Mobile Link Id", 12, 12, 70),
-                Edit(mobilelink::kLinkId, 86, 10, 150, kNone, 8),
+                Edit(mobilelink::kLinkId, 86, 10, 150, kNone, LinkLimit("linkId")),
                 Static(mobilelink::kServerAddressLabel, L"Mobile Link IP", 12, 30, 70),
-                Edit(mobilelink::kServerAddress, 86, 28, 150, kNone, 64),
+                Edit(mobilelink::kServerAddress, 86, 28, 150, kNone, LinkLimit("serverAddress")),
                 Static(mobilelink::kPortLabel, L"Mobile Link Port", 12, 48, 70),
                 Edit(mobilelink::kPort, 86, 46, 50, kDigitsOnly, 5),
                 Static(mobilelink::kApnLabel, L"APN", 12, 66, 70),
-                Edit(mobilelink::kApn, 86, 64, 150, kNone, 32),
+                Edit(mobilelink::kApn, 86, 64, 150, kNone, LinkLimit("apn")),
                 Static(mobilelink::kUserLabel, L"User", 12, 84, 70),
-                Edit(mobilelink::kUser, 86, 82, 150, kNone, 16),
+                Edit(mobilelink::kUser, 86, 82, 150, kNone, LinkLimit("user")),
                 Static(mobilelink::kPasswordLabel, L"Password", 12, 102, 70),
-                Edit(mobilelink::kPassword, 86, 100, 150, kNone, 32),
+                Edit(mobilelink::kPassword, 86, 100, 150, kNone, LinkLimit("password")),
                 Static(mobilelink::kDialNumberLabel, L"Dial Number", 12, 120, 70),
-                Edit(mobilelink::kDialNumber, 86, 118, 150, kNone, 32),
+                Edit(mobilelink::kDialNumber, 86, 118, 150, kNone, LinkLimit("dialNumber")),
                 Static(mobilelink::kUploadIntervalLabel, L"Upload Interval", 12, 138, 70),
                 Edit(mobilelink::kUploadInterval, 86, 136, 50, kDigitsOnly, 5),
                 Static(mobilelink::kAlarmIntervalLabel, L"Alarm interval", 12, 156, 70),
@@ -395,7 +408,7 @@ DialogTemplate MakeCmsv6() {
             true,
             {
                 Static(cmsv6::kDeviceIdLabel, L"ID:", 12, 18, 70),
-                Edit(cmsv6::kDeviceId, 86, 16, 120, kDisabled, 8),
+                Edit(cmsv6::kDeviceId, 86, 16, 120, kDisabled, CmsLimit("deviceId")),
                 Static(cmsv6::kServerIpLabel, L"Service IP:", 12, 38, 70),
                 IpAddress(cmsv6::kServerIp, 86, 36, 120),
                 Static(cmsv6::kServerPortLabel, L"Service port:", 214, 18, 44, kHidden),
