@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "fields.h"
+#include "password_rules.h"
 
 namespace cli {
 
@@ -453,8 +454,10 @@ void switchStorage(Session& s, const std::string& direction) {
 }
 
 void changePassword(Session& s, const std::string& kind) {
-    const std::map<std::string, size_t> lengths = {
-        {"login", 6}, {"browse", 6}, {"user", 5}, {"admin", 6}};
+    const std::map<std::string, size_t> lengths = {{"login", passwords::kLoginLength},
+                                                   {"browse", passwords::kBrowseLength},
+                                                   {"user", passwords::kUserLength},
+                                                   {"admin", passwords::kAdminLength}};
     if (!lengths.contains(kind)) {
         s.fail(kExitUsage, "password change takes login, browse, user or admin");
         return;

@@ -5,6 +5,7 @@
 #include <array>
 #include <string_view>
 
+#include "password_rules.h"
 #include "record_fields.h"
 #include "res/control_ids.h"
 #include "ui/dialog_template.h"
@@ -38,6 +39,10 @@ ControlTemplate Button(int id, const wchar_t* label, int x, int y, int cx = 50,
 ControlTemplate Edit(int id, int x, int y, int cx, uint32_t flags = kNone, int limit = 0) {
     return {id, ControlKind::kEdit, L"", x, y, cx, kFieldCy, flags, limit};
 }
+
+// The password edits take the passwords' lengths.
+constexpr int kLoginChars = int(passwords::kLoginLength);
+constexpr int kBrowseChars = int(passwords::kBrowseLength);
 
 // The limit of an edit that holds a whole record field.
 consteval int UserLimit(std::string_view member) {
@@ -101,7 +106,8 @@ DialogTemplate MakeMainWindow() {
                 Static(mainwindow::kSerial, L"No device", 66, 16, 130),
                 Static(mainwindow::kUnusedStatic, L"", 200, 16, 60),
                 Static(mainwindow::kPasswordLabel, L"Password:", 16, 31, 48),
-                Edit(mainwindow::kPasswordBox, 66, 29, 80, kPassword | kDigitsOnly | kDisabled, 6),
+                Edit(mainwindow::kPasswordBox, 66, 29, 80, kPassword | kDigitsOnly | kDisabled,
+                     kLoginChars),
                 Button(mainwindow::kLoginButton, L"OK", 154, 28, 50, kDefaultButton | kDisabled),
                 Button(mainwindow::kModifyButton, L"Modify", 210, 28, 50, kDisabled),
                 {mainwindow::kTabs, ControlKind::kTab, L"", 7, 52, 348, 222},
@@ -213,18 +219,18 @@ DialogTemplate MakePwd() {
             {
                 Group(pwd::kModifyFrame, L"Modify password", 7, 7, 246, 88),
                 Static(pwd::kCurrentLabel, L"Password:", 16, 22, 70),
-                Edit(pwd::kCurrent, 90, 20, 90, kPin, 6),
+                Edit(pwd::kCurrent, 90, 20, 90, kPin, kLoginChars),
                 Static(pwd::kNewLabel, L"New password:", 16, 40, 70),
-                Edit(pwd::kNew, 90, 38, 90, kPin, 6),
+                Edit(pwd::kNew, 90, 38, 90, kPin, kLoginChars),
                 Static(pwd::kNewAgainLabel, L"Retype password:", 16, 58, 70),
-                Edit(pwd::kNewAgain, 90, 56, 90, kPin, 6),
+                Edit(pwd::kNewAgain, 90, 56, 90, kPin, kLoginChars),
                 Button(pwd::kModify, L"Modify", 192, 55, 50),
                 Static(pwd::kLengthNote, L"* Password length is 6 !", 16, 78, 226),
                 Group(pwd::kBrowseFrame, L"Set browse password", 7, 101, 246, 70),
                 Static(pwd::kBrowseLabel, L"Password:", 16, 116, 70),
-                Edit(pwd::kBrowse, 90, 114, 90, kPin, 6),
+                Edit(pwd::kBrowse, 90, 114, 90, kPin, kBrowseChars),
                 Static(pwd::kBrowseAgainLabel, L"Retype password:", 16, 134, 70),
-                Edit(pwd::kBrowseAgain, 90, 132, 90, kPin, 6),
+                Edit(pwd::kBrowseAgain, 90, 132, 90, kPin, kBrowseChars),
                 DropList(pwd::kTypeSelector, 192, 114, 50, kNone, 40),
                 Button(pwd::kApply, L"Apply", 192, 131, 50),
                 Static(pwd::kBrowseLengthNote, L"* Browse password length is 6 !", 16, 154, 226),
