@@ -1,7 +1,7 @@
 #include "cameras.h"
 
-#include "lang/text.h"
 #include "settings_lists.h"
+#include "text/text.h"
 
 namespace cli {
 

@@ -3,57 +3,40 @@
 #include <algorithm>
 #include <cstring>
 
-#include "lang/langtable.h"
-#include "lang/text.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace cli {
 
 namespace {
 
-Field text(const std::string& name, size_t offset, size_t width, size_t maxBytes = 0) {
-    Field f;
-    f.name = name;
-    f.kind = FieldKind::kText;
-    f.offset = offset;
-    f.width = width;
-    f.maxBytes = maxBytes != 0 ? maxBytes : width;
-    return f;
+// A field of a table as the tool handles it, with the value list the model has.
+Field fromTable(const fields::Field& f, int model) {
+    Field out;
+    out.name = std::string(f.name);
+    out.kind = f.kind;
+    out.offset = f.offset;
+    out.width = f.size;
+    out.maxBytes = f.kept;
+    out.secret = f.secret;
+    out.entries = fields::Entries(f, model);
+    return out;
 }
 
-Field secretText(const std::string& name, size_t offset, size_t width) {
-    Field f = text(name, offset, width);
-    f.secret = true;
-    return f;
-}
-
-Field number(const std::string& name, size_t offset, size_t width) {
-    Field f;
-    f.name = name;
-    f.offset = offset;
-    f.width = width;
-    return f;
-}
-
-Field readOnly(const std::string& name, size_t offset) {
-    Field f = number(name, offset, 4);
-    f.kind = FieldKind::kReadOnly;
-    return f;
-}
-
-Field list(const std::string& name, size_t offset, settings::Entries entries) {
-    Field f = number(name, offset, 1);
-    f.kind = FieldKind::kList;
-    f.entries = std::move(entries);
-    return f;
+std::vector<Field> fieldsOf(const fields::Layout& layout, int model) {
+    std::vector<Field> out;
+    for (const fields::Field& f : layout.fields)
+        out.push_back(fromTable(f, model));
+    return out;
 }
 
 // A record read and written whole through the camera handle.
 template <typename T>
-Record recordOf(const std::string& name, std::vector<Field> fields) {
+Record recordOf(const fields::Layout& layout, int model) {
     Record r;
-    r.name = name;
-    r.size = sizeof(T);
-    r.fields = std::move(fields);
+    r.name = std::string(layout.name);
+    r.size = layout.size;
+    r.fields = fieldsOf(layout, model);
     r.read = [](const dalvex::Camera& camera, Bytes& out) {
         T value{};
         const bool ok = camera.read(value);
@@ -74,63 +57,39 @@ std::string fieldText(const uint8_t* field, size_t width) {
 }
 
 Record settingRecord(int model) {
-    Field photo = list("photoResolution", offsetof(DeviceSettingRecord, photoResolution),
-                       settings::PhotoEntries(model));
-    photo.toPosition = [model](int v) { return settings::PhotoPosition(model, v); };
-    photo.toStored = [model](int v) { return settings::PhotoStored(model, v); };
-    return recordOf<DeviceSettingRecord>(
-        "setting",
-        {
-            list("videoResolution", offsetof(DeviceSettingRecord, videoResolution),
-                 settings::VideoEntries(model)),
-            photo,
-            list("videoLength", offsetof(DeviceSettingRecord, videoLength),
-                 settings::LengthEntries(model)),
-            readOnly(settings::CountsInMegabytes(model) ? "cardCapacityMB" : "cardCapacityGB",
-                     offsetof(DeviceSettingRecord, cardCapacity)),
-            readOnly("freeSpaceMB", offsetof(DeviceSettingRecord, freeSpaceMB)),
-        });
-}
-
-Record userRecord() {
-    // The camera keeps 11 characters of the device and user ids; the record is read whole
-    // (the getter export hands out only six characters of the user id).
-    return recordOf<UserInfoRecord>(
-        "user", {
-                    text("deviceId", offsetof(UserInfoRecord, deviceId), 12, 11),
-                    text("departmentName", offsetof(UserInfoRecord, departmentName), 32),
-                    text("departmentNumber", offsetof(UserInfoRecord, departmentNumber), 12),
-                    text("userName", offsetof(UserInfoRecord, userName), 32),
-                    text("userId", offsetof(UserInfoRecord, userId), 12, 11),
-                });
-}
-
-Record rk20Record() {
-    std::vector<Field> fields;
-    for (const settings::Rk20List& l : settings::Rk20Lists()) {
-        if (l.recordByte != settings::kNoRecordByte)
-            fields.push_back(list(l.field, size_t(l.recordByte), l.entries));
+    // The camera takes the three choices; the record goes whole, since the range check of the
+    // checked setter export would refuse the longer lists of some models.
+    Record r = recordOf<DeviceSettingRecord>(fields::kSetting, model);
+    for (Field& f : r.fields) {
+        if (f.name == "photoResolution") {
+            f.toPosition = [model](int v) { return settings::PhotoPosition(model, v); };
+            f.toStored = [model](int v) { return settings::PhotoStored(model, v); };
+        } else if (f.name == "cardCapacity") {
+            f.name = settings::CountsInMegabytes(model) ? "cardCapacityMB" : "cardCapacityGB";
+        }
     }
-    return recordOf<Rk20SettingRecord>("rk20", std::move(fields));
+    return r;
+}
+
+// Read whole: the getter export hands out only six characters of the user id, and writing
+// that back would cut a longer one.
+Record userRecord() {
+    return recordOf<UserInfoRecord>(fields::kUser, 0);
 }
 
 Record configRecord(int model) {
-    std::vector<Field> fields;
-    if (model == settings::kModelRk40) {
-        Field volume =
-            list("volume", offsetof(ConfigInfoRk40, volume), settings::Rk40VolumeEntries());
-        volume.toPosition = [](int v) { return settings::Rk40VolumePosition(uint8_t(v)); };
-        volume.toStored = [](int v) { return settings::Rk40VolumeByte(v); };
-        Field ir = list("irMode", offsetof(ConfigInfoRk40, irMode), settings::Rk40IrEntries());
-        Field loop = list("recycleRecording", offsetof(ConfigInfoRk40, recycleRecording),
-                          settings::Rk40LoopEntries());
-        for (Field* f : {&ir, &loop})
-            f->toPosition = [](int v) { return settings::Rk40TwoStatePosition(uint8_t(v)); };
-        fields = {volume, ir, loop};
-    } else {
-        fields = {text("plateNumber", offsetof(ConfigInfoRk50, plateNumber), 13, 12)};
+    if (model != settings::kModelRk40)
+        return recordOf<ConfigInfoRecord>(fields::kRk50Config, model);
+    Record r = recordOf<ConfigInfoRecord>(fields::kRk40Config, model);
+    for (Field& f : r.fields) {
+        if (f.name == "volume") {
+            f.toPosition = [](int v) { return settings::Rk40VolumePosition(uint8_t(v)); };
+            f.toStored = [](int v) { return settings::Rk40VolumeByte(v); };
+        } else {
+            f.toPosition = [](int v) { return settings::Rk40TwoStatePosition(uint8_t(v)); };
+        }
     }
-    return recordOf<ConfigInfoRecord>("config", std::move(fields));
+    return r;
 }
 
 bool sameText(const std::string& a, const std::string& b) {
@@ -182,55 +141,31 @@ std::vector<Record> recordsFor(const DeviceSpecRecord& spec) {
     const int model = spec.modelCode;
     std::vector<Record> records = {settingRecord(model), userRecord()};
     if (settings::HasGprsTab(model)) {
-        records.push_back(recordOf<GprsRecord>(
-            "gprs", {list("sosAction", offsetof(GprsRecord, sosAction), settings::SosEntries()),
-                     text("emergencyPhone", offsetof(GprsRecord, emergencyPhone), 16),
-                     text("apn", offsetof(GprsRecord, apn), 32),
-                     text("userName", offsetof(GprsRecord, userName), 16),
-                     secretText("password", offsetof(GprsRecord, password), 16),
-                     text("serverIp", offsetof(GprsRecord, serverIp), 52)}));
-        records.push_back(recordOf<MobileLinkRecord>(
-            "mobile-link", {text("linkId", offsetof(MobileLinkRecord, linkId), 8),
-                            text("serverAddress", offsetof(MobileLinkRecord, serverAddress), 64),
-                            number("serverPort", offsetof(MobileLinkRecord, serverPort), 2),
-                            text("apn", offsetof(MobileLinkRecord, apn), 32),
-                            text("user", offsetof(MobileLinkRecord, user), 16),
-                            secretText("password", offsetof(MobileLinkRecord, password), 32),
-                            text("dialNumber", offsetof(MobileLinkRecord, dialNumber), 32)}));
-        records.push_back(recordOf<GpsUploadRecord>(
-            "gps-upload", {number("uploadInterval", offsetof(GpsUploadRecord, uploadInterval), 2),
-                           number("alarmInterval", offsetof(GpsUploadRecord, alarmInterval), 2)}));
+        records.push_back(recordOf<GprsRecord>(fields::kGprs, model));
+        records.push_back(recordOf<MobileLinkRecord>(fields::kMobileLink, model));
+        records.push_back(recordOf<GpsUploadRecord>(fields::kGpsUpload, model));
     }
     if (settings::HasWifiTab(model, spec.hasWifi)) {
-        records.push_back(recordOf<WifiRecord>(
-            "wifi", {list("mode", offsetof(WifiRecord, mode), settings::WifiModeEntries()),
-                     text("ssid", offsetof(WifiRecord, ssid), 23),
-                     list("encryptionType", offsetof(WifiRecord, encryptionType),
-                          settings::WifiEncryptionEntries()),
-                     secretText("password", offsetof(WifiRecord, password), 23),
-                     text("ip", offsetof(WifiRecord, ip), 16),
-                     number("port", offsetof(WifiRecord, port), 2)}));
-        records.push_back(recordOf<WifiApRecord>(
-            "wifi-ap", {text("apSsid", offsetof(WifiApRecord, apSsid), 16),
-                        secretText("apPassword", offsetof(WifiApRecord, apPassword), 16)}));
+        records.push_back(recordOf<WifiRecord>(fields::kWifi, model));
+        records.push_back(recordOf<WifiApRecord>(fields::kWifiAp, model));
         if (settings::HasCmsTab(model, spec.hasWifi, spec.noCms)) {
-            records.push_back(recordOf<Cmsv6Record>(
-                "cms", {text("deviceId", offsetof(Cmsv6Record, deviceId), 8),
-                        text("serverIp", offsetof(Cmsv6Record, serverIp), 16),
-                        number("serverPort", offsetof(Cmsv6Record, serverPort), 2),
-                        number("listenPort", offsetof(Cmsv6Record, listenPort), 2)}));
+            records.push_back(recordOf<Cmsv6Record>(fields::kCms, model));
         }
     }
     if (model == settings::kModelRk20)
-        records.push_back(rk20Record());
+        records.push_back(recordOf<Rk20SettingRecord>(fields::kRk20, model));
     if (model == settings::kModelRk40 || model == settings::kModelRk50)
         records.push_back(configRecord(model));
     return records;
 }
 
 std::vector<std::string> allRecordNames() {
-    return {"setting", "user",    "gprs", "mobile-link", "gps-upload",
-            "wifi",    "wifi-ap", "cms",  "rk20",        "config"};
+    std::vector<std::string> names;
+    for (const fields::Layout* layout : fields::kAllLayouts) {
+        if (std::find(names.begin(), names.end(), layout->name) == names.end())
+            names.emplace_back(layout->name);
+    }
+    return names;
 }
 
 std::string entryText(const std::wstring& entry) {
@@ -315,14 +250,11 @@ std::optional<std::string> storeValue(const Field& field, const Json::Value& val
 }
 
 bool isSecretField(const std::string& record, const std::string& field) {
-    // A description with every record that holds secrets.
-    DeviceSpecRecord every{};
-    every.modelCode = 33;
-    every.hasWifi = 1;
-    for (const Record& r : recordsFor(every)) {
-        const Field* f = r.name == record ? r.field(field) : nullptr;
-        if (f != nullptr)
-            return f->secret;
+    for (const fields::Layout* layout : fields::kAllLayouts) {
+        for (const fields::Field& f : layout->fields) {
+            if (layout->name == record && f.name == field)
+                return f.secret;
+        }
     }
     return false;
 }

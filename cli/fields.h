@@ -1,6 +1,6 @@
-// The settings records as named fields: which records a camera model has, how each field is laid
-// out in its record, how a stored value is shown (list entries by their meaning, as the settings
-// pages show them) and how a value given by the user is stored.
+// The settings records as named fields: which records a camera model has, each laid out by its
+// field table (record_fields.h), how a stored value is shown (list entries by their meaning, as
+// the settings pages show them) and how a value given by the user is stored.
 #pragma once
 
 #include <json/json.h>
@@ -13,23 +13,20 @@
 #include <vector>
 
 #include "dalvex/camera.h"
+#include "record_fields.h"
 #include "settings_lists.h"
 
 namespace cli {
 
-enum class FieldKind {
-    kText,      // fixed-width text in the camera's code set
-    kNumber,    // unsigned little-endian integer of 1, 2 or 4 bytes
-    kList,      // one byte holding a list choice
-    kReadOnly,  // signed 4-byte value the camera keeps (shown, never written)
-};
+// The kinds of the field tables (record_fields.h).
+using FieldKind = fields::Kind;
 
 struct Field {
     std::string name;
     FieldKind kind = FieldKind::kNumber;
     size_t offset = 0;
     size_t width = 1;     // bytes in the record
-    size_t maxBytes = 0;  // kText: the bytes a setter keeps (defaults to width)
+    size_t maxBytes = 0;  // kText: the bytes a setter keeps
     bool secret = false;  // a network password: never written to the audit log
     settings::Entries entries;
     // kList: list position for a stored byte and stored byte for a position.

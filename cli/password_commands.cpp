@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "command_table.h"
+#include "password_rules.h"
 
 namespace cli {
 
@@ -9,9 +10,13 @@ namespace {
 
 // The characters each kind of password has.
 size_t lengthOf(const std::string& kind) {
+    if (kind == "login")
+        return passwords::kLoginLength;
+    if (kind == "browse")
+        return passwords::kBrowseLength;
     if (kind == "user")
-        return 5;
-    return 6;
+        return passwords::kUserLength;
+    return passwords::kAdminLength;
 }
 
 bool knownKind(const std::string& kind) {

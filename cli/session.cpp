@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli {
+#include "password_rules.h"
 
-namespace {
-constexpr size_t kLoginPasswordLength = 6;
-}
+namespace cli {
 
 std::string cameraLabel(const Camera& camera) {
     return std::string(1, camera.letter) + ": " + (camera.serial.empty() ? "-" : camera.serial);
@@ -76,8 +74,9 @@ bool Session::login(const std::vector<Camera>& cameras) {
     }
     password_ = *password;
     // The camera compares six characters: a longer text would pass on its first six.
-    if (password_.size() > kLoginPasswordLength) {
-        fail(kExitWrongPassword, "the login password has " + std::to_string(kLoginPasswordLength) +
+    if (password_.size() > passwords::kLoginLength) {
+        fail(kExitWrongPassword, "the login password has " +
+                                     std::to_string(passwords::kLoginLength) +
                                      " characters, nothing was written");
         return false;
     }

@@ -2,7 +2,7 @@
 // dialog labelling that read the resulting map.
 //
 // Sources are listed in fuzz_langtable.sources (the parser needs no generated table); tokens of
-// the format are in fuzz_langtable.dict. A good seed is manager/res/lang/English.ini.
+// the format are in fuzz_langtable.dict. A good seed is common/text/English.ini.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "lang/langtable.h"
-#include "ui/labelled_window.h"
+#include "text/labelled_window.h"
+#include "text/langtable.h"
 
 namespace {
 
-class Window : public ui::LabelledWindow {
+class Window : public lang::LabelledWindow {
   public:
     void SetWindowText(const std::wstring& text) override { title_ = text; }
     int ChildCount() const override { return static_cast<int>(std::size(kIds)); }

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "os/instance.h"
+#include "text/langtable.h"
 
 bool CManagerApp::InitInstance() {
     // The backend has initialised the toolkit and its controls before calling here; there is no

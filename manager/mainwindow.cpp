@@ -6,8 +6,6 @@
 #include "camera_models.h"
 #include "dalvex.h"
 #include "devicestate.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "pages/cmsv6.h"
 #include "pages/devctrl.h"
 #include "pages/devinfo.h"
@@ -16,12 +14,14 @@
 #include "pages/param.h"
 #include "pages/pwd.h"
 #include "pages/wifi.h"
+#include "password_rules.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::mainwindow;
 
-constexpr size_t kLoginPasswordChars = 6;
 // Ticks without a camera before the loss is believed (the third one acts).
 constexpr int kMissesTolerated = 2;
 
@@ -151,7 +151,7 @@ bool CMainDlg::OnInitDialog() {
     SetCurSel(kSkinList, 4);
 
     SetTimer(kWatchTimer, kWatchPeriodMs);
-    LimitText(kPasswordBox, int(kLoginPasswordChars));
+    LimitText(kPasswordBox, int(passwords::kLoginLength));
     return true;
 }
 
@@ -271,7 +271,7 @@ void CMainDlg::Login() {
         return;
     }
     KillTimer(kWatchTimer);
-    const std::wstring password = typed.substr(0, kLoginPasswordChars);
+    const std::wstring password = typed.substr(0, passwords::kLoginLength);
     char buffer[32];
     text::ToAnsiBuffer(password, buffer);
 

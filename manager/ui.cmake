@@ -25,6 +25,10 @@ add_library(orvane_ui_wx STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_automation.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_message_box.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_peer.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_static_controls.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_button_controls.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_text_controls.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/wx_list_controls.cpp
   ${ORVANE_WX_NATIVE})
 target_include_directories(orvane_ui_wx PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_include_directories(orvane_ui_wx SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
@@ -43,7 +47,7 @@ add_library(orvane_shell STATIC
   ${ORVANE_PAGE_SOURCES})
 target_include_directories(orvane_shell PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
   ${PROJECT_SOURCE_DIR}/common)
-target_link_libraries(orvane_shell PUBLIC orvane_ui orvane_lang orvane_res dalvex)
+target_link_libraries(orvane_shell PUBLIC orvane_ui dalvex_text orvane_res dalvex)
 
 add_executable(orvane
   ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp

@@ -53,7 +53,7 @@ if ! "$build/make_seeds" "$seeds"; then
 fi
 # The language-table parser starts from the shipped tables.
 mkdir -p "$seeds/fuzz_langtable"
-cp manager/res/lang/*.ini "$seeds/fuzz_langtable/"
+cp common/text/*.ini "$seeds/fuzz_langtable/"
 
 targets=${FUZZ_TARGETS:-}
 if [ -z "$targets" ]; then

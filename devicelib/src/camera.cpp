@@ -8,17 +8,24 @@
 #include "log.h"
 #include "passwords.h"
 #include "platform/platform.h"
+#include "record_fields.h"
 #include "records.h"
 
 namespace dalvex {
 
+namespace {
+constexpr UserInfoField kept(const fields::Field& f) {
+    return {f.offset, f.kept, f.kept};
+}
+}  // namespace
+
 const UserInfoField kUserInfoFields[5] = {
-    {offsetof(UserInfoRecord, deviceId), 11, 11},
-    {offsetof(UserInfoRecord, departmentName), 32, 32},
-    {offsetof(UserInfoRecord, departmentNumber), 12, 12},
-    {offsetof(UserInfoRecord, userName), 32, 32},
+    kept(fields::kUser["deviceId"]),
+    kept(fields::kUser["departmentName"]),
+    kept(fields::kUser["departmentNumber"]),
+    kept(fields::kUser["userName"]),
     // The camera keeps 11 characters of the user id, but callers get 6 of them.
-    {offsetof(UserInfoRecord, userId), 11, 6},
+    {fields::kUser["userId"].offset, fields::kUser["userId"].kept, 6},
 };
 
 namespace {

@@ -7,12 +7,13 @@
 
 #include "commands.h"
 #include "dalvex.h"
+#include "password_rules.h"
 
 namespace dalvex {
 
-constexpr size_t kPasswordLength = 6;
-constexpr size_t kUserPasswordLength = 5;
-constexpr int kAdminPasswordLength = 6;
+constexpr size_t kPasswordLength = passwords::kLoginLength;  // login and browse alike
+constexpr size_t kUserPasswordLength = passwords::kUserLength;
+constexpr int kAdminPasswordLength = int(passwords::kAdminLength);
 
 // A cleared record with at most bound characters of each non-null text at offsets 8 and 16
 // and the two mode bytes at 24 and 25.

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "support/emulated_cameras.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

@@ -4,13 +4,15 @@
 #include <string>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
+#include "record_fields.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::cmsv6;
 constexpr uint16_t kDefaultServerPort = 6608, kDefaultListenPort = 6688;
+constexpr fields::Field kDeviceIdField = fields::kCms["deviceId"];
 // An identifier this short is taken as unset, and the camera's serial number stands in for it.
 constexpr size_t kShortestDeviceId = 2;
 // The station texts the page writes and compares: the first 16 characters and bytes.
@@ -36,7 +38,7 @@ CDlgCMsv6Setting::CDlgCMsv6Setting(ui::Dialog* owner) : CPage(kTemplateId, owner
 
 bool CDlgCMsv6Setting::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
-    LimitText(kDeviceId, 8);
+    LimitText(kDeviceId, fields::TypingLimit(kDeviceIdField));
     LimitText(kServerPort, 5);
     LimitText(kListenPort, 5);
     OnCommand(kRefresh, [this] { Refresh(); });
@@ -59,8 +61,8 @@ void CDlgCMsv6Setting::Refresh() {
     if (!TKUSB_CMSV6GetSeting(&record))
         return;
     std::wstring id = text::FromAnsiField(record.deviceId);
-    if (id.size() > 8)
-        id.resize(8);
+    if (id.size() > kDeviceIdField.size)
+        id.resize(kDeviceIdField.size);
     if (id.size() < kShortestDeviceId) {
         char serial[64] = {};
         TKUSB_GetDevSerial(serial);

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::devctrl;

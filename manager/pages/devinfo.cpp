@@ -3,9 +3,10 @@
 #include <array>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
+#include "record_fields.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::devinfo;
@@ -46,10 +47,10 @@ CDlgDeviceInfo::CDlgDeviceInfo(ui::Dialog* owner) : CPage(kTemplateId, owner) {
 
 bool CDlgDeviceInfo::OnInitDialog() {
     LimitText(kDeviceId, int(kDeviceIdChars));
-    LimitText(kDepartmentNumber, 12);
-    LimitText(kDepartmentName, 32);
-    LimitText(kUserId, 6);
-    LimitText(kUserName, 32);
+    LimitText(kDepartmentNumber, fields::TypingLimit(fields::kUser["departmentNumber"]));
+    LimitText(kDepartmentName, fields::TypingLimit(fields::kUser["departmentName"]));
+    LimitText(kUserId, 6);  // the getter hands out six characters of the user id
+    LimitText(kUserName, fields::TypingLimit(fields::kUser["userName"]));
     LangTable().ApplyDialogTexts(*this, kTemplateId);
     return true;
 }

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "res/control_ids.h"
 #include "settings_lists.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::gprs;

@@ -4,17 +4,31 @@
 #include <cwctype>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
+#include "record_fields.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::mobilelink;
 constexpr int kEdits[] = {kLinkId,   kServerAddress, kPort,           kApn,          kUser,
                           kPassword, kDialNumber,    kUploadInterval, kAlarmInterval};
-constexpr int kTypedLimits[] = {8, 64, 5, 32, 16, 32, 32, 5, 5};
+consteval int FieldLimit(std::string_view member) {
+    return fields::TypingLimit(fields::kMobileLink[member]);
+}
+// Texts take their field's width; the port and the intervals take five digits.
+constexpr int kTypedLimits[] = {FieldLimit("linkId"),
+                                FieldLimit("serverAddress"),
+                                5,
+                                FieldLimit("apn"),
+                                FieldLimit("user"),
+                                FieldLimit("password"),
+                                FieldLimit("dialNumber"),
+                                5,
+                                5};
 constexpr uint16_t kDefaultPort = 5600;
 // A server address this short cannot name a server; the camera keeps such a field as unset.
 constexpr size_t kShortestAddress = 3;
@@ -80,15 +94,18 @@ void CDlgMobileLink::Refresh() {
     MobileLinkRecord record{};
     if (!TKUSB_GetMobileLinkParam(&record))
         return;
-    SetDlgItemText(kLinkId, Cut(text::FromAnsiField(record.linkId), 8));
+    SetDlgItemText(kLinkId, Cut(text::FromAnsiField(record.linkId), sizeof record.linkId));
     const std::wstring address = text::FromAnsiField(record.serverAddress);
-    SetDlgItemText(kServerAddress, address.size() < kShortestAddress ? L"" : Cut(address, 64));
+    SetDlgItemText(kServerAddress, address.size() < kShortestAddress
+                                       ? L""
+                                       : Cut(address, sizeof record.serverAddress));
     const bool unset = record.serverPort == 0 || record.serverPort == 0xFFFF;
     SetDlgItemText(kPort, std::to_wstring(unset ? kDefaultPort : record.serverPort));
-    SetDlgItemText(kApn, Cut(text::FromAnsiField(record.apn), 32));
-    SetDlgItemText(kUser, Cut(text::FromAnsiField(record.user), 16));
-    SetDlgItemText(kPassword, Cut(text::FromAnsiField(record.password), 32));
-    SetDlgItemText(kDialNumber, Cut(text::FromAnsiField(record.dialNumber), 32));
+    SetDlgItemText(kApn, Cut(text::FromAnsiField(record.apn), sizeof record.apn));
+    SetDlgItemText(kUser, Cut(text::FromAnsiField(record.user), sizeof record.user));
+    SetDlgItemText(kPassword, Cut(text::FromAnsiField(record.password), sizeof record.password));
+    SetDlgItemText(kDialNumber,
+                   Cut(text::FromAnsiField(record.dialNumber), sizeof record.dialNumber));
 
     GpsUploadRecord upload{};
     if (TKUSB_GetGpsUploadParam(&upload)) {
@@ -110,22 +127,22 @@ void CDlgMobileLink::EnableEdits(bool enable) {
 
 void CDlgMobileLink::Save() {
     MobileLinkRecord sent{};
+    // Each text keeps as many characters as its field has bytes.
     struct Field {
         int edit;
-        size_t characters;
         char* bytes;
         size_t size;
     };
-    const Field fields[] = {
-        {kLinkId, 8, sent.linkId, sizeof sent.linkId},
-        {kServerAddress, 64, sent.serverAddress, sizeof sent.serverAddress},
-        {kApn, 32, sent.apn, sizeof sent.apn},
-        {kUser, 16, sent.user, sizeof sent.user},
-        {kPassword, 32, sent.password, sizeof sent.password},
-        {kDialNumber, 32, sent.dialNumber, sizeof sent.dialNumber},
+    const Field texts[] = {
+        {kLinkId, sent.linkId, sizeof sent.linkId},
+        {kServerAddress, sent.serverAddress, sizeof sent.serverAddress},
+        {kApn, sent.apn, sizeof sent.apn},
+        {kUser, sent.user, sizeof sent.user},
+        {kPassword, sent.password, sizeof sent.password},
+        {kDialNumber, sent.dialNumber, sizeof sent.dialNumber},
     };
-    for (const Field& f : fields) {
-        text::ToAnsiBuffer(Cut(Trim(GetDlgItemText(f.edit)), f.characters), f.bytes, f.size,
+    for (const Field& f : texts) {
+        text::ToAnsiBuffer(Cut(Trim(GetDlgItemText(f.edit)), f.size), f.bytes, f.size,
                            text::Terminator::kOptional);
     }
     const unsigned long port = DecimalValue(GetDlgItemText(kPort));

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "pages/page.h"
 #include "res/control_ids.h"
 #include "settings_lists.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::rk20;

@@ -1,7 +1,7 @@
 #include "pages/page.h"
 
 #include "app.h"
-#include "lang/langtable.h"
+#include "text/langtable.h"
 
 int ShowTextMessage(ui::Dialog& dialog, const std::wstring& text, unsigned style) {
     return dialog.MessageBox(text, CManagerApp::kAppName, style);

@@ -9,11 +9,11 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "pages/more_dialogs.h"
 #include "res/control_ids.h"
 #include "settings_lists.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::param;

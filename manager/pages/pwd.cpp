@@ -3,17 +3,16 @@
 #include <string>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "pages/page.h"
+#include "password_rules.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::pwd;
-constexpr int kPasswordChars = 6;
-
-bool HasPasswordLength(const std::wstring& password) {
-    return password.size() == size_t(kPasswordChars);
+bool HasLength(const std::wstring& password, std::size_t length) {
+    return password.size() == length;
 }
 }  // namespace
 
@@ -25,8 +24,10 @@ CDlgPwd::CDlgPwd() : ui::Dialog(kTemplateId) {
 
 bool CDlgPwd::OnInitDialog() {
     LangTable().ApplyDialogTexts(*this, kTemplateId);
-    for (int id : {kCurrent, kNew, kNewAgain, kBrowse, kBrowseAgain})
-        LimitText(id, kPasswordChars);
+    for (int id : {kCurrent, kNew, kNewAgain})
+        LimitText(id, int(passwords::kLoginLength));
+    for (int id : {kBrowse, kBrowseAgain})
+        LimitText(id, int(passwords::kBrowseLength));
     ResetContent(kTypeSelector);
     InsertString(kTypeSelector, 0, LangTable().GetText(L"IDS_SET_BROWSE_PWD"));
     InsertString(kTypeSelector, 1, LangTable().GetText(L"IDS_SET_USER_PWD"));
@@ -58,12 +59,12 @@ void CDlgPwd::ModifyLoginPassword() {
         SetFocusTo(kNew);
         return;
     }
-    if (!HasPasswordLength(current)) {
+    if (!HasLength(current, passwords::kLoginLength)) {
         SetFocusTo(kCurrent);
         ShowKey(L"IDS_NOTICE_PWD_LEN_ERROR");
         return;
     }
-    if (!HasPasswordLength(next)) {
+    if (!HasLength(next, passwords::kLoginLength)) {
         SetFocusTo(kNew);
         ShowKey(L"IDS_NOTICE_PWD_LEN_ERROR");
         return;
@@ -95,7 +96,7 @@ void CDlgPwd::ApplyBrowsePassword() {
         SetFocusTo(kBrowse);
         return;
     }
-    if (!HasPasswordLength(password)) {
+    if (!HasLength(password, passwords::kBrowseLength)) {
         SetFocusTo(kBrowse);
         ShowKey(L"IDS_NOTICE_PWD_LEN_ERROR");
         return;

@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
 #include "pages/page.h"
 #include "res/control_ids.h"
 #include "settings_lists.h"
+#include "text/langtable.h"
 
 namespace {
 using namespace ids::rk40;

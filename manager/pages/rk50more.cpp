@@ -4,10 +4,10 @@
 #include <string>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "pages/page.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::rk50;

@@ -4,12 +4,14 @@
 
 #include <cstddef>
 
+#include "record_fields.h"
 #include "ui/dialog.h"
 
 class CDlgRK50MoreSetting : public ui::Dialog {
   public:
     static constexpr int kTemplateId = 147;
-    static constexpr size_t kPlateCharacters = 12;
+    // As many characters as the camera keeps bytes of the plate.
+    static constexpr size_t kPlateCharacters = fields::kRk50Config["plateNumber"].kept;
     CDlgRK50MoreSetting();
 
   protected:

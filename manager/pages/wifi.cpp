@@ -4,15 +4,17 @@
 #include <string>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
+#include "record_fields.h"
 #include "res/control_ids.h"
 #include "settings_lists.h"
+#include "text/langtable.h"
+#include "text/text.h"
 
 namespace {
 using namespace ids::wifi;
-// Both fields of the access-point record are 16 bytes; a 16-character text fills one whole.
-constexpr size_t kApFieldChars = 16;
+// A text of as many characters as its access-point field has bytes fills the field whole.
+constexpr size_t kApNameChars = fields::kWifiAp["apSsid"].size;
+constexpr size_t kApPasswordChars = fields::kWifiAp["apPassword"].size;
 }  // namespace
 
 CDlgWifi::CDlgWifi(ui::Dialog* owner) : CPage(kTemplateId, owner) {}
@@ -95,9 +97,9 @@ void CDlgWifi::Apply() {
 
 bool CDlgWifi::ApplyAccessPoint() {
     WifiApRecord sent{};
-    text::ToAnsiBuffer(GetDlgItemText(kApName).substr(0, kApFieldChars), sent.apSsid,
+    text::ToAnsiBuffer(GetDlgItemText(kApName).substr(0, kApNameChars), sent.apSsid,
                        text::Terminator::kOptional);
-    text::ToAnsiBuffer(GetDlgItemText(kApPassword).substr(0, kApFieldChars), sent.apPassword,
+    text::ToAnsiBuffer(GetDlgItemText(kApPassword).substr(0, kApPasswordChars), sent.apPassword,
                        text::Terminator::kOptional);
     TKUSB_SetWifiAPParam(&sent);
     WifiApRecord back{};

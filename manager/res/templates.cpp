@@ -3,7 +3,10 @@
 // order in which the language table labels them. Labels are the English texts; the language table
 // sets them again when a dialog initialises (the About box keeps its own).
 #include <array>
+#include <string_view>
 
+#include "password_rules.h"
+#include "record_fields.h"
 #include "res/control_ids.h"
 #include "ui/dialog_template.h"
 
@@ -35,6 +38,21 @@ ControlTemplate Button(int id, const wchar_t* label, int x, int y, int cx = 50,
 
 ControlTemplate Edit(int id, int x, int y, int cx, uint32_t flags = kNone, int limit = 0) {
     return {id, ControlKind::kEdit, L"", x, y, cx, kFieldCy, flags, limit};
+}
+
+// The password edits take the passwords' lengths.
+constexpr int kLoginChars = int(passwords::kLoginLength);
+constexpr int kBrowseChars = int(passwords::kBrowseLength);
+
+// The limit of an edit that holds a whole record field.
+consteval int UserLimit(std::string_view member) {
+    return fields::TypingLimit(fields::kUser[member]);
+}
+consteval int LinkLimit(std::string_view member) {
+    return fields::TypingLimit(fields::kMobileLink[member]);
+}
+consteval int CmsLimit(std::string_view member) {
+    return fields::TypingLimit(fields::kCms[member]);
 }
 
 ControlTemplate DropList(int id, int x, int y, int cx, uint32_t flags = kNone,
@@ -88,7 +106,8 @@ DialogTemplate MakeMainWindow() {
                 Static(mainwindow::kSerial, L"No device", 66, 16, 130),
                 Static(mainwindow::kUnusedStatic, L"", 200, 16, 60),
                 Static(mainwindow::kPasswordLabel, L"Password:", 16, 31, 48),
-                Edit(mainwindow::kPasswordBox, 66, 29, 80, kPassword | kDigitsOnly | kDisabled, 6),
+                Edit(mainwindow::kPasswordBox, 66, 29, 80, kPassword | kDigitsOnly | kDisabled,
+                     kLoginChars),
                 Button(mainwindow::kLoginButton, L"OK", 154, 28, 50, kDefaultButton | kDisabled),
                 Button(mainwindow::kModifyButton, L"Modify", 210, 28, 50, kDisabled),
                 {mainwindow::kTabs, ControlKind::kTab, L"", 7, 52, 348, 222},
@@ -111,13 +130,13 @@ DialogTemplate MakeDeviceInfo() {
             true,
             {
                 Static(devinfo::kDepartmentNameLabel, L"Depart name:", 12, 18, 60),
-                Edit(devinfo::kDepartmentName, 76, 16, 160, kOff, 32),
+                Edit(devinfo::kDepartmentName, 76, 16, 160, kOff, UserLimit("departmentName")),
                 Static(devinfo::kDepartmentNumberLabel, L"Depart No:", 12, 38, 60),
-                Edit(devinfo::kDepartmentNumber, 76, 36, 160, kOff, 12),
+                Edit(devinfo::kDepartmentNumber, 76, 36, 160, kOff, UserLimit("departmentNumber")),
                 Static(devinfo::kUserIdLabel, L"User ID:", 12, 58, 60),
                 Edit(devinfo::kUserId, 76, 56, 160, kOff, 6),
                 Static(devinfo::kUserNameLabel, L"User name:", 12, 78, 60),
-                Edit(devinfo::kUserName, 76, 76, 160, kOff, 32),
+                Edit(devinfo::kUserName, 76, 76, 160, kOff, UserLimit("userName")),
                 Static(devinfo::kDeviceIdLabel, L"Device ID:", 12, 98, 60, kHidden),
                 Edit(devinfo::kDeviceId, 76, 96, 160, kOff | kHidden, 7),
                 Button(devinfo::kRefresh, L"Refresh", 130, 156, 50, kOff),
@@ -200,18 +219,18 @@ DialogTemplate MakePwd() {
             {
                 Group(pwd::kModifyFrame, L"Modify password", 7, 7, 246, 88),
                 Static(pwd::kCurrentLabel, L"Password:", 16, 22, 70),
-                Edit(pwd::kCurrent, 90, 20, 90, kPin, 6),
+                Edit(pwd::kCurrent, 90, 20, 90, kPin, kLoginChars),
                 Static(pwd::kNewLabel, L"New password:", 16, 40, 70),
-                Edit(pwd::kNew, 90, 38, 90, kPin, 6),
+                Edit(pwd::kNew, 90, 38, 90, kPin, kLoginChars),
                 Static(pwd::kNewAgainLabel, L"Retype password:", 16, 58, 70),
-                Edit(pwd::kNewAgain, 90, 56, 90, kPin, 6),
+                Edit(pwd::kNewAgain, 90, 56, 90, kPin, kLoginChars),
                 Button(pwd::kModify, L"Modify", 192, 55, 50),
                 Static(pwd::kLengthNote, L"* Password length is 6 !", 16, 78, 226),
                 Group(pwd::kBrowseFrame, L"Set browse password", 7, 101, 246, 70),
                 Static(pwd::kBrowseLabel, L"Password:", 16, 116, 70),
-                Edit(pwd::kBrowse, 90, 114, 90, kPin, 6),
+                Edit(pwd::kBrowse, 90, 114, 90, kPin, kBrowseChars),
                 Static(pwd::kBrowseAgainLabel, L"Retype password:", 16, 134, 70),
-                Edit(pwd::kBrowseAgain, 90, 132, 90, kPin, 6),
+                Edit(pwd::kBrowseAgain, 90, 132, 90, kPin, kBrowseChars),
                 DropList(pwd::kTypeSelector, 192, 114, 50, kNone, 40),
                 Button(pwd::kApply, L"Apply", 192, 131, 50),
                 Static(pwd::kBrowseLengthNote, L"* Browse password length is 6 !", 16, 154, 226),
@@ -288,19 +307,19 @@ DialogTemplate MakeMobileLink() {
             true,
             {
                 Static(mobilelink::kLinkIdLabel, L"Mobile Link Id", 12, 12, 70),
-                Edit(mobilelink::kLinkId, 86, 10, 150, kNone, 8),
+                Edit(mobilelink::kLinkId, 86, 10, 150, kNone, LinkLimit("linkId")),
                 Static(mobilelink::kServerAddressLabel, L"Mobile Link IP", 12, 30, 70),
-                Edit(mobilelink::kServerAddress, 86, 28, 150, kNone, 64),
+                Edit(mobilelink::kServerAddress, 86, 28, 150, kNone, LinkLimit("serverAddress")),
                 Static(mobilelink::kPortLabel, L"Mobile Link Port", 12, 48, 70),
                 Edit(mobilelink::kPort, 86, 46, 50, kDigitsOnly, 5),
                 Static(mobilelink::kApnLabel, L"APN", 12, 66, 70),
-                Edit(mobilelink::kApn, 86, 64, 150, kNone, 32),
+                Edit(mobilelink::kApn, 86, 64, 150, kNone, LinkLimit("apn")),
                 Static(mobilelink::kUserLabel, L"User", 12, 84, 70),
-                Edit(mobilelink::kUser, 86, 82, 150, kNone, 16),
+                Edit(mobilelink::kUser, 86, 82, 150, kNone, LinkLimit("user")),
                 Static(mobilelink::kPasswordLabel, L"Password", 12, 102, 70),
-                Edit(mobilelink::kPassword, 86, 100, 150, kNone, 32),
+                Edit(mobilelink::kPassword, 86, 100, 150, kNone, LinkLimit("password")),
                 Static(mobilelink::kDialNumberLabel, L"Dial Number", 12, 120, 70),
-                Edit(mobilelink::kDialNumber, 86, 118, 150, kNone, 32),
+                Edit(mobilelink::kDialNumber, 86, 118, 150, kNone, LinkLimit("dialNumber")),
                 Static(mobilelink::kUploadIntervalLabel, L"Upload Interval", 12, 138, 70),
                 Edit(mobilelink::kUploadInterval, 86, 136, 50, kDigitsOnly, 5),
                 Static(mobilelink::kAlarmIntervalLabel, L"Alarm interval", 12, 156, 70),
@@ -395,7 +414,7 @@ DialogTemplate MakeCmsv6() {
             true,
             {
                 Static(cmsv6::kDeviceIdLabel, L"ID:", 12, 18, 70),
-                Edit(cmsv6::kDeviceId, 86, 16, 120, kDisabled, 8),
+                Edit(cmsv6::kDeviceId, 86, 16, 120, kDisabled, CmsLimit("deviceId")),
                 Static(cmsv6::kServerIpLabel, L"Service IP:", 12, 38, 70),
                 IpAddress(cmsv6::kServerIp, 86, 36, 120),
                 Static(cmsv6::kServerPortLabel, L"Service port:", 214, 18, 44, kHidden),

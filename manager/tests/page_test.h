@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "lang/langtable.h"
 #include "res/control_ids.h"
 #include "support/emulated_cameras.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 // The payloads the camera received for one sub-command, oldest first.

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "text/labelled_window.h"
 #include "ui/dialog_template.h"
-#include "ui/labelled_window.h"
 
 namespace ui {
 
@@ -147,7 +147,7 @@ Backend& CurrentBackend();
 // A message box without owner window.
 int MessageBox(const std::wstring& text, const std::wstring& caption, unsigned style);
 
-class Dialog : public LabelledWindow {
+class Dialog : public lang::LabelledWindow {
   public:
     explicit Dialog(int templateId);
     ~Dialog() override;

@@ -1,19 +1,11 @@
-// The peer of the wxWidgets backend: one dialog or hosted page as real windows, its controls, the
-// dialog keys, the window menu and the window timers.
+// The peer of the wxWidgets backend: one dialog or hosted page as a real window holding its
+// controls (created and handled by their families, wx_controls.h), with the dialog keys, the
+// window menu and the window timers.
 #include <wx/button.h>
-#include <wx/checkbox.h>
-#include <wx/choice.h>
-#include <wx/datectrl.h>
-#include <wx/dateevt.h>
-#include <wx/dcmemory.h>
 #include <wx/dialog.h>
 #include <wx/iconbndl.h>
 #include <wx/menu.h>
-#include <wx/notebook.h>
 #include <wx/panel.h>
-#include <wx/radiobut.h>
-#include <wx/statbmp.h>
-#include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
@@ -24,6 +16,7 @@
 #include <vector>
 
 #include "ui/wx_backend.h"
+#include "ui/wx_controls.h"
 #include "ui/wx_internal.h"
 #include "ui/wx_native.h"
 
@@ -31,59 +24,7 @@ namespace ui::wx {
 
 namespace {
 
-// The controls of a page hosted by a tab control sit in the dialog beside the tab control, above
-// it, not inside the toolkit's notebook (which would manage them as its own pages).
-struct Control {
-    ControlKind kind = ControlKind::kStatic;
-    uint32_t flags = 0;
-    int id = -1;
-    wxWindow* window = nullptr;
-    std::vector<wxTextCtrl*> fields;  // the four fields of an IP address control
-    int limit = 0;
-    bool password = false;
-    std::vector<wxWindow*> tabPlaceholders;  // tab control: one empty page per tab
-    int tabSelection = -1;
-    wxDateTime lastTime;  // time picker: the last complete time it held
-};
-
-// A complete HH:MM:SS (hours 0-23, minutes and seconds 0-59), or an invalid time.
-wxDateTime ParseTime(const wxString& text) {
-    wxDateTime time;
-    wxString::const_iterator end;
-    if (text.length() != 8 || !time.ParseFormat(text, "%H:%M:%S", &end) || end != text.end())
-        return wxDateTime();
-    return time;
-}
-
-class WxPeer;
-
-// The program icon, drawn rather than loaded: a camera body with its lens and record light.
-wxIcon ProgramIcon(int size) {
-    wxBitmap bitmap(size, size, 32);
-    bitmap.UseAlpha();
-    {
-        wxMemoryDC dc(bitmap);
-        dc.SetBackground(wxBrush(wxColour(0, 0, 0, 0)));
-        dc.Clear();
-        const double u = size / 16.0;
-        dc.SetPen(wxPen(wxColour(30, 40, 60), std::max(1, int(u))));
-        dc.SetBrush(wxBrush(wxColour(55, 75, 110)));
-        dc.DrawRoundedRectangle(int(2 * u), int(3 * u), int(12 * u), int(11 * u), 2 * u);
-        dc.SetBrush(wxBrush(wxColour(200, 215, 235)));
-        dc.DrawCircle(int(8 * u), int(9 * u), int(3.2 * u));
-        dc.SetBrush(wxBrush(wxColour(220, 40, 40)));
-        dc.SetPen(*wxTRANSPARENT_PEN);
-        dc.DrawCircle(int(11.5 * u), int(5 * u), std::max(1, int(u)));
-    }
-    wxIcon icon;
-    icon.CopyFromBitmap(bitmap);
-    return icon;
-}
-
-// Tab strip height the page rectangle assumes; taller strips push the page down.
-constexpr int kAssumedTabStrip = 26;
-
-class WxPeer : public DialogPeer {
+class WxPeer : public DialogPeer, public ControlOwner {
   public:
     WxPeer(WxBackend& backend, Dialog& dialog, const DialogTemplate& tmpl, WxPeer* host,
            int hostIndex)
@@ -130,7 +71,6 @@ class WxPeer : public DialogPeer {
 
     wxWindow* Window() const { return window_; }
     WxPeer* Host() const { return host_; }
-    const Control& ControlAt(int i) const { return controls_[size_t(i)]; }
 
     void SetTitle(const std::wstring& text) override {
         title_ = text;
@@ -153,7 +93,7 @@ class WxPeer : public DialogPeer {
             return;
         const Rect& rect = requested_;
         if (host_ && hostIndex_ >= 0) {
-            const Control& tab = host_->ControlAt(hostIndex_);
+            const Control& tab = host_->ControlAt(size_t(hostIndex_));
             const wxPoint origin = tab.window->GetPosition();
             int extra = 0;
             if (tab.kind == ControlKind::kTab)
@@ -189,10 +129,8 @@ class WxPeer : public DialogPeer {
         Control& c = controls_[size_t(i)];
         switch (c.kind) {
             case ControlKind::kEdit:
-                native::ChangeText(static_cast<wxTextCtrl*>(c.window), ToWx(text));
-                break;
             case ControlKind::kIpAddress:
-                SetAddress(c, text);
+                SetEditText(c, text);
                 break;
             case ControlKind::kDropList:
             case ControlKind::kTab:
@@ -212,18 +150,11 @@ class WxPeer : public DialogPeer {
         const Control& c = controls_[size_t(i)];
         switch (c.kind) {
             case ControlKind::kEdit:
-                return FromWx(static_cast<wxTextCtrl*>(c.window)->GetValue());
-            case ControlKind::kIpAddress: {
-                std::wstring text;
-                for (size_t f = 0; f < c.fields.size(); ++f)
-                    text +=
-                        FromWx(c.fields[f]->GetValue()) + (f + 1 < c.fields.size() ? L"." : L"");
-                return NormalizeAddressText(text);
-            }
+            case ControlKind::kIpAddress:
+                return EditText(c);
             case ControlKind::kDropList:
-                return FromWx(static_cast<wxChoice*>(c.window)->GetStringSelection());
             case ControlKind::kTab:
-                return c.tabSelection >= 0 ? ItemText(i, c.tabSelection) : std::wstring();
+                return ListText(c);
             case ControlKind::kStatic:
                 return FromWx(static_cast<wxStaticText*>(c.window)->GetLabel());
             default:
@@ -265,170 +196,34 @@ class WxPeer : public DialogPeer {
         }
         return -1;
     }
-    void SetTextLimit(int i, int limit) override {
-        Control& c = controls_[size_t(i)];
-        c.limit = limit;
-        if (c.kind == ControlKind::kEdit)
-            native::SetTypingLimit(static_cast<wxTextCtrl*>(c.window), limit);
-    }
+    void SetTextLimit(int i, int limit) override { wx::SetTextLimit(controls_[size_t(i)], limit); }
     int TextLimit(int i) const override { return controls_[size_t(i)].limit; }
     void SetPasswordStyle(int i, bool on) override {
-        Control& c = controls_[size_t(i)];
-        c.password = on;
-        if (c.kind == ControlKind::kEdit)
-            native::SetPasswordStyle(c.window, on);
+        wx::SetPasswordStyle(controls_[size_t(i)], on);
     }
     bool IsPasswordStyle(int i) const override { return controls_[size_t(i)].password; }
 
     int InsertItem(int i, int position, const std::wstring& text) override {
-        Control& c = controls_[size_t(i)];
-        const int count = ItemCount(i);
-        if (position < 0 || position > count)
-            position = count;
-        if (c.kind == ControlKind::kDropList) {
-            static_cast<wxChoice*>(c.window)->Insert(ToWx(text), unsigned(position));
-        } else if (c.kind == ControlKind::kTab) {
-            auto* book = static_cast<wxNotebook*>(c.window);
-            auto* placeholder = new wxPanel(book);
-            // Once the toolkit places its page, the hosted pages follow below the real strip.
-            placeholder->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
-                event.Skip();
-                for (WxPeer* page : hostedPages_)
-                    page->Place();
-                RaiseHostedPages();
-            });
-            ++programmatic_;
-            book->InsertPage(size_t(position), placeholder, ToWx(text), false);
-            --programmatic_;
-            c.tabPlaceholders.insert(c.tabPlaceholders.begin() + position, placeholder);
-            // A tab control selects its first tab; later ones keep the selection.
-            if (c.tabSelection < 0 && c.tabPlaceholders.size() == 1)
-                c.tabSelection = 0;
-            else if (c.tabSelection >= position)
-                ++c.tabSelection;
-            SyncTabSelection(c);
-            RaiseHostedPages();
-        } else {
-            return -1;
-        }
-        return position;
+        return wx::InsertItem(*this, controls_[size_t(i)], position, text);
     }
     bool DeleteItem(int i, int position) override {
-        Control& c = controls_[size_t(i)];
-        if (position < 0 || position >= ItemCount(i))
-            return false;
-        if (c.kind == ControlKind::kDropList) {
-            static_cast<wxChoice*>(c.window)->Delete(unsigned(position));
-        } else if (c.kind == ControlKind::kTab) {
-            auto* book = static_cast<wxNotebook*>(c.window);
-            ++programmatic_;
-            book->DeletePage(size_t(position));
-            --programmatic_;
-            c.tabPlaceholders.erase(c.tabPlaceholders.begin() + position);
-            if (c.tabSelection == position)
-                c.tabSelection = -1;
-            else if (c.tabSelection > position)
-                --c.tabSelection;
-            SyncTabSelection(c);
-            RaiseHostedPages();
-        } else {
-            return false;
-        }
-        return true;
+        return wx::DeleteItem(*this, controls_[size_t(i)], position);
     }
-    void ClearItems(int i) override {
-        Control& c = controls_[size_t(i)];
-        if (c.kind == ControlKind::kDropList) {
-            static_cast<wxChoice*>(c.window)->Clear();
-        } else if (c.kind == ControlKind::kTab) {
-            ++programmatic_;
-            static_cast<wxNotebook*>(c.window)->DeleteAllPages();
-            --programmatic_;
-            c.tabPlaceholders.clear();
-            c.tabSelection = -1;
-        }
-    }
-    int ItemCount(int i) const override {
-        const Control& c = controls_[size_t(i)];
-        if (c.kind == ControlKind::kDropList)
-            return int(static_cast<wxChoice*>(c.window)->GetCount());
-        if (c.kind == ControlKind::kTab)
-            return int(c.tabPlaceholders.size());
-        return 0;
-    }
+    void ClearItems(int i) override { wx::ClearItems(*this, controls_[size_t(i)]); }
+    int ItemCount(int i) const override { return wx::ItemCount(controls_[size_t(i)]); }
     std::wstring ItemText(int i, int position) const override {
-        const Control& c = controls_[size_t(i)];
-        if (position < 0 || position >= ItemCount(i))
-            return std::wstring();
-        if (c.kind == ControlKind::kDropList)
-            return FromWx(static_cast<wxChoice*>(c.window)->GetString(unsigned(position)));
-        return FromWx(static_cast<wxNotebook*>(c.window)->GetPageText(size_t(position)));
+        return wx::ItemText(controls_[size_t(i)], position);
     }
     void SetSelection(int i, int position) override {
-        Control& c = controls_[size_t(i)];
-        if (c.kind == ControlKind::kDropList) {
-            static_cast<wxChoice*>(c.window)->SetSelection(position < 0 ? wxNOT_FOUND : position);
-        } else if (c.kind == ControlKind::kTab) {
-            c.tabSelection = position;
-            SyncTabSelection(c);
-        }
+        wx::SetSelection(*this, controls_[size_t(i)], position);
     }
-    int Selection(int i) const override {
-        const Control& c = controls_[size_t(i)];
-        if (c.kind == ControlKind::kDropList) {
-            const int sel = static_cast<wxChoice*>(c.window)->GetSelection();
-            return sel == wxNOT_FOUND ? -1 : sel;
-        }
-        if (c.kind == ControlKind::kTab)
-            return c.tabSelection;
-        return -1;
-    }
-    void SetCheck(int i, bool checked) override {
-        Control& c = controls_[size_t(i)];
-        if (c.kind == ControlKind::kCheckBox)
-            static_cast<wxCheckBox*>(c.window)->SetValue(checked);
-        else if (c.kind == ControlKind::kRadio)
-            static_cast<wxRadioButton*>(c.window)->SetValue(checked);
-    }
-    bool IsChecked(int i) const override {
-        const Control& c = controls_[size_t(i)];
-        if (c.kind == ControlKind::kCheckBox)
-            return static_cast<wxCheckBox*>(c.window)->GetValue();
-        if (c.kind == ControlKind::kRadio)
-            return static_cast<wxRadioButton*>(c.window)->GetValue();
-        return false;
-    }
+    int Selection(int i) const override { return wx::Selection(controls_[size_t(i)]); }
+    void SetCheck(int i, bool checked) override { wx::SetCheck(controls_[size_t(i)], checked); }
+    bool IsChecked(int i) const override { return wx::IsChecked(controls_[size_t(i)]); }
     void SetDateTime(int i, const DateTime& value) override {
-        Control& c = controls_[size_t(i)];
-        wxDateTime dt;
-        dt.Set(wxDateTime::wxDateTime_t(value.day), wxDateTime::Month(value.month - 1), value.year,
-               wxDateTime::wxDateTime_t(value.hour), wxDateTime::wxDateTime_t(value.minute),
-               wxDateTime::wxDateTime_t(value.second));
-        if (!dt.IsValid())
-            return;
-        if (c.kind == ControlKind::kDatePicker)
-            static_cast<wxDatePickerCtrl*>(c.window)->SetValue(dt);
-        else if (c.kind == ControlKind::kTimePicker) {
-            c.lastTime = dt;
-            static_cast<wxTextCtrl*>(c.window)->ChangeValue(dt.Format("%H:%M:%S"));
-        }
+        wx::SetDateTime(controls_[size_t(i)], value);
     }
-    DateTime GetDateTime(int i) const override {
-        const Control& c = controls_[size_t(i)];
-        wxDateTime dt;
-        if (c.kind == ControlKind::kDatePicker) {
-            dt = static_cast<wxDatePickerCtrl*>(c.window)->GetValue();
-        } else if (c.kind == ControlKind::kTimePicker) {
-            // Today's date with the last complete time the edit held.
-            dt = wxDateTime::Today();
-            const wxDateTime& time = c.lastTime;
-            dt.SetHour(time.GetHour()).SetMinute(time.GetMinute()).SetSecond(time.GetSecond());
-        }
-        if (!dt.IsValid())
-            return DateTime{};
-        return DateTime{dt.GetYear(), int(dt.GetMonth()) + 1, dt.GetDay(),
-                        dt.GetHour(), dt.GetMinute(),         dt.GetSecond()};
-    }
+    DateTime GetDateTime(int i) const override { return wx::GetDateTime(controls_[size_t(i)]); }
     void SetAccessibleName(int i, const std::wstring& name, int id) override {
         native::SetAccessibleName(controls_[size_t(i)].window, ToWx(name).utf8_string(),
                                   id == -1 ? std::string() : std::to_string(id));
@@ -485,20 +280,28 @@ class WxPeer : public DialogPeer {
             dlg->EndModal(result);
     }
 
-    // The height of the tab strip as drawn: where the toolkit puts the pages of its notebook.
-    int TabStripHeight(int i) const {
-        const Control& c = controls_[size_t(i)];
-        const wxWindow* top = wxGetTopLevelParent(c.window);
-        if (!top || !native::IsOnScreen(top->GetHandle()))
-            return kAssumedTabStrip;  // placed again once the window is on screen
-        for (wxWindow* placeholder : c.tabPlaceholders) {
-            if (!placeholder->IsShown())
-                continue;
-            const int top = placeholder->GetScreenPosition().y - c.window->GetScreenPosition().y;
-            if (top > 0)
-                return top;
+    int TabStripHeight(int i) const { return wx::TabStripHeight(controls_[size_t(i)]); }
+
+    // ControlOwner
+    void Dispatch(EventKind kind, int id) override { dialog_.Dispatch(kind, id); }
+    bool IsHostedPage() const override { return host_ != nullptr; }
+    Control& ControlAt(size_t index) override { return controls_[index]; }
+    Control* FindById(int id) override {
+        for (Control& c : controls_) {
+            if (c.id == id)
+                return &c;
         }
-        return kAssumedTabStrip;
+        return nullptr;
+    }
+    void PlaceHostedPages() override {
+        for (WxPeer* page : hostedPages_)
+            page->Place();
+    }
+    void RaiseHostedPages() override {
+        for (WxPeer* page : hostedPages_) {
+            if (page->window_->IsShown())
+                page->window_->Raise();
+        }
     }
 
   private:
@@ -509,252 +312,36 @@ class WxPeer : public DialogPeer {
         c.id = t.id;
         c.limit = t.textLimit;
         c.password = (t.flags & kPassword) != 0;
-        const wxPoint pos = window_->ConvertDialogToPixels(wxPoint(t.x, t.y));
-        const wxSize size = window_->ConvertDialogToPixels(wxSize(t.cx, t.cy));
-        const wxString label = ToWx(t.label ? t.label : L"");
-        wxWindow* parent = window_;
+        const ControlPlace at{window_, window_->ConvertDialogToPixels(wxPoint(t.x, t.y)),
+                              window_->ConvertDialogToPixels(wxSize(t.cx, t.cy)),
+                              ToWx(t.label ? t.label : L"")};
         switch (t.kind) {
             case ControlKind::kStatic:
-                c.window = new wxStaticText(parent, wxID_ANY, label, pos, size, wxST_NO_AUTORESIZE);
-                break;
             case ControlKind::kGroupBox:
-                c.window = new wxStaticBox(parent, wxID_ANY, label, pos, size);
+            case ControlKind::kImage:
+                c.window = CreateStaticControl(t, at);
                 break;
-            case ControlKind::kButton: {
-                auto* button = new wxButton(parent, wxID_ANY, label, pos, size);
-                // A page hosted in another window never takes that window's default button.
-                if ((t.flags & kDefaultButton) && !host_)
-                    button->SetDefault();
-                const int id = t.id;
-                button->Bind(wxEVT_BUTTON, [this, id](wxCommandEvent&) {
-                    dialog_.Dispatch(EventKind::kCommand, id);
-                });
-                c.window = button;
-                break;
-            }
-            case ControlKind::kEdit: {
-                long style = 0;
-                if (t.flags & kPassword)
-                    style |= wxTE_PASSWORD;
-                if (t.flags & kReadOnly)
-                    style |= wxTE_READONLY;
-                if (t.flags & kMultiline)
-                    style |= wxTE_MULTILINE;
-                auto* edit = new wxTextCtrl(parent, wxID_ANY, label, pos, size, style);
-                if (t.textLimit > 0)
-                    native::SetTypingLimit(edit, t.textLimit);
-                if (t.flags & kDigitsOnly)
-                    BindDigitsOnly(edit);
-                c.window = edit;
-                break;
-            }
-            case ControlKind::kDropList: {
-                auto* choice = new wxChoice(parent, wxID_ANY, pos, size);
-                const int id = t.id;
-                choice->Bind(wxEVT_CHOICE, [this, id](wxCommandEvent&) {
-                    dialog_.Dispatch(EventKind::kSelChange, id);
-                });
-                c.window = choice;
-                break;
-            }
+            case ControlKind::kButton:
             case ControlKind::kCheckBox:
-            case ControlKind::kRadio: {
-                wxWindow* w;
-                if (t.kind == ControlKind::kCheckBox) {
-                    w = new wxCheckBox(parent, wxID_ANY, label, pos, size);
-                    const int id = t.id;
-                    w->Bind(wxEVT_CHECKBOX, [this, id](wxCommandEvent&) {
-                        dialog_.Dispatch(EventKind::kCommand, id);
-                    });
-                } else {
-                    w = new wxRadioButton(parent, wxID_ANY, label, pos, size,
-                                          (t.flags & kGroupStart) ? wxRB_GROUP : 0);
-                    const int id = t.id;
-                    w->Bind(wxEVT_RADIOBUTTON, [this, id](wxCommandEvent&) {
-                        dialog_.Dispatch(EventKind::kCommand, id);
-                    });
-                }
-                c.window = w;
+            case ControlKind::kRadio:
+                c.window = CreateButtonControl(*this, t, at);
                 break;
-            }
+            case ControlKind::kEdit:
             case ControlKind::kDatePicker:
-                c.window = new wxDatePickerCtrl(parent, wxID_ANY, wxDefaultDateTime, pos, size,
-                                                wxDP_DROPDOWN | wxDP_SHOWCENTURY);
-                break;
-            case ControlKind::kTimePicker: {
-                // The toolkit's generic time picker squeezes the time behind its buttons at dialog
-                // sizes; an edit holding HH:MM:SS keeps the time readable and typeable. Like the
-                // platform's picker it never holds a time the user did not give: the page reads
-                // the last complete HH:MM:SS the edit held (typed, or set by the program), and
-                // when the edit loses the focus with anything else in it, that time comes back.
-                c.lastTime = wxDateTime::Now();
-                auto* edit =
-                    new wxTextCtrl(parent, wxID_ANY, c.lastTime.Format("%H:%M:%S"), pos, size);
-                edit->SetMaxLength(8);
-                const size_t index = controls_.size();
-                edit->Bind(wxEVT_TEXT, [this, index, edit](wxCommandEvent& event) {
-                    event.Skip();
-                    const wxDateTime typed = ParseTime(edit->GetValue());
-                    if (typed.IsValid())
-                        controls_[index].lastTime = typed;
-                });
-                edit->Bind(wxEVT_KILL_FOCUS, [this, index, edit](wxFocusEvent& event) {
-                    event.Skip();
-                    const wxDateTime& kept = controls_[index].lastTime;
-                    if (!ParseTime(edit->GetValue()).IsValid())
-                        edit->ChangeValue(kept.Format("%H:%M:%S"));
-                });
-                edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
-                    const int key = event.GetKeyCode();
-                    if (key < WXK_SPACE || key == WXK_DELETE || key > WXK_START ||
-                        event.ControlDown() || (key >= '0' && key <= '9') || key == ':')
-                        event.Skip();
-                });
-                c.window = edit;
-                break;
-            }
+            case ControlKind::kTimePicker:
             case ControlKind::kIpAddress:
-                c.window = CreateAddressControl(c, pos, size);
+                c.window = CreateTextControl(*this, c, controls_.size(), t, at);
                 break;
-            case ControlKind::kTab: {
-                auto* book = new wxNotebook(parent, wxID_ANY, pos, size);
-                const int id = t.id;
-                book->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this, id, book](wxBookCtrlEvent& event) {
-                    if (event.GetEventObject() != book || programmatic_ > 0)
-                        return;
-                    Control* tab = FindById(id);
-                    if (tab)
-                        tab->tabSelection = event.GetSelection();
-                    RaiseHostedPages();
-                    dialog_.Dispatch(EventKind::kSelChange, id);
-                });
-                c.window = book;
+            case ControlKind::kDropList:
+            case ControlKind::kTab:
+                c.window = CreateListControl(*this, t, at);
                 break;
-            }
-            case ControlKind::kImage: {
-                // The program icon is drawn; other bitmaps (the banner, never shown) are blank.
-                wxBitmap bitmap = t.imageId == kProgramIcon
-                                      ? wxBitmap(ProgramIcon(std::min(size.x, size.y)))
-                                      : wxBitmap(std::max(1, size.x), std::max(1, size.y));
-                c.window = new wxStaticBitmap(parent, wxID_ANY, bitmap, pos, size);
-                break;
-            }
         }
         if (t.flags & kHidden)
             c.window->Hide();
         if (t.flags & kDisabled)
             c.window->Disable();
         return c;
-    }
-
-    // A digits-only edit lets through digits and the editing keys (moves, deletions, shortcuts).
-    static bool DigitOrEditingKey(const wxKeyEvent& event) {
-        const int key = event.GetKeyCode();
-        return key < WXK_SPACE || key == WXK_DELETE || key > WXK_START || event.ControlDown() ||
-               (key >= '0' && key <= '9');
-    }
-
-    static void BindDigitsOnly(wxTextCtrl* edit) {
-        edit->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
-            if (DigitOrEditingKey(event))
-                event.Skip();
-        });
-    }
-
-    wxWindow* CreateAddressControl(Control& c, const wxPoint& pos, const wxSize& size) {
-        auto* panel = new wxPanel(window_, wxID_ANY, pos, size, wxBORDER_SUNKEN);
-        const int fieldWidth = std::max(10, (size.x - 16) / 4 - 6);
-        int x = 2;
-        for (int f = 0; f < 4; ++f) {
-            auto* field = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(x, 1),
-                                         wxSize(fieldWidth, size.y - 4), wxBORDER_NONE);
-            field->SetMaxLength(3);
-            c.fields.push_back(field);
-            x += fieldWidth;
-            if (f < 3) {
-                new wxStaticText(panel, wxID_ANY, ".", wxPoint(x + 1, 2), wxSize(5, size.y - 4));
-                x += 7;
-            }
-        }
-        for (size_t f = 0; f < c.fields.size(); ++f)
-            BindAddressField(c.fields[f], f > 0 ? c.fields[f - 1] : nullptr,
-                             f + 1 < c.fields.size() ? c.fields[f + 1] : nullptr);
-        return panel;
-    }
-
-    // One field of an address control behaves as the platform's: digits only; a dot, or a third
-    // digit, moves on to the next field (a dot only from a field that holds something), so an
-    // address is typed as it is written; Backspace in an empty field goes back to the previous
-    // one; a number over 255 becomes 255 when the field is left.
-    static void BindAddressField(wxTextCtrl* field, wxTextCtrl* previous, wxTextCtrl* next) {
-        auto enter = [](wxTextCtrl* to) {
-            to->SetFocus();
-            to->SelectAll();
-        };
-        field->Bind(wxEVT_CHAR, [=](wxKeyEvent& event) {
-            const int key = event.GetKeyCode();
-            if (key == '.' || key == WXK_NUMPAD_DECIMAL) {
-                if (next && !field->IsEmpty())
-                    enter(next);
-                return;
-            }
-            if (key == WXK_BACK && previous && field->IsEmpty()) {
-                previous->SetFocus();
-                previous->SetInsertionPointEnd();
-                return;
-            }
-            if (DigitOrEditingKey(event))
-                event.Skip();
-        });
-        // Typing fires this; the program's own ChangeValue does not.
-        field->Bind(wxEVT_TEXT, [=](wxCommandEvent& event) {
-            event.Skip();
-            if (next && field->HasFocus() && field->GetValue().length() == 3 &&
-                field->GetInsertionPoint() == 3)
-                enter(next);
-        });
-        field->Bind(wxEVT_KILL_FOCUS, [=](wxFocusEvent& event) {
-            event.Skip();
-            long value = 0;
-            if (field->GetValue().ToLong(&value) && value > 255)
-                field->ChangeValue("255");
-        });
-    }
-
-    static void SetAddress(Control& c, const std::wstring& text) {
-        std::vector<std::wstring> parts(1);
-        for (wchar_t ch : NormalizeAddressText(text)) {
-            if (ch == L'.')
-                parts.emplace_back();
-            else
-                parts.back().push_back(ch);
-        }
-        for (size_t f = 0; f < c.fields.size(); ++f)
-            c.fields[f]->ChangeValue(f < parts.size() ? ToWx(parts[f]) : wxString());
-    }
-
-    Control* FindById(int id) {
-        for (Control& c : controls_) {
-            if (c.id == id)
-                return &c;
-        }
-        return nullptr;
-    }
-
-    void SyncTabSelection(Control& c) {
-        auto* book = static_cast<wxNotebook*>(c.window);
-        if (c.tabSelection >= 0 && c.tabSelection < int(book->GetPageCount())) {
-            ++programmatic_;
-            book->ChangeSelection(size_t(c.tabSelection));
-            --programmatic_;
-        }
-    }
-
-    void RaiseHostedPages() {
-        for (WxPeer* page : hostedPages_) {
-            if (page->window_->IsShown())
-                page->window_->Raise();
-        }
     }
 
     void OnCharHook(wxKeyEvent& event) {
@@ -813,7 +400,6 @@ class WxPeer : public DialogPeer {
     std::map<int, int> periods_;  // armed timers and their periods
     bool ended_ = false;
     int result_ = kIdCancel;
-    int programmatic_ = 0;  // > 0 while the program itself changes a tab control
 };
 
 WxPeer* PeerOf(Dialog& dialog) {
@@ -844,7 +430,7 @@ int TimerPeriod(Dialog& dialog, int id) {
 wxWindow* ControlWindow(Dialog& dialog, int id) {
     WxPeer* peer = PeerOf(dialog);
     const int index = dialog.IndexOf(id);
-    return peer && index >= 0 ? peer->ControlAt(index).window : nullptr;
+    return peer && index >= 0 ? peer->ControlAt(size_t(index)).window : nullptr;
 }
 
 }  // namespace ui::wx

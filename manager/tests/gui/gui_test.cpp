@@ -26,7 +26,6 @@
 
 #include "camera_models.h"
 #include "dalvex.h"
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/cmsv6.h"
 #include "pages/devctrl.h"
@@ -38,6 +37,7 @@
 #include "pages/wifi.h"
 #include "res/control_ids.h"
 #include "support/emulated_cameras.h"
+#include "text/langtable.h"
 #include "ui/wx_backend.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app.h"
-#include "lang/text.h"
+#include "text/text.h"
 #include "ui/headless.h"
 
 int main() {

@@ -21,7 +21,6 @@
 #include <thread>
 #include <vector>
 
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/cmsv6.h"
 #include "pages/devctrl.h"
@@ -34,6 +33,7 @@
 #include "pages/wifi.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 #include "ui/wx_backend.h"
 

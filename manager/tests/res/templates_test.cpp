@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "../lang/fake_window.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
+#include "text/tests/fake_window.h"
+#include "text/text.h"
 #include "ui/dialog_template.h"
 
 namespace {
@@ -458,6 +458,65 @@ TEST(Templates, EnglishTableAgreesWithTemplates) {
 }  // namespace
 
 namespace {
+
+// The children of the main window in template order, with the template's own texts.
+std::vector<FakeChild> MainWindowChildren() {
+    using namespace ids::mainwindow;
+    return {
+        {kBanner, L""},
+        {kCameraFrame, L""},
+        {kSerialLabel, L"Device ID:"},
+        {kSerial, L"No device"},
+        {kUnusedStatic, L""},
+        {kPasswordLabel, L"Password:"},
+        {kPasswordBox, L"123456"},
+        {kLoginButton, L"OK"},
+        {kModifyButton, L"Modify"},
+        {kTabs, L""},
+        {kLanguageLabel, L"Language:"},
+        {kLanguageList, L""},
+        {kSkinLabel, L"Skin:"},
+        {kSkinList, L""},
+        {kStatusLine, L"Static"},
+        {-1, L"frame text"},
+        {kCancelButton, L"Cancel"},
+    };
+}
+
+TEST(ApplyDialogTexts, LabelsMainWindowFromEmbeddedTable) {
+    CLangTable table;
+    ASSERT_TRUE(table.LoadLanguage(L"ENG"));
+    FakeWindow window(L"template title", MainWindowChildren());
+    // Texts that the template gives but the table does not know must not survive.
+    window.children[2].text = L"stale";
+    table.ApplyDialogTexts(window, 102);
+    EXPECT_EQ(window.title, L"Orvane V2.0.1.5");
+    using namespace ids::mainwindow;
+    const std::vector<FakeChild> expected = {
+        {kBanner, L""},
+        {kCameraFrame, L""},
+        {kSerialLabel, L"Device ID:"},
+        {kSerial, L"No device"},
+        {kUnusedStatic, L""},
+        {kPasswordLabel, L"Password:"},
+        {kPasswordBox, L""},
+        {kLoginButton, L"OK"},
+        {kModifyButton, L"Modify"},
+        {kTabs, L""},
+        {kLanguageLabel, L"Language:"},
+        {kLanguageList, L""},
+        {kSkinLabel, L"Skin:"},
+        {kSkinList, L""},
+        {kStatusLine, L""},
+        {-1, L"frame text"},
+        {kCancelButton, L"Cancel"},
+    };
+    ASSERT_EQ(window.children.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(window.children[i].id, expected[i].id);
+        EXPECT_EQ(window.children[i].text, expected[i].text) << "control " << expected[i].id;
+    }
+}
 
 // The main window labelled from the embedded table, built from its real template.
 TEST(Templates, MainWindowLabelledFromTable) {

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
 #include "pages/cmsv6.h"
 #include "record_bytes.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

@@ -8,10 +8,10 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "lang/langtable.h"
 #include "pages/devctrl.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/cmsv6.h"
 #include "pages/devctrl.h"
@@ -17,6 +16,7 @@
 #include "pages/param.h"
 #include "pages/wifi.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

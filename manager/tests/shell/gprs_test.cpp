@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
 #include "pages/gprs.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

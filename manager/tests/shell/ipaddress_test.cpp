@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "lang/langtable.h"
 #include "pages/gprs.h"
 #include "res/control_ids.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/cmsv6.h"
 #include "pages/devctrl.h"
@@ -19,6 +18,7 @@
 #include "pages/wifi.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

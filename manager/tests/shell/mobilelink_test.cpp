@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "dalvex.h"
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/mobilelink.h"
 #include "record_bytes.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

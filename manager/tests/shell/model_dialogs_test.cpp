@@ -13,8 +13,6 @@
 
 #include "dalvex.h"
 #include "devicestate.h"
-#include "lang/langtable.h"
-#include "lang/text.h"
 #include "mainwindow.h"
 #include "pages/more_dialogs.h"
 #include "pages/moreparam.h"
@@ -23,6 +21,8 @@
 #include "pages/rk50more.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
+#include "text/text.h"
 #include "ui/headless.h"
 
 namespace {

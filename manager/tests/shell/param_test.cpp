@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "devicestate.h"
-#include "lang/langtable.h"
 #include "pages/param.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "lang/langtable.h"
 #include "mainwindow.h"
 #include "pages/pwd.h"
 #include "support/emulated_cameras.h"
 #include "tests/page_test.h"
+#include "text/langtable.h"
 #include "ui/headless.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "lang/langtable.h"
+#include "text/langtable.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,8 +13,7 @@
 
 #include "env_guard.h"
 #include "fake_window.h"
-#include "lang/text.h"
-#include "res/control_ids.h"
+#include "text/text.h"
 
 namespace {
 
@@ -162,7 +161,7 @@ TEST(EmbeddedTable, HoldsEveryStringKeyAndNoOther) {
 TEST(EmbeddedTable, IsTheCompiledInEnglishFile) {
     auto embedded = lang::FindEmbeddedTable(lang::kEnglishTableId);
     ASSERT_TRUE(embedded);
-    std::ifstream file(ORVANE_ENGLISH_TABLE_PATH, std::ios::binary);
+    std::ifstream file(DALVEX_ENGLISH_TABLE_PATH, std::ios::binary);
     std::string onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(onDisk.empty());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(embedded->data()), embedded->size()),
@@ -228,65 +227,6 @@ TEST(GetText, EmptyMapBeforeAnyLoad) {
     EXPECT_TRUE(table.Texts().empty());
     EXPECT_EQ(table.LanguageCode(), L"");
     EXPECT_EQ(table.GetText(L"IDS_ON"), L"ndefined!");
-}
-
-// The children of the main window in template order, with the template's own texts.
-std::vector<FakeChild> MainWindowChildren() {
-    using namespace ids::mainwindow;
-    return {
-        {kBanner, L""},
-        {kCameraFrame, L""},
-        {kSerialLabel, L"Device ID:"},
-        {kSerial, L"No device"},
-        {kUnusedStatic, L""},
-        {kPasswordLabel, L"Password:"},
-        {kPasswordBox, L"123456"},
-        {kLoginButton, L"OK"},
-        {kModifyButton, L"Modify"},
-        {kTabs, L""},
-        {kLanguageLabel, L"Language:"},
-        {kLanguageList, L""},
-        {kSkinLabel, L"Skin:"},
-        {kSkinList, L""},
-        {kStatusLine, L"Static"},
-        {-1, L"frame text"},
-        {kCancelButton, L"Cancel"},
-    };
-}
-
-TEST(ApplyDialogTexts, LabelsMainWindowFromEmbeddedTable) {
-    CLangTable table;
-    ASSERT_TRUE(table.LoadLanguage(L"ENG"));
-    FakeWindow window(L"template title", MainWindowChildren());
-    // Texts that the template gives but the table does not know must not survive.
-    window.children[2].text = L"stale";
-    table.ApplyDialogTexts(window, 102);
-    EXPECT_EQ(window.title, L"Orvane V2.0.1.5");
-    using namespace ids::mainwindow;
-    const std::vector<FakeChild> expected = {
-        {kBanner, L""},
-        {kCameraFrame, L""},
-        {kSerialLabel, L"Device ID:"},
-        {kSerial, L"No device"},
-        {kUnusedStatic, L""},
-        {kPasswordLabel, L"Password:"},
-        {kPasswordBox, L""},
-        {kLoginButton, L"OK"},
-        {kModifyButton, L"Modify"},
-        {kTabs, L""},
-        {kLanguageLabel, L"Language:"},
-        {kLanguageList, L""},
-        {kSkinLabel, L"Skin:"},
-        {kSkinList, L""},
-        {kStatusLine, L""},
-        {-1, L"frame text"},
-        {kCancelButton, L"Cancel"},
-    };
-    ASSERT_EQ(window.children.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(window.children[i].id, expected[i].id);
-        EXPECT_EQ(window.children[i].text, expected[i].text) << "control " << expected[i].id;
-    }
 }
 
 TEST(ApplyDialogTexts, EmptyMapEmptiesTitleAndEveryControlWithAnId) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace ui {
+namespace lang {
 
 class LabelledWindow {
   public:
@@ -16,4 +16,4 @@ class LabelledWindow {
     virtual void SetChildText(int index, const std::wstring& text) = 0;
 };
 
-}  // namespace ui
+}  // namespace lang

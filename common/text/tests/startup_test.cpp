@@ -9,7 +9,7 @@
 #include <string>
 
 #include "env_guard.h"
-#include "lang/langtable.h"
+#include "text/langtable.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "ui/labelled_window.h"
+#include "text/labelled_window.h"
 
 struct FakeChild {
     int id;
     std::wstring text;
 };
 
-class FakeWindow : public ui::LabelledWindow {
+class FakeWindow : public lang::LabelledWindow {
   public:
     FakeWindow(std::wstring title, std::vector<FakeChild> children)
         : title(std::move(title)), children(std::move(children)) {}

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "lang/langtable.h"
+#include "text/langtable.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "lang/text.h"
+#include "text/text.h"
 
 #include <gtest/gtest.h>
 

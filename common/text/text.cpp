@@ -1,4 +1,4 @@
-#include "lang/text.h"
+#include "text/text.h"
 
 #include <iconv.h>
 #include <langinfo.h>

@@ -1,9 +1,9 @@
 // The language tables the program carries, and the process's language object that reads them.
 // Kept apart from the parser so that the parser builds without the generated table (the fuzz
 // target links langtable.cpp and text.cpp alone).
-#include "lang/langtable.h"
+#include "text/langtable.h"
 
-// A source generated at build time from res/lang/English.ini defines these.
+// A source generated at build time from English.ini defines these.
 namespace lang_res {
 extern const unsigned char kEnglishTable[];
 extern const std::size_t kEnglishTableSize;

@@ -1,4 +1,4 @@
-#include "lang/langtable.h"
+#include "text/langtable.h"
 
 #include <strings.h>
 
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "lang/text.h"
-#include "ui/labelled_window.h"
+#include "text/labelled_window.h"
+#include "text/text.h"
 
 namespace lang {
 namespace {
@@ -253,7 +253,7 @@ std::wstring CLangTable::GetText(const std::wstring& key) const {
     return text::FromCp936(Lookup("String", name, "ndefined!"));
 }
 
-void CLangTable::ApplyDialogTexts(ui::LabelledWindow& dialog, int dialogId) const {
+void CLangTable::ApplyDialogTexts(lang::LabelledWindow& dialog, int dialogId) const {
     char key[64];
     std::snprintf(key, sizeof key, "IDD%d_Title", dialogId);
     dialog.SetWindowText(text::FromCp936(Lookup("Dialog", key, "")));

@@ -15,11 +15,9 @@
 #include <string_view>
 #include <vector>
 
-namespace ui {
-class LabelledWindow;
-}
-
 namespace lang {
+
+class LabelledWindow;
 
 using TextMap = std::map<std::string, std::string>;
 
@@ -71,7 +69,7 @@ class CLangTable {
 
     // Sets the dialog's title from IDD<id>_Title and the text of each direct child with an id
     // from IDD<id>_<child id>; a missing key gives an empty text. Children with id -1 keep theirs.
-    void ApplyDialogTexts(ui::LabelledWindow& dialog, int dialogId) const;
+    void ApplyDialogTexts(lang::LabelledWindow& dialog, int dialogId) const;
 
     // Loads the English table (every code uses it) and records `code`. False when the table
     // cannot be found; the text map and the code then stay as they were.
