@@ -166,7 +166,6 @@ int jsonExport(const char* video) {
     TKUSB_ParseVideoFileToJson(video, "/dev/null");
     dalvex::gps::GpsParser parser;
     parser.setKeepPoints(false);
-    parser.openOutput(nullptr, true);
     dalvex::gps::FileReader in;
     in.open(video);
     parser.parseVideo(in);
@@ -264,10 +263,12 @@ int main(int argc, char** argv) {
     };
 
     dalvex::gps::GpsParser parser;
+    dalvex::gps::GpsFileOutput fileOutput;
+    parser.setSink(&fileOutput);
     size_t points = 0;
     const auto parseWith = [&](const char* output, bool json) {
         return [&, output, json] {
-            parser.openOutput(output, json);
+            fileOutput.open(output, json);
             dalvex::gps::FileReader in;
             in.open(video.c_str());
             parser.parseVideo(in);
@@ -346,7 +347,7 @@ int main(int argc, char** argv) {
         const auto coldParse = [&] {
             dalvex::gps::FileReader in;
             in.open(video.c_str());
-            parser.openOutput(nullptr, false);
+            fileOutput.open(nullptr, false);
             parser.parseVideo(in);
             return in.bytesRead();
         };

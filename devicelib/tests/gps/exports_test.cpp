@@ -226,9 +226,11 @@ TEST(GpsParserInstances, ParseIndependentlyOnThreads) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             gps::GpsParser parser;
+            gps::GpsFileOutput output;
+            parser.setSink(&output);
             for (int round = 0; round < 20; ++round) {
                 const std::string out = dir.file("o" + std::to_string(t) + ".txt");
-                parser.openOutput(out.c_str(), false);
+                output.open(out.c_str(), false);
                 parser.parse(videos[t].c_str());
                 const std::string text = gpstest::readFile(out);
                 const size_t lines =

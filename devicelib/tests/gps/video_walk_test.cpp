@@ -31,13 +31,16 @@ struct Parsed {
 Parsed parseBytes(gps::GpsParser& parser, const Bytes& file, bool json = false) {
     gpstest::TempDir dir;
     const std::string out = dir.file("track.txt");
-    parser.openOutput(out.c_str(), json);
+    gps::GpsFileOutput output;
+    output.open(out.c_str(), json);
+    parser.setSink(&output);
     gps::MemoryReader in(file.data(), file.size());
     Parsed parsed;
     parsed.result = parser.parseVideo(in);
     parsed.points = parser.points();
     parsed.binary = parser.binaryRecords();
     parsed.output = gpstest::readFile(out);
+    parser.setSink(nullptr);
     return parsed;
 }
 
@@ -118,7 +121,7 @@ TEST(VideoWalk, SinkReceivesEveryPointAsItIsFound) {
                                 binary(255, -1, kGga, headerKey)});
     gps::GpsParser parser;
     std::vector<std::string> seen;
-    parser.setPointSink([&seen](const gps::GpsPoint& point, int head) {
+    parser.setPointFunction([&seen](const gps::GpsPoint& point, int head) {
         seen.push_back(gps::formatPointLine(point, head));
     });
     const Parsed kept = parseBytes(parser, file);
@@ -393,7 +396,6 @@ TEST(VideoWalk, SamplesBeyondFourGiBAreReadFromAFile) {
         GTEST_SKIP() << "no sparse file here: " << e.what();
     }
     gps::GpsParser parser;
-    parser.openOutput(nullptr, false);
     gps::FileReader in;
     ASSERT_TRUE(in.open(path.c_str()));
     EXPECT_GT(in.size(), uint64_t(1) << 32);
