@@ -91,21 +91,23 @@ std::string masked(std::string text, const std::string& root) {
     return text;
 }
 
-// Digests recorded from the tool before the change; a format's fault fixes listed in the
-// report are the only differences allowed.
+// Digests recorded from the tool before its writers became streamed sinks. The entries marked
+// changed differ only by mended faults: every CSV has CRLF line ends, and the odd name's control
+// and invalid bytes become U+FFFD; header.MP4's header point (113.93 E) and its sentences
+// (113.94 W) cross the antimeridian, so its GeoJSON line is cut into a MultiLineString.
 const std::map<std::string, uint64_t> kGolden = {
-    {"csv --merge", 0xac63a55d4f03a378ULL},
-    {"csv --out-dir", 0x1bbcd627bc95401dULL},
-    {"csv @media/day2/header.MP4", 0x6dcf3e01fd49f309ULL},
-    {"csv @media/day2/odd? ?<&>.mp4", 0xee7eb67e9af7933dULL},
-    {"csv @media/day2/p0.jpg", 0xefa1ba9fea5345c4ULL},
-    {"csv @media/day2/p1.jpg", 0xd39beb8e32a0bb94ULL},
-    {"csv @media/v0.mp4", 0x11b44115d287b587ULL},
-    {"csv @media/v1.mp4", 0x8364d23f5f0eb6c0ULL},
-    {"csv @media/v2.mp4", 0x8703218167c61bf5ULL},
-    {"geojson --merge", 0x01e4f38d9bd99d9bULL},
-    {"geojson --out-dir", 0xd49b040d9cbc2e16ULL},
-    {"geojson @media/day2/header.MP4", 0x5b9a6698dd32ce17ULL},
+    {"csv --merge", 0xd3f83908608bc343ULL},                     // changed
+    {"csv --out-dir", 0x17cb864cac6dc282ULL},                   // changed
+    {"csv @media/day2/header.MP4", 0x0d635e02ca3730b2ULL},      // changed
+    {"csv @media/day2/odd? ?<&>.mp4", 0x5613b683c783d9c3ULL},   // changed
+    {"csv @media/day2/p0.jpg", 0x79618968f980c71aULL},          // changed
+    {"csv @media/day2/p1.jpg", 0x87ff9ba4d266350aULL},          // changed
+    {"csv @media/v0.mp4", 0x6d2f6e284940a0faULL},               // changed
+    {"csv @media/v1.mp4", 0x98e9775056ab67b2ULL},               // changed
+    {"csv @media/v2.mp4", 0x175280c895c2f0c8ULL},               // changed
+    {"geojson --merge", 0x62724cddc49aa669ULL},                 // changed
+    {"geojson --out-dir", 0x866b70624507a410ULL},               // changed
+    {"geojson @media/day2/header.MP4", 0x47aa2da4c9edc38dULL},  // changed
     {"geojson @media/day2/odd? ?<&>.mp4", 0xde4a5c526f936579ULL},
     {"geojson @media/day2/p0.jpg", 0xf0c96bc118d7166eULL},
     {"geojson @media/day2/p1.jpg", 0xec9d3d8a5e2d25cbULL},
