@@ -115,31 +115,7 @@ constexpr uint32_t kMillionPoints = 1000000;
 // A small video whose table has a million entries after the key, all naming one text sample: a
 // million points from a file of 4 MB.
 void writeMillionPointVideo(const std::string& path) {
-    gpsfixture::Bytes file = gpsfixture::box("ftyp", gpsfixture::Bytes(16, 'i'));
-    gpsfixture::Bytes samples;
-    const auto putSample = [&samples](const gpsfixture::Bytes& payload) {
-        gpsfixture::putBe(samples, payload.size(), 2);
-        gpsfixture::append(samples, payload);
-    };
-    const uint64_t keyAt = file.size() + 8;  // inside the free box that follows
-    putSample(gpsfixture::keyRecord("00000000"));
-    const uint64_t textAt = keyAt + samples.size();
-    putSample(gpsfixture::textRecord(12, -34, 1000, kRmc));
-    gpsfixture::append(file, gpsfixture::box("free", samples));
-
-    gpsfixture::Bytes table;
-    gpsfixture::putBe(table, kMillionPoints + 1, 4);
-    gpsfixture::putBe(table, keyAt, 4);
-    for (uint32_t i = 0; i < kMillionPoints; ++i) {
-        gpsfixture::putBe(table, textAt, 4);
-    }
-    const gpsfixture::Bytes stbl = gpsfixture::box("stbl", gpsfixture::fullBox("stco", table));
-    gpsfixture::Bytes moov = gpsfixture::box("trak", {});
-    gpsfixture::append(moov, gpsfixture::box("trak", {}));
-    gpsfixture::append(
-        moov, gpsfixture::box("trak", gpsfixture::box("mdia", gpsfixture::box("minf", stbl))));
-    gpsfixture::append(file, gpsfixture::box("moov", moov));
-    gpsfixture::writeBytes(path, file);
+    gpsfixture::writeBytes(path, gpsfixture::repeatedSampleVideo(kMillionPoints, kRmc));
 }
 
 // Runs the JSON export of the million-point video in a fresh process and returns its peak

@@ -52,7 +52,7 @@ struct GpsPoint {
     uint32_t has_position : 1 = 0;
     double north_angle = 0.0;  // the course, degrees from north
     // The texts as signed decimal degrees; NaN where a text is no coordinate in range
-    // (|latitude| <= 90, |longitude| <= 180).
+    // (|latitude| <= 90, |longitude| <= 180) or a sentence carried none.
     double latitude = 0.0;
     double longitude = 0.0;
 };

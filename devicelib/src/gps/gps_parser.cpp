@@ -321,8 +321,15 @@ void GpsParser::clearPoints() {
 }
 
 void GpsParser::append(GpsPoint point, int head, bool fromSentence) {
-    const bool latitude = coordinateValue(point.lat_text, 90, point.latitude);
-    const bool longitude = coordinateValue(point.lon_text, 180, point.longitude);
+    // A sentence's coordinate is in signed-degree form; "0" (a field without a point) and the
+    // defaults of a sentence that did not decode mean it carried none.
+    const auto carried = [fromSentence](const char* text) {
+        return !fromSentence || text[0] == '+' || text[0] == '-';
+    };
+    const bool latitude =
+        carried(point.lat_text) && coordinateValue(point.lat_text, 90, point.latitude);
+    const bool longitude =
+        carried(point.lon_text) && coordinateValue(point.lon_text, 180, point.longitude);
     point.latitude = latitude ? point.latitude : NAN;
     point.longitude = longitude ? point.longitude : NAN;
     // A sentence without status A has no position, whatever its texts hold.
