@@ -115,31 +115,7 @@ constexpr uint32_t kMillionPoints = 1000000;
 // A small video whose table has a million entries after the key, all naming one text sample: a
 // million points from a file of 4 MB.
 void writeMillionPointVideo(const std::string& path) {
-    gpsfixture::Bytes file = gpsfixture::box("ftyp", gpsfixture::Bytes(16, 'i'));
-    gpsfixture::Bytes samples;
-    const auto putSample = [&samples](const gpsfixture::Bytes& payload) {
-        gpsfixture::putBe(samples, payload.size(), 2);
-        gpsfixture::append(samples, payload);
-    };
-    const uint64_t keyAt = file.size() + 8;  // inside the free box that follows
-    putSample(gpsfixture::keyRecord("00000000"));
-    const uint64_t textAt = keyAt + samples.size();
-    putSample(gpsfixture::textRecord(12, -34, 1000, kRmc));
-    gpsfixture::append(file, gpsfixture::box("free", samples));
-
-    gpsfixture::Bytes table;
-    gpsfixture::putBe(table, kMillionPoints + 1, 4);
-    gpsfixture::putBe(table, keyAt, 4);
-    for (uint32_t i = 0; i < kMillionPoints; ++i) {
-        gpsfixture::putBe(table, textAt, 4);
-    }
-    const gpsfixture::Bytes stbl = gpsfixture::box("stbl", gpsfixture::fullBox("stco", table));
-    gpsfixture::Bytes moov = gpsfixture::box("trak", {});
-    gpsfixture::append(moov, gpsfixture::box("trak", {}));
-    gpsfixture::append(
-        moov, gpsfixture::box("trak", gpsfixture::box("mdia", gpsfixture::box("minf", stbl))));
-    gpsfixture::append(file, gpsfixture::box("moov", moov));
-    gpsfixture::writeBytes(path, file);
+    gpsfixture::writeBytes(path, gpsfixture::repeatedSampleVideo(kMillionPoints, kRmc));
 }
 
 // Runs the JSON export of the million-point video in a fresh process and returns its peak
@@ -166,7 +142,6 @@ int jsonExport(const char* video) {
     TKUSB_ParseVideoFileToJson(video, "/dev/null");
     dalvex::gps::GpsParser parser;
     parser.setKeepPoints(false);
-    parser.openOutput(nullptr, true);
     dalvex::gps::FileReader in;
     in.open(video);
     parser.parseVideo(in);
@@ -264,10 +239,12 @@ int main(int argc, char** argv) {
     };
 
     dalvex::gps::GpsParser parser;
+    dalvex::gps::GpsFileOutput fileOutput;
+    parser.setSink(&fileOutput);
     size_t points = 0;
     const auto parseWith = [&](const char* output, bool json) {
         return [&, output, json] {
-            parser.openOutput(output, json);
+            fileOutput.open(output, json);
             dalvex::gps::FileReader in;
             in.open(video.c_str());
             parser.parseVideo(in);
@@ -346,7 +323,7 @@ int main(int argc, char** argv) {
         const auto coldParse = [&] {
             dalvex::gps::FileReader in;
             in.open(video.c_str());
-            parser.openOutput(nullptr, false);
+            fileOutput.open(nullptr, false);
             parser.parseVideo(in);
             return in.bytesRead();
         };

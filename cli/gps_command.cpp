@@ -1,6 +1,6 @@
 #include "gps_command.h"
 
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,16 +9,18 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <thread>
 
-#include "gps/gps_parser.h"
+#include "digest.h"
 #include "gps_render.h"
+#include "output_file.h"
 #include "session.h"
-#include "sha256.h"
 
 namespace cli {
 
@@ -64,67 +66,22 @@ std::vector<std::string> expandPaths(const std::vector<std::string>& paths,
 }
 
 struct Parsed {
-    FileTrack track;   // its points are dropped once the file's part is made
-    std::string text;  // text lines or JSON document as the exports write them, or a map track
+    GpsSource source;
     std::string error;
-    size_t points = 0;
-    size_t withoutFix = 0;
 };
 
-// The library's own output, written by the parser into an anonymous in-memory file.
-std::string parseToLibraryOutput(dalvex::gps::GpsParser& parser, const std::string& path,
-                                 bool json) {
-    const int fd = memfd_create("dalvex-gps", MFD_CLOEXEC);
-    if (fd < 0)
-        return "";
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    parser.openOutput(self.c_str(), json);
-    parser.parse(path.c_str());
-    parser.closeOutput();
-    std::string out;
-    char buffer[1 << 16];
-    ssize_t n;
-    off_t at = 0;
-    while ((n = pread(fd, buffer, sizeof buffer, at)) > 0) {
-        out.append(buffer, size_t(n));
-        at += n;
-    }
-    close(fd);
-    return out;
-}
-
-void parseOne(const std::string& path, GpsFormat format, Parsed& out) {
-    out.track.path = path;
+void parseOne(const std::string& path, Parsed& out) {
+    out.source.path = path;
     const std::optional<FileDigest> digest = digestFile(path);
     if (!digest) {
         out.error = "cannot read the file";
         return;
     }
-    out.track.size = digest->size;
-    out.track.sha256 = digest->sha256;
-    out.track.picture = dalvex::gps::isPicturePath(path.c_str());
-    dalvex::gps::GpsParser parser;
-    // The JSON document is built from the kept list; every other output takes the sink's copy.
-    parser.setKeepPoints(format == GpsFormat::kJson);
-    parser.setPointSink([&out](const dalvex::gps::GpsPoint& point, int head) {
-        out.track.points.push_back({point, head});
-    });
-    if (format == GpsFormat::kText || format == GpsFormat::kJson)
-        out.text = parseToLibraryOutput(parser, path, format == GpsFormat::kJson);
-    else
-        parser.parse(path.c_str());
-    out.points = out.track.points.size();
-    if (out.points == 0) {
+    out.source.size = digest->size;
+    out.source.sha256 = digest->sha256;
+    surveyTrack(out.source);
+    if (out.source.points == 0)
         out.error = "no GPS track found";
-        return;
-    }
-    for (const TrackPoint& t : out.track.points) {
-        Position at;
-        out.withoutFix += positionOf(out.track, t, at) ? 0 : 1;
-    }
-    if (format != GpsFormat::kText && format != GpsFormat::kJson)
-        out.text = renderTrack(format, out.track);
-    out.track.points = {};
 }
 
 class Progress {
@@ -150,38 +107,40 @@ class Progress {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-bool writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    return bool(out.flush());
+// Writes one output and puts it in place; false, with the reason told, when that failed.
+bool writeAll(GpsFormat format, const std::vector<const GpsSource*>& sources, OutputFile& out) {
+    writeOutput(format, sources, out);
+    if (out.commit())
+        return true;
+    std::cerr << "dalvex: " << readableText(out.error()) << "\n";
+    return false;
 }
 
-// One output: the library's texts of the files, or a head, the tracks and a tail.
-std::string assemble(GpsFormat format, const std::vector<const Parsed*>& files) {
-    if (format == GpsFormat::kJson && files.size() > 1) {
-        // Several documents are one JSON array of them.
-        std::string all = "[\n";
-        for (size_t i = 0; i < files.size(); ++i)
-            all += (i ? ",\n" : "") + files[i]->text;
-        return all + "]\n";
-    }
-    const bool map = format != GpsFormat::kText && format != GpsFormat::kJson;
-    std::vector<const FileTrack*> sources;
-    for (const Parsed* p : files)
-        sources.push_back(&p->track);
-    std::string all = map ? renderHead(format, sources) : "";
-    for (size_t i = 0; i < files.size(); ++i)
-        all += (i ? separatorOf(format) : "") + files[i]->text;
-    return map ? all + renderTail(format) : all;
+// A file's identity: the same file under any name or link.
+using FileId = std::pair<dev_t, ino_t>;
+
+std::optional<FileId> fileId(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileId{info.st_dev, info.st_ino};
 }
 
+// The output's name in dir: the source's name and the format's extension, with "-2", "-3"...
+// after the name when that is taken by an earlier output or is one of the inputs.
 std::string outputName(const std::string& dir, const std::string& source, GpsFormat format,
-                       std::map<std::string, int>& used) {
-    std::string stem = fs::path(source).filename().string();
-    const int n = used[stem]++;
-    if (n > 0)
-        stem += "-" + std::to_string(n + 1);
-    return (fs::path(dir) / (stem + extensionOf(format))).string();
+                       std::set<std::string>& taken, const std::set<FileId>& inputs) {
+    const std::string stem = fs::path(source).filename().string();
+    for (int n = 1;; ++n) {
+        const std::string name =
+            (fs::path(dir) / (stem + (n > 1 ? "-" + std::to_string(n) : "") + extensionOf(format)))
+                .string();
+        const std::optional<FileId> id = fileId(name);
+        if (taken.count(name) == 0 && !(id && inputs.count(*id) != 0)) {
+            taken.insert(name);
+            return name;
+        }
+    }
 }
 
 // The whole command; printed tells whether tracks went to standard output.
@@ -191,7 +150,7 @@ int gpsTracks(const GpsOptions& o, bool& printed) {
     const std::vector<std::string> files = expandPaths(o.paths, missing);
     int exit = kExitOk;
     for (const std::string& m : missing) {
-        std::cerr << "dalvex: " << m << ": no such file or folder\n";
+        std::cerr << "dalvex: " << readableText(m) << ": no such file or folder\n";
         exit = kExitCameraFailed;
     }
     if (!o.output.empty() && !o.outDir.empty()) {
@@ -207,15 +166,26 @@ int gpsTracks(const GpsOptions& o, bool& printed) {
                   << " files: give --out-dir for one output each, or --merge\n";
         return kExitUsage;
     }
+    // Writing over an input would lose it before it is read.
+    std::set<FileId> inputs;
+    for (const std::string& f : files)
+        if (const std::optional<FileId> id = fileId(f))
+            inputs.insert(*id);
+    if (const std::optional<FileId> id = o.output.empty() ? std::nullopt : fileId(o.output);
+        id && inputs.count(*id) != 0) {
+        std::cerr << "dalvex: " << readableText(o.output)
+                  << " is one of the inputs: choose another output\n";
+        return kExitUsage;
+    }
 
     // Names are chosen before the work starts, so they do not depend on the finishing order.
     std::vector<std::string> outputs;
     if (!o.outDir.empty()) {
         std::error_code ec;
         fs::create_directories(o.outDir, ec);
-        std::map<std::string, int> used;
+        std::set<std::string> taken;
         for (const std::string& f : files)
-            outputs.push_back(outputName(o.outDir, f, format, used));
+            outputs.push_back(outputName(o.outDir, f, format, taken, inputs));
     }
 
     std::vector<Parsed> parsed(files.size());
@@ -232,20 +202,21 @@ int gpsTracks(const GpsOptions& o, bool& printed) {
             for (size_t i; (i = next++) < files.size();) {
                 Parsed result;
                 try {
-                    parseOne(files[i], format, result);
+                    parseOne(files[i], result);
                     if (!outputs.empty() && result.error.empty()) {
-                        if (!writeFile(outputs[i], assemble(format, {&result})))
-                            result.error = "cannot write " + outputs[i];
-                        result.text.clear();  // written: no need to hold it
+                        OutputFile out(outputs[i]);
+                        writeOutput(format, {&result.source}, out);
+                        if (!out.commit())
+                            result.error = out.error();
                     }
                 } catch (const std::exception& e) {
-                    result.track.path = files[i];
-                    result.error = e.what();  // out of memory on a huge track
+                    result.source.path = files[i];
+                    result.error = e.what();
                 }
                 std::lock_guard<std::mutex> lock(mutex);
                 parsed[i] = std::move(result);
                 ++finished;
-                points += parsed[i].points;
+                points += parsed[i].source.points;
                 changed.notify_one();
             }
         });
@@ -263,32 +234,36 @@ int gpsTracks(const GpsOptions& o, bool& printed) {
     progress.end();
 
     // Results in input order, whatever order the workers finished in.
-    std::vector<const Parsed*> good;
+    std::vector<const GpsSource*> good;
     size_t withoutFix = 0, failed = 0;
     for (const Parsed& p : parsed) {
         if (!p.error.empty()) {
-            std::cerr << "dalvex: " << p.track.path << ": " << p.error << ", skipped\n";
+            std::cerr << "dalvex: " << readableText(p.source.path) << ": " << readableText(p.error)
+                      << ", skipped\n";
             ++failed;
             continue;
         }
-        good.push_back(&p);
-        withoutFix += p.withoutFix;
+        good.push_back(&p.source);
+        withoutFix += p.source.withoutFix;
+    }
+
+    // With --out-dir each worker has written its own file. An empty run still writes the
+    // format's empty document.
+    if (o.outDir.empty()) {
+        std::cout.flush();
+        std::unique_ptr<OutputFile> out = o.output.empty() ? std::make_unique<OutputFile>()
+                                                           : std::make_unique<OutputFile>(o.output);
+        printed = o.output.empty();
+        try {
+            if (!writeAll(format, good, *out))
+                failed += good.size();
+        } catch (const std::exception& e) {
+            std::cerr << "dalvex: " << readableText(out->name()) << ": " << e.what() << "\n";
+            failed += good.size();
+        }
     }
     if (failed > 0)
         exit = kExitCameraFailed;
-
-    // With --out-dir each worker has written its own file.
-    if (o.outDir.empty() && !good.empty()) {
-        const std::string text = assemble(format, good);
-        if (o.output.empty()) {
-            std::cout << text;
-            printed = true;
-            std::cout.flush();
-        } else if (!writeFile(o.output, text)) {
-            std::cerr << "dalvex: cannot write " << o.output << "\n";
-            exit = kExitCameraFailed;
-        }
-    }
     std::cerr << "dalvex: " << files.size() << " files, " << points << " points (" << withoutFix
               << " without a fix), " << failed << " failed\n";
     return exit;

@@ -1,51 +1,44 @@
 #include "gps_render.h"
 
-#include <json/json.h>
-
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+
+#include "gps_formats.h"
+#include "text/text.h"
 
 namespace cli {
 
-namespace {
+namespace gpsformat {
 
-// File names are bytes: a sequence that is not UTF-8, or a control character that XML cannot
-// carry, becomes U+FFFD so that every output stays readable.
-std::string readableText(const std::string& text) {
-    static const std::string kReplacement = "\xEF\xBF\xBD";
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-        const unsigned char lead = byte(i);
-        size_t length = lead < 0x80                    ? 1
-                        : lead >= 0xC2 && lead <= 0xDF ? 2
-                        : lead >= 0xE0 && lead <= 0xEF ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                       : 0;
-        uint32_t code = length <= 1 ? lead : lead & (0x3F >> (length - 1));
-        for (size_t k = 1; k < length; ++k) {
-            if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
-                length = 0;
-                break;
-            }
-            code = code << 6 | (byte(i + k) & 0x3F);
-        }
-        static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        const bool valid = length != 0 && code >= kSmallest[length] && code <= 0x10FFFF &&
-                           (code < 0xD800 || code > 0xDFFF) && (code >= 0x20 || code == '\t') &&
-                           code != 0x7F && code != 0xFFFE && code != 0xFFFF;
-        out += valid ? text.substr(i, length) : kReplacement;
-        i += length == 0 ? 1 : length;
-    }
-    return out;
+void parseInto(const GpsSource& source, dalvex::GpsSink& sink) {
+    dalvex::GpsParser parser;
+    parser.setKeepPoints(false);
+    parser.setSink(&sink);
+    parser.parse(source.path.c_str());
+}
+
+std::string number(double value, const char* format) {
+    char buffer[400];  // a course of 1e300 has 301 digits
+    std::snprintf(buffer, sizeof buffer, format, value);
+    std::string text = buffer;
+    if (text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos)
+        text.erase(0, 1);
+    return text;
+}
+
+bool validCourse(double course) {
+    return std::isfinite(course) && course >= 0 && course <= 360;
+}
+
+bool validSpeed(int32_t speed) {
+    return speed >= 0;
 }
 
 std::string xmlEscape(const std::string& raw) {
-    const std::string text = readableText(raw);
     std::string out;
-    for (char c : text) {
+    for (char c : readableText(raw)) {
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -66,187 +59,84 @@ std::string xmlEscape(const std::string& raw) {
     return out;
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
+std::string sourceLine(const GpsSource& s) {
+    return s.path + " (" + std::to_string(s.size) + " bytes, sha256 " + s.sha256 + ")";
 }
 
-// A coordinate text of the library as a number within range; false for anything else.
-bool coordinate(const char* text, double limit, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(out) && std::fabs(out) <= limit;
+std::string baseName(const GpsSource& s) {
+    return std::filesystem::path(s.path).filename().string();
 }
 
-std::string number(double value, const char* format = "%.7f") {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
-
-std::string sourceLine(const FileTrack& t) {
-    return t.path + " (" + std::to_string(t.size) + " bytes, sha256 " + t.sha256 + ")";
-}
-
-std::string name(const FileTrack& t) {
-    return std::filesystem::path(t.path).filename().string();
-}
-
-std::vector<std::pair<Position, const TrackPoint*>> fixes(const FileTrack& t) {
-    std::vector<std::pair<Position, const TrackPoint*>> out;
-    for (const TrackPoint& p : t.points) {
-        Position at;
-        if (positionOf(t, p, at))
-            out.emplace_back(at, &p);
-    }
-    return out;
-}
-
-std::string gpxTrack(const FileTrack& t) {
-    std::string out = "  <trk>\n    <name>" + xmlEscape(name(t)) + "</name>\n    <desc>" +
-                      xmlEscape(sourceLine(t)) + "</desc>\n    <trkseg>\n";
-    for (const auto& [at, p] : fixes(t)) {
-        out += "      <trkpt lat=\"" + number(at.latitude) + "\" lon=\"" + number(at.longitude) +
-               "\">";
-        const std::string time = utcTime(p->point);
-        if (!time.empty())
-            out += "<time>" + time + "</time>";
-        out += "<extensions><dalvex:speed>" + std::to_string(p->point.speed) +
-               "</dalvex:speed><dalvex:course>" + number(p->point.north_angle, "%.2f") +
-               "</dalvex:course></extensions></trkpt>\n";
-    }
-    return out + "    </trkseg>\n  </trk>\n";
-}
-
-std::string kmlCoordinates(const Position& at) {
-    return number(at.longitude) + "," + number(at.latitude);
-}
-
-std::string kmlTrack(const FileTrack& t) {
-    const auto points = fixes(t);
-    if (points.empty())
-        return "";
-    const std::string desc = "<description>" + xmlEscape(sourceLine(t)) + "</description>";
-    std::string out = "  <Placemark><name>" + xmlEscape(name(t)) + " start</name>" + desc +
-                      "<Point><coordinates>" + kmlCoordinates(points.front().first) +
-                      "</coordinates></Point></Placemark>\n";
-    // A line needs two positions; a single one is the start mark alone.
-    if (points.size() < 2)
-        return out;
-    out += "  <Placemark><name>" + xmlEscape(name(t)) + "</name>" + desc +
-           "<LineString><coordinates>\n";
-    for (const auto& [at, p] : points)
-        out += "      " + kmlCoordinates(at) + "\n";
-    return out + "    </coordinates></LineString></Placemark>\n";
-}
-
-// Every point is a row; one without a fix carries status V and whatever numbers its texts held
-// (0 for none), so that readers still take the row.
-std::string csvTrack(const FileTrack& t) {
-    std::string out;
-    const std::string source = csvField(t.path) + "," + std::to_string(t.size) + "," + t.sha256;
-    size_t index = 0;
-    for (const TrackPoint& p : t.points) {
-        Position at;
-        const bool fixed = positionOf(t, p, at);
-        if (!fixed && !coordinate(p.point.lat_text, 90, at.latitude))
-            at.latitude = 0;
-        if (!fixed && !coordinate(p.point.lon_text, 180, at.longitude))
-            at.longitude = 0;
-        const std::string time = utcTime(p.point);
-        const size_t split = time.find('T');
-        out += source + "," + std::to_string(++index) + "," +
-               (time.empty() ? ","
-                             : time.substr(0, split) + "," +
-                                   time.substr(split + 1, time.size() - split - 2)) +
-               "," + number(at.latitude) + "," + number(at.longitude) + "," +
-               std::to_string(p.point.speed) + "," + number(p.point.north_angle, "%.2f") + "," +
-               (fixed ? "A" : "V") + "\n";
-    }
-    return out;
-}
-
-std::string geoJsonTrack(const FileTrack& t) {
-    Json::Value feature(Json::objectValue);
-    feature["type"] = "Feature";
-    Json::Value& props = feature["properties"];
-    props["name"] = readableText(name(t));
-    props["source"] = readableText(t.path);
-    props["size"] = Json::UInt64(t.size);
-    props["sha256"] = t.sha256;
-    Json::Value coords(Json::arrayValue), times(Json::arrayValue), speeds(Json::arrayValue),
-        courses(Json::arrayValue);
-    for (const auto& [at, p] : fixes(t)) {
-        Json::Value c(Json::arrayValue);
-        c.append(at.longitude);
-        c.append(at.latitude);
-        coords.append(c);
-        const std::string time = utcTime(p->point);
-        times.append(time.empty() ? Json::Value() : Json::Value(time));
-        speeds.append(p->point.speed);
-        courses.append(p->point.north_angle);
-    }
-    props["times"] = times;
-    props["speeds_kmh"] = speeds;
-    props["courses"] = courses;
-    Json::Value& geometry = feature["geometry"];
-    // A LineString needs two positions: one is a Point, none no geometry at all.
-    if (coords.size() >= 2) {
-        geometry["type"] = "LineString";
-        geometry["coordinates"] = coords;
-    } else if (coords.size() == 1) {
-        geometry["type"] = "Point";
-        geometry["coordinates"] = coords[0];
-    } else {
-        geometry = Json::Value();
-    }
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    builder["precision"] = 7;
-    builder["precisionType"] = "decimal";
-    return Json::writeString(builder, feature);
-}
-
-}  // namespace
-
-bool positionOf(const FileTrack& track, const TrackPoint& p, Position& out) {
-    const bool fromSentence = !track.picture && p.head < 0;
-    if (fromSentence && p.point.fix == 0)
-        return false;
-    return coordinate(p.point.lat_text, 90, out.latitude) &&
-           coordinate(p.point.lon_text, 180, out.longitude);
-}
-
-std::string utcTime(const dalvex::gps::GpsPoint& point) {
-    if (point.utc_day == 0 || point.has_utc_time == 0)
-        return "";
-    const unsigned ms = point.utc_millis;
-    // Two-digit years: 80 to 99 are the twentieth century, as receivers count them.
-    const unsigned year = point.utc_year < 80 ? 2000u + point.utc_year : 1900u + point.utc_year;
-    // A day the month does not have, or the leap second that ends a day, is no time a map reader
-    // accepts.
-    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leapYear = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    const unsigned month = point.utc_month;
-    if (month < 1 || month > 12 ||
-        point.utc_day > kDays[month - 1] + (month == 2 && leapYear ? 1 : 0) || ms >= 24u * 3600000u)
-        return "";
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", year,
-                  unsigned(point.utc_month), unsigned(point.utc_day), ms / 3600000, ms / 60000 % 60,
-                  ms / 1000 % 60, ms % 1000);
-    return buffer;
-}
-
-std::string renderHead(GpsFormat format, const std::vector<const FileTrack*>& sources) {
+std::string sourcesLine(const std::vector<const GpsSource*>& sources) {
     std::string lines;
-    for (const FileTrack* t : sources)
-        lines += (lines.empty() ? "" : "; ") + sourceLine(*t);
+    for (const GpsSource* s : sources)
+        lines += (lines.empty() ? "" : "; ") + sourceLine(*s);
+    return lines;
+}
+
+}  // namespace gpsformat
+
+using namespace gpsformat;
+
+namespace {
+
+class Survey : public dalvex::GpsSink {
+  public:
+    explicit Survey(GpsSource& source) : source_(source) {}
+    void point(const dalvex::GpsPoint& p, int, int) override {
+        ++source_.points;
+        if (p.has_position == 0) {
+            ++source_.withoutFix;
+            return;
+        }
+        if (source_.fixes++ > 0 && std::fabs(p.longitude - lastLongitude_) > 180)
+            source_.crossesAntimeridian = true;
+        lastLongitude_ = p.longitude;
+    }
+    void finish(int) override {}
+
+  private:
+    GpsSource& source_;
+    double lastLongitude_ = 0;
+};
+
+// Hands the points to one of the library's writers over a string and moves its text to the
+// output as it grows.
+class Drain : public dalvex::GpsSink {
+  public:
+    Drain(dalvex::GpsSink& writer, std::string& text, OutputFile& out)
+        : writer_(writer), text_(text), out_(out) {}
+    void point(const dalvex::GpsPoint& p, int head, int fileType) override {
+        writer_.point(p, head, fileType);
+        if (text_.size() >= kChunk)
+            move();
+    }
+    void finish(int fileType) override {
+        writer_.finish(fileType);
+        move();
+    }
+
+  private:
+    static constexpr size_t kChunk = 64 * 1024;
+    void move() {
+        out_.write(text_);
+        text_.clear();
+    }
+    dalvex::GpsSink& writer_;
+    std::string& text_;
+    OutputFile& out_;
+};
+
+void libraryTrack(GpsFormat format, const GpsSource& source, OutputFile& out) {
+    std::string text;
+    dalvex::GpsTextWriter lines(text);
+    dalvex::GpsJsonWriter document(text);
+    Drain drain(format == GpsFormat::kJson ? static_cast<dalvex::GpsSink&>(document) : lines, text,
+                out);
+    parseInto(source, drain);
+}
+
+std::string head(GpsFormat format, const std::vector<const GpsSource*>& sources) {
     switch (format) {
         case GpsFormat::kGpx:
             return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -254,38 +144,27 @@ std::string renderHead(GpsFormat format, const std::vector<const FileTrack*>& so
                    "xmlns=\"http://www.topografix.com/GPX/1/1\" "
                    "xmlns:dalvex=\"urn:dalvex:gps:1\">\n"
                    "  <metadata>\n    <desc>" +
-                   xmlEscape(lines) + "</desc>\n  </metadata>\n";
+                   xmlEscape(sourcesLine(sources)) + "</desc>\n  </metadata>\n";
         case GpsFormat::kKml:
             return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n"
                    "  <name>dalvex GPS tracks</name>\n  <description>" +
-                   xmlEscape(lines) + "</description>\n";
+                   xmlEscape(sourcesLine(sources)) + "</description>\n";
         case GpsFormat::kCsv:
             return "source,source_size,source_sha256,point,utc_date,utc_time,latitude,"
-                   "longitude,speed_kmh,course,status\n";
+                   "longitude,speed_kmh,course,status\r\n";
         case GpsFormat::kGeoJson:
             return "{\"type\":\"FeatureCollection\",\"features\":[\n";
-        default:
-            return "";
+        case GpsFormat::kJson:
+            // Several documents are one JSON array of them; none, an empty array.
+            return sources.size() == 1 ? "" : sources.empty() ? "[]\n" : "[\n";
+        case GpsFormat::kText:
+            break;
     }
+    return "";
 }
 
-std::string renderTrack(GpsFormat format, const FileTrack& track) {
-    switch (format) {
-        case GpsFormat::kGpx:
-            return gpxTrack(track);
-        case GpsFormat::kKml:
-            return kmlTrack(track);
-        case GpsFormat::kCsv:
-            return csvTrack(track);
-        case GpsFormat::kGeoJson:
-            return geoJsonTrack(track);
-        default:
-            return "";
-    }
-}
-
-std::string renderTail(GpsFormat format) {
+std::string tail(GpsFormat format, size_t sources) {
     switch (format) {
         case GpsFormat::kGpx:
             return "</gpx>\n";
@@ -293,13 +172,75 @@ std::string renderTail(GpsFormat format) {
             return "</Document>\n</kml>\n";
         case GpsFormat::kGeoJson:
             return "\n]}\n";
+        case GpsFormat::kJson:
+            return sources > 1 ? "]\n" : "";
         default:
             return "";
     }
 }
 
-const char* separatorOf(GpsFormat format) {
-    return format == GpsFormat::kGeoJson ? ",\n" : "";
+}  // namespace
+
+void surveyTrack(GpsSource& source) {
+    Survey survey(source);
+    parseInto(source, survey);
+}
+
+std::string readableText(const std::string& bytes) {
+    std::wstring text = text::Decode(bytes, "UTF-8");
+    for (wchar_t& c : text) {
+        if ((c < 0x20 && c != '\t') || c == 0x7F || c == 0xFFFE || c == 0xFFFF)
+            c = 0xFFFD;
+    }
+    return text::Encode(text, "UTF-8");
+}
+
+std::string utcTime(const dalvex::GpsPoint& point) {
+    if (point.utc_day == 0 || point.has_utc_time == 0)
+        return "";
+    const unsigned ms = point.utc_millis;
+    // Two-digit years: 80 to 99 are the twentieth century, as receivers count them.
+    const int year = point.utc_year < 80 ? 2000 + point.utc_year : 1900 + point.utc_year;
+    const std::chrono::year_month_day date{std::chrono::year(year),
+                                           std::chrono::month(point.utc_month),
+                                           std::chrono::day(point.utc_day)};
+    // A day the month does not have, or the leap second that ends a day, is no time a map reader
+    // accepts.
+    if (!date.ok() || ms >= 24u * 3600000u)
+        return "";
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02u:%02u:%02u.%03uZ", year,
+                  unsigned(point.utc_month), unsigned(point.utc_day), ms / 3600000, ms / 60000 % 60,
+                  ms / 1000 % 60, ms % 1000);
+    return buffer;
+}
+
+void writeOutput(GpsFormat format, const std::vector<const GpsSource*>& sources, OutputFile& out) {
+    out.write(head(format, sources));
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const GpsSource& source = *sources[i];
+        if (i > 0 && (format == GpsFormat::kGeoJson || format == GpsFormat::kJson))
+            out.write(",\n");
+        switch (format) {
+            case GpsFormat::kText:
+            case GpsFormat::kJson:
+                libraryTrack(format, source, out);
+                break;
+            case GpsFormat::kGpx:
+                gpxTrack(source, out);
+                break;
+            case GpsFormat::kKml:
+                kmlTrack(source, out);
+                break;
+            case GpsFormat::kCsv:
+                csvTrack(source, out);
+                break;
+            case GpsFormat::kGeoJson:
+                geoJsonTrack(source, out);
+                break;
+        }
+    }
+    out.write(tail(format, sources.size()));
 }
 
 const char* extensionOf(GpsFormat format) {

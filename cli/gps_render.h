@@ -1,47 +1,47 @@
-// The map formats of a GPS track: GPX 1.1, KML 2.2, CSV and GeoJSON. Each output is a head, one
-// part per source file in input order, and a tail; the head names every source with its size and
-// SHA-256.
+// The outputs of dalvex gps, written as the parser finds the points so that memory does not grow
+// with the tracks: the library's text lines and JSON documents, and the map formats GPX 1.1,
+// KML 2.2, CSV and GeoJSON. Each output is a head, one part per source file in input order, and
+// a tail; the head of a map format names every source with its size and SHA-256.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "gps/gps_point.h"
+#include "dalvex/gps.h"
+#include "output_file.h"
 
 namespace cli {
 
 enum class GpsFormat { kText, kJson, kGpx, kKml, kCsv, kGeoJson };
 
-struct TrackPoint {
-    dalvex::gps::GpsPoint point;
-    int head = -1;  // the parser's head value: -1, or the file type code of a header point
-};
-
-struct FileTrack {
+// One input file and what a first parse found in it.
+struct GpsSource {
     std::string path;
     uint64_t size = 0;
     std::string sha256;
-    bool picture = false;
-    std::vector<TrackPoint> points;
+    size_t points = 0;
+    size_t withoutFix = 0;
+    // Points with a position; two after each other more than 180 degrees of longitude apart
+    // cross the antimeridian.
+    size_t fixes = 0;
+    bool crossesAntimeridian = false;
 };
 
-// The position of a point that has one: a sentence with status A and both coordinates, or the
-// position text of a header record or picture trailer that reads as coordinates.
-struct Position {
-    double latitude = 0;
-    double longitude = 0;
-};
-bool positionOf(const FileTrack& track, const TrackPoint& p, Position& out);
+// Parses the file once, counting its points.
+void surveyTrack(GpsSource& source);
 
 // "YYYY-MM-DDThh:mm:ss.sssZ" from the sentence's date and time; "" when it carried
 // neither, or a date or time no calendar has.
-std::string utcTime(const dalvex::gps::GpsPoint& point);
+std::string utcTime(const dalvex::GpsPoint& point);
 
-std::string renderHead(GpsFormat format, const std::vector<const FileTrack*>& sources);
-std::string renderTrack(GpsFormat format, const FileTrack& track);
-// What goes between two tracks of one output.
-const char* separatorOf(GpsFormat format);
-std::string renderTail(GpsFormat format);
+// File names are bytes: a sequence that is not UTF-8, or a control character that XML cannot
+// carry (or a terminal would obey), becomes U+FFFD so that every output stays readable.
+std::string readableText(const std::string& bytes);
+
+// One whole output of the sources, in their order; a JSON output of several sources is an
+// array of their documents. No source at all gives the format's empty document.
+void writeOutput(GpsFormat format, const std::vector<const GpsSource*>& sources, OutputFile& out);
 
 const char* extensionOf(GpsFormat format);
 

@@ -8,7 +8,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dalvex::gps::GpsParser parser;
-    parser.openOutput(nullptr, true);
     dalvex::gps::MemoryReader in(data, size);
     parser.parsePicture(in);
     for (const dalvex::gps::GpsPoint& point : parser.points()) {

@@ -9,7 +9,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dalvex::gps::GpsParser parser;
-    parser.openOutput(nullptr, false);
     dalvex::gps::MemoryReader in(data, size);
     parser.parseVideo(in);
     for (const dalvex::gps::GpsPoint& point : parser.points()) {

@@ -7,7 +7,7 @@ DEB_PACKAGES=(
   libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-wqy-microhei
   at-spi2-core libatspi2.0-dev dbus-daemon
   clang libclang-rt-14-dev ccache
-  libcli11-dev gpsbabel
+  libcli11-dev libssl-dev gpsbabel
   dpkg-dev file lintian
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
 )

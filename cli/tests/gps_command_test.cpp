@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "dalvex.h"
-#include "gps/gps_parser.h"
+#include "dalvex/gps.h"
 #include "gps/mp4_fixture.h"
 #include "gps/test_files.h"
 #include "run_cli.h"
@@ -50,10 +50,10 @@ struct Pair {
 // The positions the library finds in a file, those with a fix (sentence status A, or a
 // picture's trailer) or all of them.
 std::vector<Pair> libraryPositions(const std::string& path, bool all) {
-    dalvex::gps::GpsParser parser;
+    dalvex::GpsParser parser;
     parser.parse(path.c_str());
     std::vector<Pair> out;
-    const bool picture = dalvex::gps::isPicturePath(path.c_str());
+    const bool picture = dalvex::isPicturePath(path.c_str());
     for (const auto& p : parser.points()) {
         if (all || picture || p.fix)
             out.push_back({std::strtod(p.lat_text, nullptr), std::strtod(p.lon_text, nullptr)});

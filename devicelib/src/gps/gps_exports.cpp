@@ -6,23 +6,27 @@
 
 namespace {
 
-dalvex::gps::GpsParser& createParser() {
-    static dalvex::gps::GpsParser parser;
-    // No export reads the points back, and the output takes each one as it is found, so the
-    // list is not kept: memory stays flat however long the track.
-    parser.setKeepPoints(false);
-    return parser;
-}
+// The parser joined to the file the exports write.
+struct ProcessParser {
+    ProcessParser() {
+        // No export reads the points back, and the output takes each one as it is found, so
+        // the list is not kept: memory stays flat however long the track.
+        parser.setKeepPoints(false);
+        parser.setSink(&output);
+    }
+    dalvex::gps::GpsFileOutput output;
+    dalvex::GpsParser parser;
+};
 
-dalvex::gps::GpsParser& processParser() {
-    static dalvex::gps::GpsParser& parser = createParser();
-    return parser;
+ProcessParser& processParser() {
+    static ProcessParser process;
+    return process;
 }
 
 int parseTo(const char* media, const char* out, bool jsonMode) {
-    dalvex::gps::GpsParser& parser = processParser();
-    parser.openOutput(out, jsonMode);
-    return parser.parse(media);
+    ProcessParser& process = processParser();
+    process.output.open(out, jsonMode);
+    return process.parser.parse(media);
 }
 
 }  // namespace
@@ -42,14 +46,14 @@ DALVEX_API int TKUSB_ParseVideoFileToJson(const char* media, const char* out) tr
 }
 
 DALVEX_API int TKUSB_SetOutGpSFile(const char* out) try {
-    processParser().openOutput(out, false);
+    processParser().output.open(out, false);
     return 0;
 } catch (...) {
     return dalvex::exportFailed(__func__, 0);
 }
 
 DALVEX_API int TKUSB_GetServerNumber(char* number) try {
-    return processParser().serverNumber(number);
+    return processParser().parser.serverNumber(number);
 } catch (...) {
     return dalvex::exportFailed(__func__, 0);
 }

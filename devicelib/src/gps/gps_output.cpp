@@ -321,14 +321,23 @@ void appendQuoted(std::string& out, std::string_view text) {
 }  // namespace
 
 void JsonTrackWriter::point(const GpsPoint& p, int fileType, std::string& out) {
-    if (count_ == 0) {
+    appendPoint(p, fileType, count_, out);
+}
+
+void JsonTrackWriter::finish(int fileType, std::string& out) {
+    appendFinish(fileType, count_, out);
+}
+
+void JsonTrackWriter::appendPoint(const GpsPoint& p, int fileType, uint64_t& count,
+                                  std::string& out) {
+    if (count == 0) {
         out.append("{\n   \"file_type\" : "sv);
         appendInteger(out, fileType);
         out.append(",\n   \"gps_data\" : [\n      {\n"sv);
     } else {
         out.append(",\n      {\n"sv);
     }
-    ++count_;
+    ++count;
     out.append("         \"gps_lat\" : "sv);
     appendQuoted(out, p.lon_text);
     out.append(",\n         \"gps_lgt\" : "sv);
@@ -346,12 +355,12 @@ void JsonTrackWriter::point(const GpsPoint& p, int fileType, std::string& out) {
     out.append(",\n         \"speed\" : "sv);
     appendInteger(out, p.speed);
     out.append(",\n         \"time\" : "sv);
-    appendInteger(out, static_cast<int64_t>(count_));
+    appendInteger(out, static_cast<int64_t>(count));
     out.append("\n      }"sv);
 }
 
-void JsonTrackWriter::finish(int fileType, std::string& out) {
-    if (count_ == 0) {
+void JsonTrackWriter::appendFinish(int fileType, uint64_t& count, std::string& out) {
+    if (count == 0) {
         out.append("{\n   \"file_type\" : "sv);
         appendInteger(out, fileType);
         out.append(",\n   \"gps_data\" : null"sv);
@@ -359,9 +368,9 @@ void JsonTrackWriter::finish(int fileType, std::string& out) {
         out.append("\n   ]"sv);
     }
     out.append(",\n   \"gps_number\" : "sv);
-    appendInteger(out, static_cast<int64_t>(count_));
+    appendInteger(out, static_cast<int64_t>(count));
     out.append("\n}\n"sv);
-    count_ = 0;
+    count = 0;
 }
 
 std::string formatDocument(const std::vector<GpsPoint>& points, int fileType) {
@@ -374,4 +383,81 @@ std::string formatDocument(const std::vector<GpsPoint>& points, int fileType) {
     return text;
 }
 
+namespace {
+constexpr size_t kOutputBuffer = 64 * 1024;
+}
+
+void GpsFileOutput::open(const char* path, bool jsonMode) {
+    close();
+    jsonMode_ = jsonMode;
+    json_ = JsonTrackWriter();
+    file_ = path != nullptr ? std::fopen(path, "w") : nullptr;
+    if (file_ != nullptr) {
+        // A track is written a line at a time; a larger buffer saves most of the system calls.
+        std::setvbuf(file_, nullptr, _IOFBF, kOutputBuffer);
+    }
+}
+
+void GpsFileOutput::close() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    json_ = JsonTrackWriter();
+}
+
+void GpsFileOutput::point(const GpsPoint& point, int head, int fileType) {
+    if (file_ == nullptr) {
+        return;
+    }
+    if (jsonMode_) {
+        json_.point(point, fileType, text_);
+    } else {
+        text_ = formatPointLine(point, head);
+    }
+    std::fwrite(text_.data(), 1, text_.size(), file_);
+    text_.clear();
+}
+
+void GpsFileOutput::finish(int fileType) {
+    if (jsonMode_ && file_ != nullptr) {
+        json_.finish(fileType, text_);
+        std::fwrite(text_.data(), 1, text_.size(), file_);
+        text_.clear();
+    }
+    close();
+}
+
 }  // namespace dalvex::gps
+
+namespace dalvex {
+
+void GpsTextWriter::point(const GpsPoint& point, int head, int /*fileType*/) {
+    line_ = gps::formatPointLine(point, head);
+    if (text_ != nullptr) {
+        text_->append(line_);
+    } else if (file_ != nullptr) {
+        std::fwrite(line_.data(), 1, line_.size(), file_);
+    }
+}
+
+void GpsJsonWriter::point(const GpsPoint& point, int /*head*/, int fileType) {
+    gps::JsonTrackWriter::appendPoint(point, fileType, count_, part_);
+    put();
+}
+
+void GpsJsonWriter::finish(int fileType) {
+    gps::JsonTrackWriter::appendFinish(fileType, count_, part_);
+    put();
+}
+
+void GpsJsonWriter::put() {
+    if (text_ != nullptr) {
+        text_->append(part_);
+    } else if (file_ != nullptr) {
+        std::fwrite(part_.data(), 1, part_.size(), file_);
+    }
+    part_.clear();
+}
+
+}  // namespace dalvex

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -10,7 +12,9 @@
 #include "gps/mp4_walk.h"
 #include "gps/records.h"
 
-namespace dalvex::gps {
+namespace dalvex {
+
+using namespace gps;
 
 namespace {
 
@@ -21,7 +25,6 @@ constexpr size_t kSampleRead = 2 + kRecordSize;
 constexpr size_t kNotRead = SIZE_MAX;
 // The udat scan reads its records in blocks of this many.
 constexpr size_t kUdatBlockRecords = 256;
-constexpr size_t kOutputBuffer = 64 * 1024;
 // The fallback scan refuses paths shorter than this.
 constexpr size_t kUdatMinPathLength = 4;
 
@@ -34,25 +37,37 @@ struct GpsParser::Walk {
     size_t heldLength[kHoldSlots] = {};
 };
 
-GpsParser::~GpsParser() {
-    closeOutput();
+int GpsParser::fileType() const {
+    return header_[kFileTypeOffset];
 }
 
-void GpsParser::openOutput(const char* path, bool jsonMode) {
-    closeOutput();
-    jsonMode_ = jsonMode;
-    output_ = path != nullptr ? std::fopen(path, "w") : nullptr;
-    if (output_ != nullptr) {
-        // A track is written a line at a time; a larger buffer saves most of the system calls.
-        std::setvbuf(output_, nullptr, _IOFBF, kOutputBuffer);
+bool coordinateValue(std::string_view text, double limit, double& out) {
+    size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])) != 0) {
+        ++at;
     }
-}
-
-void GpsParser::closeOutput() {
-    if (output_ != nullptr) {
-        std::fclose(output_);
-        output_ = nullptr;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        ++at;
     }
+    std::chars_format form = std::chars_format::general;
+    if (text.size() - at > 2 && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X')) {
+        form = std::chars_format::hex;
+        at += 2;
+    }
+    if (at == text.size() || text[at] == '-' || text[at] == '+') {
+        return false;
+    }
+    const char* end = text.data() + text.size();
+    double value = 0;
+    const auto result = std::from_chars(text.data() + at, end, value, form);
+    // A number too large to hold is infinite, which no coordinate is.
+    if (result.ptr != end || result.ec != std::errc() || !std::isfinite(value) ||
+        std::fabs(value) > limit) {
+        return false;
+    }
+    out = negative ? -value : value;
+    return true;
 }
 
 bool isPicturePath(const char* path) {
@@ -78,7 +93,8 @@ int GpsParser::parse(const char* mediaPath) {
     }
     FileReader in;
     if (!in.open(mediaPath)) {
-        // Nothing to write; the output stays open for the next export call to close.
+        // Nothing to write; the sink is not finished (the exports' output stays open for the
+        // next export call to close).
         return fileType();
     }
     return picture ? parsePicture(in)
@@ -103,7 +119,7 @@ int GpsParser::parsePicture(ByteReader& in) {
         in.read(header_, kRecordSize);
     }
     if (const std::optional<GpsPoint> point = trailerPoint(header_)) {
-        append(*point, kOrdinaryPoint);
+        append(*point, kOrdinaryPoint, false);
     }
     finish();
     return fileType();
@@ -234,7 +250,7 @@ void GpsParser::takePayload(uint8_t (&payload)[kRecordSize], size_t length, uint
                             Walk& walk) {
     if (walk.keyKnown) {
         descramble(payload, length, walk.key);
-        append(decodeRecord(payload), kOrdinaryPoint);
+        append(decodeRecord(payload), kOrdinaryPoint, true);
         return;
     }
     if (length == kKeyRecordSize) {
@@ -249,7 +265,7 @@ void GpsParser::takePayload(uint8_t (&payload)[kRecordSize], size_t length, uint
         walk.keyKnown = true;
         binaryRecords_ = true;
         releaseHeld(index, walk);
-        append(headerPoint(header_), fileType());
+        append(headerPoint(header_), fileType(), false);
         return;
     }
     if (length == kRecordSize) {
@@ -268,7 +284,7 @@ void GpsParser::releaseHeld(uint32_t keyIndex, Walk& walk) {
         // Each held record is descrambled over its own length: bytes past it were never
         // scrambled, and a slot of an empty sample stays all zeros.
         descramble(walk.held[n], walk.heldLength[n], walk.key);
-        append(decodeRecord(walk.held[n]), kOrdinaryPoint);
+        append(decodeRecord(walk.held[n]), kOrdinaryPoint, true);
     }
 }
 
@@ -287,7 +303,7 @@ void GpsParser::scanUdat(ByteReader& in) {
         for (size_t r = 0; r < records; ++r) {
             uint8_t record[kRecordSize];
             std::memcpy(record, block.data() + r * kRecordSize, kRecordSize);
-            append(decodeBinaryRecord(record), kOrdinaryPoint);
+            append(decodeBinaryRecord(record), kOrdinaryPoint, true);
         }
         if (got < wanted) {
             return;
@@ -302,38 +318,39 @@ GpsPoint GpsParser::decodeRecord(const uint8_t (&payload)[kRecordSize]) const {
 void GpsParser::clearPoints() {
     points_.clear();
     pointCount_ = 0;
-    json_ = JsonTrackWriter();
 }
 
-void GpsParser::append(const GpsPoint& point, int head) {
+void GpsParser::append(GpsPoint point, int head, bool fromSentence) {
+    // A sentence's coordinate is in signed-degree form; "0" (a field without a point) and the
+    // defaults of a sentence that did not decode mean it carried none.
+    const auto carried = [fromSentence](const char* text) {
+        return !fromSentence || text[0] == '+' || text[0] == '-';
+    };
+    const bool latitude =
+        carried(point.lat_text) && coordinateValue(point.lat_text, 90, point.latitude);
+    const bool longitude =
+        carried(point.lon_text) && coordinateValue(point.lon_text, 180, point.longitude);
+    point.latitude = latitude ? point.latitude : NAN;
+    point.longitude = longitude ? point.longitude : NAN;
+    // A sentence without status A has no position, whatever its texts hold.
+    point.has_position = latitude && longitude && (!fromSentence || point.fix != 0) ? 1 : 0;
     ++pointCount_;
     if (keepPoints_) {
         points_.push_back(point);
     }
-    if (sink_) {
-        sink_(point, head);
+    if (function_) {
+        function_(point, head);
     }
-    if (output_ == nullptr) {
-        return;
+    if (sink_ != nullptr) {
+        // The header is settled before the first point it leads.
+        sink_->point(point, head, fileType());
     }
-    if (jsonMode_) {
-        // The header is settled before the first point, so the head of the document, which
-        // holds the file type code, can go out with it.
-        json_.point(point, fileType(), outputText_);
-    } else {
-        outputText_ = formatPointLine(point, head);
-    }
-    std::fwrite(outputText_.data(), 1, outputText_.size(), output_);
-    outputText_.clear();
 }
 
 void GpsParser::finish() {
-    if (jsonMode_ && output_ != nullptr) {
-        json_.finish(fileType(), outputText_);
-        std::fwrite(outputText_.data(), 1, outputText_.size(), output_);
-        outputText_.clear();
+    if (sink_ != nullptr) {
+        sink_->finish(fileType());
     }
-    closeOutput();
 }
 
-}  // namespace dalvex::gps
+}  // namespace dalvex

@@ -1,23 +1,10 @@
-// GpsParser extracts the GPS track of one camera recording at a time: an MP4 video (the third
-// track's samples, or a top-level udat box) or a JPEG picture (its 128-byte trailer). Points are
-// written to the output when they are found, as text lines or as the parts of one JSON document
-// that the end of the parse completes.
-//
-// Instances are independent, so several threads may each parse with their own parser.
-//
-// Limit: at most kMaxTrackEntries (1,048,576) entries of a video's chunk offset table are read,
-// and at most as many udat records, so one parse gives at most that many points. A camera
-// writes about one sample a second, so the cap is far above any recording; it bounds the work
-// and output that a small hostile file can cause (every entry of a table may name the same
-// sample).
+// The parser of a recording's GPS track is declared in the public dalvex/gps.h; this header
+// gives the library's own code its name inside dalvex::gps and the walk's block size.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <functional>
-#include <string>
-#include <vector>
 
+#include "dalvex/gps.h"
 #include "gps/byte_reader.h"
 #include "gps/gps_output.h"
 #include "gps/gps_point.h"
@@ -25,79 +12,15 @@
 
 namespace dalvex::gps {
 
-constexpr uint32_t kMaxTrackEntries = uint32_t(1) << 20;
+using dalvex::GpsParser;
+using dalvex::isPicturePath;
+using dalvex::kMaxTrackEntries;
+
 // Chunk offsets are fetched in blocks so that a long table is read in bounded memory; the sample
 // reads of a block are announced together before they are made. A block holds more than an hour
 // of recording at one sample a second, so a camera's video is mostly announced at once.
 constexpr uint32_t kOffsetBlock = 4096;
 
-class GpsParser {
-  public:
-    // Receives every point the moment it is found, in track order, with its head value:
-    // kOrdinaryPoint, or the file type code for the point of a header record.
-    using PointSink = std::function<void(const GpsPoint& point, int head)>;
-
-    GpsParser() = default;
-    ~GpsParser();
-    GpsParser(const GpsParser&) = delete;
-    GpsParser& operator=(const GpsParser&) = delete;
-
-    // Closes the current output, opens path for writing (none when it cannot be created or is
-    // null) and chooses text lines or a JSON document.
-    void openOutput(const char* path, bool jsonMode);
-    void closeOutput();
-
-    // Parses a file, a picture when its path ends in "jpg" in any case, a video otherwise.
-    // Returns the file type code of the header held afterwards (0 for a null path).
-    int parse(const char* mediaPath);
-
-    // The two procedures on an opened input; each ends by writing the document in JSON mode and
-    // closing the output. Both return the file type code.
-    int parseVideo(ByteReader& in, bool udatFallback = true);
-    int parsePicture(ByteReader& in);
-
-    // Hands every point of later parses to sink as well (an empty function: to nobody).
-    void setPointSink(PointSink sink) { sink_ = std::move(sink); }
-    // With keep false, points() stays empty: memory no longer grows with the track, which a
-    // caller that takes the points through a sink or the output does not need.
-    void setKeepPoints(bool keep) { keepPoints_ = keep; }
-
-    // Copies the server number of the held header; see TKUSB_GetServerNumber.
-    int serverNumber(char* destination) const;
-
-    const std::vector<GpsPoint>& points() const { return points_; }
-    // Points found by the last parse, kept or not.
-    size_t pointCount() const { return pointCount_; }
-    const uint8_t (&header() const)[kRecordSize] { return header_; }
-    int fileType() const { return header_[kFileTypeOffset]; }
-    bool binaryRecords() const { return binaryRecords_; }
-
-  private:
-    struct Walk;
-
-    void walkSamples(ByteReader& in);
-    bool takeSample(const uint8_t* sample, size_t got, uint32_t index, Walk& walk);
-    void takePayload(uint8_t (&payload)[kRecordSize], size_t length, uint32_t index, Walk& walk);
-    void releaseHeld(uint32_t keyIndex, Walk& walk);
-    void scanUdat(ByteReader& in);
-    void clearPoints();
-    void append(const GpsPoint& point, int head);
-    GpsPoint decodeRecord(const uint8_t (&payload)[kRecordSize]) const;
-    void finish();
-
-    uint8_t header_[kRecordSize] = {};
-    std::vector<GpsPoint> points_;
-    size_t pointCount_ = 0;
-    bool keepPoints_ = true;
-    PointSink sink_;
-    bool binaryRecords_ = false;
-    std::FILE* output_ = nullptr;
-    bool jsonMode_ = false;
-    JsonTrackWriter json_;
-    std::string outputText_;  // the text of one point, kept to reuse its storage
-};
-
-// True when the path's last three characters are "jpg" in any case; no dot is needed.
-bool isPicturePath(const char* path);
+static_assert(kRecordSize == kGpsRecordSize);
 
 }  // namespace dalvex::gps

@@ -374,4 +374,33 @@ inline Bytes picture(const Bytes& trailer, size_t bodySize = 64) {
     return out;
 }
 
+// A small video whose table has count entries after the key, all naming one text sample of the
+// sentence: count points from a file of four bytes an entry.
+inline Bytes repeatedSampleVideo(uint32_t count, std::string_view sentence) {
+    Bytes file = box("ftyp", Bytes(16, 'i'));
+    Bytes samples;
+    const auto putSample = [&samples](const Bytes& payload) {
+        putBe(samples, payload.size(), 2);
+        append(samples, payload);
+    };
+    const uint64_t keyAt = file.size() + 8;  // inside the free box that follows
+    putSample(keyRecord("00000000"));
+    const uint64_t textAt = keyAt + samples.size();
+    putSample(textRecord(12, -34, 1000, sentence));
+    append(file, box("free", samples));
+
+    Bytes table;
+    putBe(table, count + 1, 4);
+    putBe(table, keyAt, 4);
+    for (uint32_t i = 0; i < count; ++i) {
+        putBe(table, textAt, 4);
+    }
+    const Bytes stbl = box("stbl", fullBox("stco", table));
+    Bytes moov = box("trak", {});
+    append(moov, box("trak", {}));
+    append(moov, box("trak", box("mdia", box("minf", stbl))));
+    append(file, box("moov", moov));
+    return file;
+}
+
 }  // namespace gpsfixture

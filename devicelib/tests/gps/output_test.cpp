@@ -331,7 +331,9 @@ TEST(OutputFile, JsonModeWritesOnlyTheDocument) {
     const std::string out = dir.file("track.json");
     const gpsfixture::Bytes video = udatVideo(2);
     gps::GpsParser parser;
-    parser.openOutput(out.c_str(), true);
+    gps::GpsFileOutput output;
+    output.open(out.c_str(), true);
+    parser.setSink(&output);
     gps::MemoryReader in(video.data(), video.size());
     parser.parseVideo(in);
     EXPECT_EQ(gpstest::readFile(out), gps::formatDocument(parser.points(), 0));
@@ -342,7 +344,9 @@ TEST(OutputFile, EmptyTrackInJsonModeStillGetsADocument) {
     gpstest::TempDir dir;
     const std::string out = dir.file("track.json");
     gps::GpsParser parser;
-    parser.openOutput(out.c_str(), true);
+    gps::GpsFileOutput output;
+    output.open(out.c_str(), true);
+    parser.setSink(&output);
     gps::MemoryReader in("", 0);
     parser.parseVideo(in);
     EXPECT_EQ(gpstest::readFile(out), gps::formatDocument({}, 0));
@@ -354,7 +358,9 @@ TEST(OutputFile, LargeDocumentIsWrittenWhole) {
     const std::string out = dir.file("track.json");
     const gpsfixture::Bytes video = udatVideo(10000);
     gps::GpsParser parser;
-    parser.openOutput(out.c_str(), true);
+    gps::GpsFileOutput output;
+    output.open(out.c_str(), true);
+    parser.setSink(&output);
     gps::MemoryReader in(video.data(), video.size());
     parser.parseVideo(in);
     const std::string text = gpstest::readFile(out);
@@ -373,7 +379,9 @@ TEST(OutputFile, OutputIsClosedAfterTheParseAndWritesNothingMore) {
     const std::string out = dir.file("track.txt");
     const gpsfixture::Bytes video = udatVideo(1);
     gps::GpsParser parser;
-    parser.openOutput(out.c_str(), false);
+    gps::GpsFileOutput output;
+    output.open(out.c_str(), false);
+    parser.setSink(&output);
     gps::MemoryReader first(video.data(), video.size());
     parser.parseVideo(first);
     const std::string written = gpstest::readFile(out);
@@ -387,7 +395,9 @@ TEST(OutputFile, UncreatableOutputStillFillsTheTrack) {
     gpstest::TempDir dir;
     const gpsfixture::Bytes video = udatVideo(3);
     gps::GpsParser parser;
-    parser.openOutput(dir.file("missing/dir/track.txt").c_str(), false);
+    gps::GpsFileOutput output;
+    output.open(dir.file("missing/dir/track.txt").c_str(), false);
+    parser.setSink(&output);
     gps::MemoryReader in(video.data(), video.size());
     parser.parseVideo(in);
     EXPECT_EQ(parser.points().size(), 3U);

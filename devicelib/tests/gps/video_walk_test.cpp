@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,16 @@ struct Parsed {
 Parsed parseBytes(gps::GpsParser& parser, const Bytes& file, bool json = false) {
     gpstest::TempDir dir;
     const std::string out = dir.file("track.txt");
-    parser.openOutput(out.c_str(), json);
+    gps::GpsFileOutput output;
+    output.open(out.c_str(), json);
+    parser.setSink(&output);
     gps::MemoryReader in(file.data(), file.size());
     Parsed parsed;
     parsed.result = parser.parseVideo(in);
     parsed.points = parser.points();
     parsed.binary = parser.binaryRecords();
     parsed.output = gpstest::readFile(out);
+    parser.setSink(nullptr);
     return parsed;
 }
 
@@ -118,7 +122,7 @@ TEST(VideoWalk, SinkReceivesEveryPointAsItIsFound) {
                                 binary(255, -1, kGga, headerKey)});
     gps::GpsParser parser;
     std::vector<std::string> seen;
-    parser.setPointSink([&seen](const gps::GpsPoint& point, int head) {
+    parser.setPointFunction([&seen](const gps::GpsPoint& point, int head) {
         seen.push_back(gps::formatPointLine(point, head));
     });
     const Parsed kept = parseBytes(parser, file);
@@ -393,7 +397,6 @@ TEST(VideoWalk, SamplesBeyondFourGiBAreReadFromAFile) {
         GTEST_SKIP() << "no sparse file here: " << e.what();
     }
     gps::GpsParser parser;
-    parser.openOutput(nullptr, false);
     gps::FileReader in;
     ASSERT_TRUE(in.open(path.c_str()));
     EXPECT_GT(in.size(), uint64_t(1) << 32);
@@ -408,6 +411,44 @@ TEST(VideoWalk, GarbageEndsQuietly) {
         EXPECT_TRUE(p.points.empty());
         EXPECT_EQ(p.result, 0);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The numbers beside the texts: a position only for a fix, NaN where a sentence carried no
+// coordinate or one out of range; a header's position text counts without a fix.
+TEST(VideoWalk, PointsCarryTheirDecodedPosition) {
+    const double nan = std::nan("");
+    const struct {
+        std::string sentence;
+        double latitude, longitude;
+        bool position;
+    } cases[] = {
+        {gpstest::kRmc, 22.53539, -113.9353908, true},
+        {"$GPRMC,1,V,2232.1234,N,11356.12345,W,1,2,230394,,*6A", 22.53539, -113.9353908, false},
+        {"$GPRMC,1,A,2232,N,11356.12345,E,1,2,230394,,*6A", nan, 113.9353908, false},
+        {"$GPRMC,1,A,9932.1234,S,11356.12345,E,1,2,230394,,*6A", nan, 113.9353908, false},
+        {kGga, nan, nan, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sentence);
+        const Parsed parsed = parseBytes(videoOf({key(), text(0, 0, 0, c.sentence)}));
+        ASSERT_EQ(parsed.points.size(), 1U);
+        const gps::GpsPoint& p = parsed.points[0];
+        EXPECT_EQ(p.has_position != 0, c.position);
+        for (const auto& [got, expected] :
+             {std::pair{p.latitude, c.latitude}, std::pair{p.longitude, c.longitude}}) {
+            if (std::isnan(expected))
+                EXPECT_TRUE(std::isnan(got)) << got;
+            else
+                EXPECT_DOUBLE_EQ(got, expected);
+        }
+    }
+    const Parsed header = parseBytes(videoOf({{gpsfixture::headerRecord(headerFields())}}));
+    ASSERT_EQ(header.points.size(), 1U);
+    EXPECT_EQ(header.points[0].has_position, 1U);
 }
 
 }  // namespace

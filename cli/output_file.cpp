@@ -1,0 +1,118 @@
+#include "output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace cli {
+
+namespace {
+
+constexpr size_t kBufferSize = 64 * 1024;
+// Temporary names that already exist (left by a crash, or planted) are passed over.
+constexpr int kNameAttempts = 100;
+
+std::atomic<unsigned> temporaryCount{0};
+
+// False when path names something that is not a regular file; a missing path is fine.
+bool regularOrMissing(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT;
+    return S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+OutputFile::OutputFile() : fd_(STDOUT_FILENO), standardOutput_(true), path_("standard output") {}
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+    if (!regularOrMissing(path_)) {
+        error_ = "cannot write " + path_ + ": it exists and is not a regular file";
+        return;
+    }
+    const std::filesystem::path final(path_);
+    const std::string folder = final.has_parent_path() ? final.parent_path().string() : ".";
+    for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+        temporary_ = folder + "/." + final.filename().string() + ".tmp-" +
+                     std::to_string(::getpid()) + "-" + std::to_string(temporaryCount++);
+        fd_ =
+            ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd_ < 0) {
+        const int error = errno;
+        temporary_.clear();
+        fail("cannot write " + path_, error);
+    }
+}
+
+OutputFile::~OutputFile() {
+    if (!standardOutput_ && fd_ >= 0)
+        ::close(fd_);
+    if (!committed_)
+        removeTemporary();
+}
+
+void OutputFile::write(std::string_view bytes) {
+    if (failed())
+        return;
+    buffer_.append(bytes);
+    if (buffer_.size() >= kBufferSize)
+        flushBuffer();
+}
+
+void OutputFile::flushBuffer() {
+    size_t done = 0;
+    while (!failed() && done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail("cannot write " + path_, n < 0 ? errno : ENOSPC);
+        else
+            done += size_t(n);
+    }
+    buffer_.clear();
+}
+
+bool OutputFile::commit() {
+    flushBuffer();
+    if (failed() || standardOutput_)
+        return !failed();
+    // The data reaches the disk before the name does, so a crash leaves the old file or the
+    // whole new one, never a cut one under the final name.
+    if (::fsync(fd_) != 0)
+        fail("cannot write " + path_, errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && !failed())
+        fail("cannot write " + path_, errno);
+    if (!failed() && !regularOrMissing(path_))
+        error_ = "cannot write " + path_ + ": it exists and is not a regular file";
+    if (!failed() && ::rename(temporary_.c_str(), path_.c_str()) != 0)
+        fail("cannot write " + path_, errno);
+    if (failed())
+        return false;
+    committed_ = true;
+    return true;
+}
+
+void OutputFile::fail(const std::string& what, int error) {
+    if (error_.empty())
+        error_ = what + ": " + std::strerror(error);
+}
+
+void OutputFile::removeTemporary() {
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+}  // namespace cli

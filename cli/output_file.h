@@ -1,0 +1,49 @@
+// The one home of every file the tool writes, and of its standard output. A file is written
+// under a temporary name in its own folder and renamed into place only when every write, the
+// flush, the fsync and the close succeeded; otherwise the temporary is removed and the final
+// name is left as it was. Writes to standard output are checked the same way.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+class OutputFile {
+  public:
+    // Standard output.
+    OutputFile();
+    // The file path, replaced on commit. A path that exists as something other than a regular
+    // file (a link, a folder, a device) is refused.
+    explicit OutputFile(std::string path);
+    // Removes the temporary unless the file was committed.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Buffered; the first failure is kept and later writes do nothing.
+    void write(std::string_view bytes);
+    // Writes what is buffered and puts the file in place; false on any failure so far.
+    bool commit();
+
+    bool failed() const { return !error_.empty(); }
+    // What failed, for a message ("cannot write X: reason").
+    const std::string& error() const { return error_; }
+    // The final name, or "standard output".
+    const std::string& name() const { return path_; }
+
+  private:
+    void flushBuffer();
+    void fail(const std::string& what, int error);
+    void removeTemporary();
+
+    int fd_ = -1;
+    bool standardOutput_ = false;
+    bool committed_ = false;
+    std::string path_;
+    std::string temporary_;
+    std::string buffer_;
+    std::string error_;
+};
+
+}  // namespace cli
