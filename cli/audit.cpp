@@ -11,6 +11,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "output_file.h"
+
 namespace cli {
 
 namespace {
@@ -63,9 +65,27 @@ int AuditLog::open(std::string& error) const {
     const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
     if (!parent.empty())
         std::filesystem::create_directories(parent, ec);
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        error = "cannot open the audit log " + path_ + ": " + std::strerror(errno);
+    if (const std::string why = unsafeFolderReason(path_); !why.empty()) {
+        error = "cannot open the audit log " + path_ + ": " + why;
+        return -1;
+    }
+    // Never through a link, and never waiting on a FIFO: a regular file or nothing.
+    const int fd = ::open(
+        path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        // ENXIO: a FIFO nobody reads.
+        error = "cannot open the audit log " + path_ + ": " +
+                (errno == ELOOP   ? std::string("it is a symbolic link")
+                 : errno == ENXIO ? std::string("it is not a regular file")
+                                  : std::string(std::strerror(errno)));
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        error = "cannot open the audit log " + path_ + ": it is not a regular file";
+        return -1;
+    }
     return fd;
 }
 

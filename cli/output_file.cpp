@@ -29,9 +29,31 @@ bool regularOrMissing(const std::string& path) {
 
 }  // namespace
 
+std::string unsafeFolderReason(const std::string& path) {
+    const std::filesystem::path p(path);
+    const std::string folder = p.has_parent_path() ? p.parent_path().string() : ".";
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0)
+        return "";  // the open says what is wrong with it
+    const uid_t me = ::geteuid();
+    const bool othersWrite = (dir.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+                             (dir.st_uid != me && dir.st_uid != 0 && (dir.st_mode & S_IWUSR));
+    if (dir.st_uid == me || !othersWrite)
+        return "";
+    struct stat file {};
+    const bool missing = ::lstat(path.c_str(), &file) != 0 && errno == ENOENT;
+    if ((dir.st_mode & S_ISVTX) && (missing || file.st_uid == me))
+        return "";
+    return "the folder " + folder + " belongs to another user who can change it";
+}
+
 OutputFile::OutputFile() : fd_(STDOUT_FILENO), standardOutput_(true), path_("standard output") {}
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+    if (const std::string why = unsafeFolderReason(path_); !why.empty()) {
+        error_ = "cannot write " + path_ + ": " + why;
+        return;
+    }
     if (!regularOrMissing(path_)) {
         error_ = "cannot write " + path_ + ": it exists and is not a regular file";
         return;

@@ -9,12 +9,17 @@
 
 namespace cli {
 
+// Whether a file may be written at path: its folder is this user's, or root's and not writable
+// by others, or a sticky folder (as /tmp) where the file is missing or this user's. A folder that
+// another user can change could swap the file under us. Returns "" or why not.
+std::string unsafeFolderReason(const std::string& path);
+
 class OutputFile {
   public:
     // Standard output.
     OutputFile();
     // The file path, replaced on commit. A path that exists as something other than a regular
-    // file (a link, a folder, a device) is refused.
+    // file (a link, a folder, a device), or in a folder another user can change, is refused.
     explicit OutputFile(std::string path);
     // Removes the temporary unless the file was committed.
     ~OutputFile();
