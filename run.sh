@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-ensure_packages
+ensure_packages "${BUILD_PACKAGES[@]}"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target orvane camsim dalvex_probe

@@ -23,7 +23,7 @@ stage() {
 }
 
 packages() {
-  ensure_packages && ensure_wine32
+  ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" && ensure_wine32
 }
 
 build() {
