@@ -11,15 +11,30 @@ status=0
 stage_rows=()
 last_rc=0
 
-# Runs one stage, records its time and result; a failed stage fails the run but not the others.
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
+# CPU seconds (user and system) of the programs this script has run so far: on a machine shared
+# with other builds the wall-clock time says little, the CPU time stays.
+# Sets cpu_now (times runs in this shell: in a $(...) it would count the subshell's children).
+cpu_seconds() {
+  times >"$times_file"
+  cpu_now=$(awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); s += p[1] * 60 + p[2] }
+                           printf "%d", s }' "$times_file")
+}
+
+# Runs one stage, records its times and result; a failed stage fails the run but not the others.
 stage() {
-  local name=$1 start=$SECONDS rc=0
+  local name=$1 start=$SECONDS cpu rc=0
   shift
+  cpu_seconds
+  cpu=$cpu_now
   "$@" || rc=$?
   last_rc=$rc
   local result=ok
   [ $rc -eq 0 ] || { result="FAILED ($rc)"; status=1; }
-  stage_rows+=("$(printf '%-28s %6d  %s' "$name" $((SECONDS - start)) "$result")")
+  cpu_seconds
+  stage_rows+=("$(printf '%-20s %7d %7d  %s' "$name" $((SECONDS - start)) $((cpu_now - cpu)) \
+    "$result")")
 }
 
 packages() {
@@ -73,9 +88,10 @@ if [ -x scripts/fuzz.sh ]; then
 fi
 
 echo
-printf '%-28s %6s  %s\n' stage seconds result
+printf '%-20s %7s %7s  %s\n' stage seconds 'cpu s' result
 printf '%s\n' "${stage_rows[@]}"
-printf '%-28s %6d\n' total $SECONDS
+cpu_seconds
+printf '%-20s %7d %7d\n' total $SECONDS "$cpu_now"
 if [ $status -ne 0 ]; then
   echo "test.sh: FAILED"
 else
