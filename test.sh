@@ -39,8 +39,7 @@ stage() {
 }
 
 # stage_start NAME COMMAND...: runs a stage in the background, beside the next stage; its output
-# and its row wait for stage_wait. For stages that keep one core busy (QEMU's emulated CPU, cpack
-# and lintian), so that the other core does not sit idle.
+# and its row wait for stage_wait. For stages that leave a core idle, so that it does not stay so.
 stage_start() {
   local name=$1
   shift
@@ -112,7 +111,9 @@ if [ $last_rc -eq 0 ]; then
   stage "asan test" asan run_tests build-asan
 fi
 
-# Side by side: each keeps one core busy. Their output comes one after the other.
+# Side by side: the QEMU guest mostly waits (USB enumeration, time-outs, a camera's restart: 12 s
+# of CPU in a minute), the package stage runs one program at a time. Their output comes one after
+# the other.
 stage_start "qemu usb" scripts/qemu-usb-test.sh
 echo "== Debian packages: build, unpack, use from outside the tree, lintian =="
 stage "debian packages" scripts/package-test.sh build
