@@ -11,9 +11,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
-ensure_packages
+ensure_packages "${BUILD_PACKAGES[@]}"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The options of test.sh's normal build: the objects built here serve it (and ccache's store)
+# instead of being compiled again with other flags.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDALVEX_WERROR=ON >/dev/null
 cmake --build build -j "$(nproc)" --target orvane camsim dalvex_probe
 
 workdir=$(mktemp -d)

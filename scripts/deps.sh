@@ -1,24 +1,37 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing.
-# Sourced by run.sh and test.sh. As root it runs apt-get; otherwise it prints the line to run.
-DEB_PACKAGES=(
-  cmake g++ make pkg-config
-  libjsoncpp-dev libgtest-dev libgmock-dev libusbredirparser-dev
-  libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-wqy-microhei
-  at-spi2-core libatspi2.0-dev dbus-daemon
-  clang libclang-rt-14-dev ccache
-  libcli11-dev libssl-dev gpsbabel
+# Installs the Debian packages that building and running the programs, and the tests, need, when
+# they are missing. Sourced by run.sh and test.sh. As root it runs apt-get; otherwise it prints
+# the line to run.
+
+# Building the library, Orvane and camsim and running them (run.sh, also without a display), and
+# what configuring the tree insists on: the tool (CLI11, OpenSSL's libcrypto) and the tests
+# (GoogleTest) are part of every configure, so that one build folder serves run.sh and test.sh.
+BUILD_PACKAGES=(
+  cmake g++ make pkg-config ccache
+  libjsoncpp-dev libusbredirparser-dev libwxgtk3.2-dev libgtk-3-dev
+  libcli11-dev libssl-dev libgtest-dev
+  xvfb xauth fonts-wqy-microhei
+)
+# What only the tests need (test.sh): the GUI tests' accessibility bus, the map formats' reader,
+# the fuzz runs' clang, the Debian package checks, the Windows cross build and Wine, and QEMU.
+TEST_PACKAGES=(
+  libgmock-dev at-spi2-core libatspi2.0-dev dbus-daemon gpsbabel
+  clang libclang-rt-14-dev
   dpkg-dev file lintian
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
+  qemu-system-x86 busybox-static cpio
 )
 
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# ensure_packages PACKAGE...: installs those not installed, with one apt-get run.
 ensure_packages() {
   local missing=()
   local p
-  for p in "${DEB_PACKAGES[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-      missing+=("$p")
-    fi
+  for p in "$@"; do
+    installed "$p" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -eq 0 ]; then
@@ -50,7 +63,7 @@ kernel_runs_i386() {
 # 32-bit Wine for the tests of the 32-bit DLL: the i386 architecture's wine32, installed only
 # where the kernel can run it. Never fails; scripts/windows-test.sh says what did not run.
 ensure_wine32() {
-  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && return 0
+  installed wine32:i386 && return 0
   kernel_runs_i386 || return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "For the 32-bit Windows tests, run as root:"
