@@ -19,12 +19,23 @@ constexpr int kNameAttempts = 100;
 
 std::atomic<unsigned> temporaryCount{0};
 
-// False when path names something that is not a regular file; a missing path is fine.
-bool regularOrMissing(const std::string& path) {
+// What stands at a path: nothing, a regular file, a character device or FIFO (written straight
+// through), or something the tool does not write to (a link, a folder); kError with errno set.
+enum class Found { kNothing, kRegular, kStream, kOther, kError };
+Found lookUp(const std::string& path) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return errno == ENOENT;
-    return S_ISREG(info.st_mode);
+        return errno == ENOENT ? Found::kNothing : Found::kError;
+    if (S_ISREG(info.st_mode))
+        return Found::kRegular;
+    if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))
+        return Found::kStream;
+    return Found::kOther;
+}
+
+bool regularOrMissing(const std::string& path) {
+    const Found found = lookUp(path);
+    return found == Found::kNothing || found == Found::kRegular;
 }
 
 }  // namespace
@@ -54,15 +65,32 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
         error_ = "cannot write " + path_ + ": " + why;
         return;
     }
-    if (!regularOrMissing(path_)) {
-        error_ = "cannot write " + path_ + ": it exists and is not a regular file";
-        return;
+    switch (lookUp(path_)) {
+        case Found::kNothing:
+        case Found::kRegular:
+            break;
+        case Found::kStream:
+            // /dev/null, a terminal, a pipe: nothing to put in place, every write still checked.
+            stream_ = true;
+            fd_ = ::open(path_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd_ < 0)
+                fail("cannot write " + path_, errno == ENXIO ? EPIPE : errno);
+            else
+                ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+            return;
+        case Found::kOther:
+            error_ = "cannot write " + path_ + ": it exists and is not a regular file";
+            return;
+        case Found::kError:
+            fail("cannot write " + path_, errno);
+            return;
     }
     const std::filesystem::path final(path_);
     const std::string folder = final.has_parent_path() ? final.parent_path().string() : ".";
     for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
-        temporary_ = folder + "/." + final.filename().string() + ".tmp-" +
-                     std::to_string(::getpid()) + "-" + std::to_string(temporaryCount++);
+        // Short, so that a final name near the longest a folder takes still has a temporary.
+        temporary_ = folder + "/.dalvex-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(temporaryCount++) + ".tmp";
         fd_ =
             ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST)
@@ -108,6 +136,14 @@ bool OutputFile::commit() {
     flushBuffer();
     if (failed() || standardOutput_)
         return !failed();
+    if (stream_) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            fail("cannot write " + path_, errno);
+        committed_ = !failed();
+        return committed_;
+    }
     // The data reaches the disk before the name does, so a crash leaves the old file or the
     // whole new one, never a cut one under the final name.
     if (::fsync(fd_) != 0)

@@ -18,8 +18,9 @@ class OutputFile {
   public:
     // Standard output.
     OutputFile();
-    // The file path, replaced on commit. A path that exists as something other than a regular
-    // file (a link, a folder, a device), or in a folder another user can change, is refused.
+    // The file path, replaced on commit. A character device or FIFO there (/dev/null, a pipe)
+    // is written straight through; a link or a folder there, or a folder another user can
+    // change, is refused.
     explicit OutputFile(std::string path);
     // Removes the temporary unless the file was committed.
     ~OutputFile();
@@ -44,6 +45,7 @@ class OutputFile {
 
     int fd_ = -1;
     bool standardOutput_ = false;
+    bool stream_ = false;  // a device or FIFO, written straight through
     bool committed_ = false;
     std::string path_;
     std::string temporary_;

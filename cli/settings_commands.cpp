@@ -28,6 +28,9 @@ std::optional<std::string> secretValue(Session& s, const Invocation& in, const s
     std::string error;
     if (given.size() > 1 && given[0] == '@') {
         secret = readSecretFile(given.substr(1), error);
+    } else if (given == "-" && s.options().secretFd >= 0 &&
+               s.options().secretFd == s.options().passwordFd) {
+        error = "--secret-fd and --password-fd name the same descriptor: give each its own";
     } else if (given == "-") {
         const std::string prompt = "Value of " + name + ": ";
         secret = SecretSource(s.options().secretFd).get(prompt.c_str(), nullptr);

@@ -238,4 +238,9 @@ constexpr int TypingLimit(const Field& field) {
     return static_cast<int>(field.kept);
 }
 
+// The same for an edit that leaves the field's last byte for the terminator.
+constexpr int TerminatedTypingLimit(const Field& field) {
+    return static_cast<int>(field.kept) - 1;
+}
+
 }  // namespace fields

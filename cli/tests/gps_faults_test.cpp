@@ -41,7 +41,7 @@ std::string read(const std::string& path) {
 
 bool hasTemporary(const std::string& folder) {
     for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().filename().string().find(".tmp-") != std::string::npos)
+        if (e.path().filename().string().starts_with(".dalvex-"))
             return true;
     return false;
 }
@@ -154,6 +154,7 @@ TEST_F(GpsFaults, WriteFailuresExitOneAndLeaveNoFile) {
     } cases[] = {
         {tool + " gps '" + media + "' --merge > /dev/full", "2 failed"},
         {tool + " gps '" + media + "/a.mp4' --format json > /dev/full", "1 failed"},
+        {tool + " gps '" + media + "/a.mp4' --format gpx -o /dev/full", "1 failed"},
         {limited + "' --merge --format gpx -o '" + out + "/all.gpx'", "2 failed"},
         {limited + "' --format geojson --out-dir '" + out + "'", "2 failed"},
     };
@@ -177,6 +178,18 @@ TEST_F(GpsFaults, WriteFailuresExitOneAndLeaveNoFile) {
     }
     EXPECT_FALSE(hasTemporary(out));
     EXPECT_EQ(read(media + "/a.mp4"), linked);
+    // A device is written straight through, and a name near the longest a folder takes still
+    // has room for its temporary.
+    const std::string longName = out + "/" + std::string(250, 'b') + ".gpx";
+    for (const std::string& name : {std::string("/dev/null"), longName}) {
+        const clitest::Result r = run({"gps", media + "/b.mp4", "--format", "gpx", "-o", name});
+        EXPECT_EQ(r.code, 0) << r.err;
+    }
+    EXPECT_TRUE(fs::is_regular_file(longName));
+    // A folder that is no folder: the system's own reason.
+    const clitest::Result notFolder =
+        run({"gps", media + "/b.mp4", "--format", "gpx", "-o", media + "/a.mp4/x.gpx"});
+    EXPECT_NE(notFolder.err.find("Not a directory"), std::string::npos) << notFolder.err;
 }
 
 TEST_F(GpsFaults, OutDirNamesTakeTheNextFreeSuffix) {

@@ -1,5 +1,5 @@
-// The settings-record exports: user information, recording settings, network accounts, the
-// per-model settings and the small values.
+// What the camera keeps of the user-information texts: shared by the camera handle (camera.cpp),
+// which writes the record, and the settings-record exports (records.cpp), which hand it out.
 #pragma once
 
 #include <cstddef>

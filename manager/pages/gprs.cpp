@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dalvex.h"
+#include "record_fields.h"
 #include "res/control_ids.h"
 #include "settings_lists.h"
 #include "text/langtable.h"
@@ -23,10 +24,10 @@ bool CDlgGPRSParam::OnInitDialog() {
     for (size_t i = 0; i < sos.size(); ++i)
         InsertString(kSosList, int(i), LangTable().GetText(sos[i]));
     SetCurSel(kSosList, selected);
-    LimitText(kUserName, 15);
-    LimitText(kPhone, 15);
-    LimitText(kApn, 31);
-    LimitText(kPassword, 15);
+    LimitText(kUserName, fields::TerminatedTypingLimit(fields::kGprs["userName"]));
+    LimitText(kPhone, fields::TerminatedTypingLimit(fields::kGprs["emergencyPhone"]));
+    LimitText(kApn, fields::TerminatedTypingLimit(fields::kGprs["apn"]));
+    LimitText(kPassword, fields::TerminatedTypingLimit(fields::kGprs["password"]));
     OnCommand(kRefresh, [this] { Refresh(); });
     OnCommand(kApply, [this] { Apply(); });
     return true;

@@ -47,8 +47,8 @@ bool CDlgWifi::OnInitDialog() {
         SetDlgItemText(kStationName, text::FromAnsiField(record.ssid));
         SetDlgItemText(kStationPassword, text::FromAnsiField(record.password));
     }
-    LimitText(kApName, 15);
-    LimitText(kApPassword, 15);
+    LimitText(kApName, fields::TerminatedTypingLimit(fields::kWifiAp["apSsid"]));
+    LimitText(kApPassword, fields::TerminatedTypingLimit(fields::kWifiAp["apPassword"]));
     return true;
 }
 
