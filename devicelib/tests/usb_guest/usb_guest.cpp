@@ -7,11 +7,9 @@
 //
 // Two cameras are attached (same password and card size, serials SERIAL_1 and SERIAL_2); which
 // of them the kernel names first is up to enumeration, and the checks find out from sysfs. The
-// stick (QEMU's usb-storage, STICK_MIB large) is attached last, so it is the last disk. HELPER is
-// dalvex-camera-id; UID, GID and the supplementary CAMERA_GID are the unprivileged user's.
-// "usb_guest --as UID GID CAMERA_GID NODE" is the user's side: it drops to that user and sends
-// the description read to NODE (exit 0: a camera answered, 13: the node could not be opened
-// for lack of permission, 1: anything else).
+// stick (QEMU's usb-storage, STICK_MIB large) is let in last, so it is the last disk. HELPER is
+// dalvex-camera-id; UID, GID and the supplementary CAMERA_GID are the unprivileged user's, whose
+// checks run in a child that drops to that user.
 //   ...
 //   USBTEST RESULT: N passed, N failed
 #include <errno.h>
@@ -185,7 +183,16 @@ std::string runHelper(const std::string& helper, const std::string& node, bool& 
     return output;
 }
 
-// The user's side: drops root for good, then one description read through the library.
+// What the rule does with the helper's output: a marked node to root:camera 0660; any other
+// stays as the system's default rules make sg nodes (root:disk 0660). False when it failed.
+bool applyRule(const std::string& node, const std::string& helperOutput, gid_t cameraGid) {
+    const bool marked = ("\n" + helperOutput).find("\nDALVEX_CAMERA=1\n") != std::string::npos;
+    return ::chown(node.c_str(), 0, marked ? cameraGid : 6) == 0 &&
+           ::chmod(node.c_str(), 0660) == 0;
+}
+
+// The user's side: drops root for good, then one description read through the library. 0: a
+// camera answered; 13: the node could not be opened for lack of permission; 1: anything else.
 int describeAs(uid_t uid, gid_t gid, gid_t cameraGid, const char* node) {
     if (::setgroups(1, &cameraGid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0 ||
         ::geteuid() != uid || ::setuid(0) == 0)
@@ -214,11 +221,6 @@ int describeAsChild(uid_t uid, gid_t gid, gid_t cameraGid, const std::string& no
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 6 && std::strcmp(argv[1], "--as") == 0) {
-        return describeAs(uid_t(std::strtoul(argv[2], nullptr, 10)),
-                          gid_t(std::strtoul(argv[3], nullptr, 10)),
-                          gid_t(std::strtoul(argv[4], nullptr, 10)), argv[5]);
-    }
     if (argc != 10) {
         std::fprintf(stderr,
                      "usage: usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB STICK_MIB HELPER "
@@ -262,7 +264,8 @@ int main(int argc, char** argv) {
               platform::driveType('F') == platform::kDriveRemovable && serialOn('F').empty());
 
     // The udev rule's helper marks the cameras' nodes and not the stick's, and says nothing
-    // else; it exits 0 either way.
+    // else; it exits 0 either way. The nodes get what the rule gives them.
+    bool modes = !stick.empty();
     for (const auto& disk : disks) {
         const std::string node = platform::linux_sg::commandNodeOfDisk("/sys/block", disk);
         const std::string diskSerial = usbSerialOfDisk(disk);
@@ -275,18 +278,14 @@ int main(int argc, char** argv) {
                   .c_str(),
               exitedZero && printed == expected && node.rfind("/dev/sg", 0) == 0,
               "printed \"" + oneLine(printed) + "\"");
+        modes = applyRule(node, printed, cameraGid) && modes;
     }
 
-    // What the rule does to the nodes: the camera's to the group camera, the stick's left as
-    // the system has it (root:disk 0660). A user in the group but not in disk reaches the
-    // camera, not the stick.
+    // A user in the group camera, not in disk, reaches the camera and not the stick.
     const std::string cameraNode = platform::linux_sg::commandNodeOfDisk("/sys/block", disks[0]);
     const std::string stickNode = stick.empty()
                                       ? std::string("/dev/null/none")
                                       : platform::linux_sg::commandNodeOfDisk("/sys/block", stick);
-    const bool modes =
-        ::chown(cameraNode.c_str(), 0, cameraGid) == 0 && ::chmod(cameraNode.c_str(), 0660) == 0 &&
-        ::chown(stickNode.c_str(), 0, 6) == 0 && ::chmod(stickNode.c_str(), 0660) == 0;
     int code = describeAsChild(userId, userGid, cameraGid, cameraNode);
     check("a user in the group camera reads the description on the camera's node",
           modes && code == 0, cameraNode + ", exit " + std::to_string(code));
@@ -444,6 +443,11 @@ int main(int argc, char** argv) {
     check("the helper marks the card disk's node of a camera whose storage is exposed",
           exitedZero && printed == "DALVEX_CAMERA=1\nDALVEX_CAMERA_SERIAL=" + serial + "\n",
           cardNode + " printed \"" + oneLine(printed) + "\"");
+    code = applyRule(cardNode, printed, cameraGid)
+               ? describeAsChild(userId, userGid, cameraGid, cardNode)
+               : -1;
+    check("the user reaches the card disk's node (copy-finished goes there)", code == 0,
+          cardNode + ", exit " + std::to_string(code));
 
     std::printf("USBTEST RESULT: %d passed, %d failed\n", g_passed, g_failed);
     std::fflush(stdout);
