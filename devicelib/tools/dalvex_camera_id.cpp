@@ -41,11 +41,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string node = argv[1];
-    // Only a device node, so that a FIFO or a file is never opened; ';' would split the drive
-    // list.
+    // Only a device node by its full path, so that a FIFO or a file is never opened and the
+    // drive list never reads it as an emulated drive ("unix:", "tcp:") or splits it at ';'.
     struct stat st {};
-    if (node.find(';') != std::string::npos || ::stat(node.c_str(), &st) != 0 ||
-        !(S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) {
+    if (node.empty() || node[0] != '/' || node.find(';') != std::string::npos ||
+        ::stat(node.c_str(), &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) {
         return 0;
     }
     dalvex::setLogEnabled(false);
