@@ -25,7 +25,7 @@ expected=(
   usr/bin/orvane usr/bin/camsim usr/share/applications/orvane.desktop
   usr/share/icons/hicolor/scalable/apps/orvane.svg
   usr/share/metainfo/com.velmora.orvane.metainfo.xml
-  usr/lib/udev/rules.d/70-orvane-camera.rules
+  usr/lib/udev/rules.d/70-orvane-camera.rules usr/lib/udev/dalvex-camera-id
 )
 if [ -x "$build/cli/dalvex" ]; then
   expected+=(usr/bin/dalvex usr/share/man/man1/dalvex.1.gz usr/share/bash-completion/completions/dalvex)

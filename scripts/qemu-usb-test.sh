@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Linux backend against the real kernel USB stack: boots Debian's own kernel under QEMU
 # (software emulation), attaches two cameras (camsim) as USB mass-storage devices through QEMU's
-# usb-redir device on an xHCI controller, and runs devicelib/tests/usb_guest inside the guest. The guest
+# usb-redir device on an xHCI controller, and a plain USB stick (QEMU's usb-storage with a blank
+# image) after them, and runs devicelib/tests/usb_guest inside the guest, with the udev rule's
+# helper (dalvex-camera-id) and an unprivileged user in the group camera. The guest
 # prints one line per check and "USBTEST RESULT: N passed, N failed"; that line is the verdict
 # (QEMU's own exit code says nothing about the guest).
 #
@@ -24,6 +26,11 @@ SERIAL_1=USBCAM0042
 SERIAL_2=USBCAM0043
 PASSWORD=314159
 CARD_MIB=16384
+STICK_MIB=64
+# The unprivileged user: its own group and the supplementary group camera.
+USER_ID=1000
+USER_GID=1000
+CAMERA_GID=1001
 
 say() { echo "qemu-usb-test: $*"; }
 skip() {
@@ -96,10 +103,11 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDALVEX_WERROR=ON >/dev/null ||
     fail "cannot configure $BUILD"
 fi
-cmake --build "$BUILD" -j "$JOBS" --target camsim dalvex_usb_guest >/dev/null ||
-  fail "cannot build camsim and dalvex_usb_guest in $BUILD"
+cmake --build "$BUILD" -j "$JOBS" --target camsim dalvex_usb_guest dalvex_camera_id_guest >/dev/null ||
+  fail "cannot build camsim, dalvex_usb_guest and dalvex_camera_id_guest in $BUILD"
 CAMSIM=$BUILD/emulator/camsim
 GUEST=$BUILD/devicelib/tests/dalvex_usb_guest
+CAMERA_ID=$BUILD/devicelib/tests/dalvex_camera_id_guest
 
 # ---- initramfs ------------------------------------------------------------------------------
 # Modules in load order: the USB core and xHCI, the SCSI core, usb-storage, and sd with what it
@@ -108,9 +116,14 @@ MODULES="usb-common usbcore xhci-hcd xhci-pci scsi_common scsi_mod usb-storage c
 crct10dif_generic crc-t10dif crc64 crc64-rocksoft t10-pi sd_mod sg"
 INITRAMFS=$WORK/initramfs
 rm -rf "$INITRAMFS"
-mkdir -p "$INITRAMFS"/{bin,dev,proc,sys,modules}
+mkdir -p "$INITRAMFS"/{bin,dev,proc,sys,modules,etc,usr/lib/udev}
 cp "$BUSYBOX" "$INITRAMFS/bin/busybox"
 cp "$GUEST" "$INITRAMFS/bin/usb_guest"
+cp "$CAMERA_ID" "$INITRAMFS/usr/lib/udev/dalvex-camera-id"
+printf 'root:x:0:0:root:/:/bin/sh\noperator:x:%d:%d:operator:/:/bin/sh\n' "$USER_ID" "$USER_GID" \
+  >"$INITRAMFS/etc/passwd"
+printf 'root:x:0:\ndisk:x:6:\noperator:x:%d:\ncamera:x:%d:operator\n' "$USER_GID" "$CAMERA_GID" \
+  >"$INITRAMFS/etc/group"
 n=10
 for m in $MODULES; do
   f=$(find "$MODDIR" -name "$m.ko" -o -name "$m.ko.xz" -o -name "$m.ko.zst" | head -1)
@@ -129,20 +142,43 @@ cat >"$INITRAMFS/init" <<EOF
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
+# New USB devices wait unauthorized (no driver binds them) until let in below.
 for m in /modules/*.ko; do
   case \$m in
+    *usbcore.ko) insmod \$m authorized_default=0 ;;
     *usb-storage.ko) insmod \$m delay_use=0 ;;
     *) insmod \$m ;;
   esac
 done
-# Wait for both cameras' SCSI generic nodes (enumeration under emulation takes a few seconds).
+usb_devices() { ls -d /sys/bus/usb/devices/[0-9]*-[0-9]* 2>/dev/null | grep -v ':'; }
+# Waits (at most a minute; enumeration under emulation takes a few seconds) until the SCSI generic
+# nodes of USB disks number \$1.
+wait_sg() {
+  i=0
+  while [ \$i -lt 300 ] && [ "\$(ls -d /sys/block/sd*/device/scsi_generic/sg* 2>/dev/null | wc -l)" -lt \$1 ]; do
+    usleep 200000
+    i=\$((i + 1))
+  done
+}
+# The stick's disk must come after the cameras' (the checks know the cameras as D: and E:), but a
+# redirected device enumerates slower than QEMU's own: the cameras are let in first, the stick
+# (QEMU's vendor id 46f4) once their disks are there, then every device that comes later (a
+# camera back from its restart).
 i=0
-while [ \$i -lt 300 ] && [ "\$(ls -d /sys/block/sd*/device/scsi_generic/sg* 2>/dev/null | wc -l)" -lt 2 ]; do
+while [ \$i -lt 300 ] && [ "\$(usb_devices | wc -l)" -lt 3 ]; do
   usleep 200000
   i=\$((i + 1))
 done
+for d in \$(usb_devices); do
+  [ "\$(cat \$d/idVendor)" = 46f4 ] || echo 1 >\$d/authorized
+done
+wait_sg 2
+for d in \$(usb_devices); do echo 1 >\$d/authorized; done
+for h in /sys/bus/usb/devices/usb*; do echo 1 >\$h/authorized_default; done
+wait_sg 3
 echo "USBTEST disks: \$(ls /sys/block | tr '\n' ' ')"
-/bin/usb_guest $SERIAL_1 $SERIAL_2 $PASSWORD $CARD_MIB
+/bin/usb_guest $SERIAL_1 $SERIAL_2 $PASSWORD $CARD_MIB $STICK_MIB /usr/lib/udev/dalvex-camera-id \\
+  $USER_ID $USER_GID $CAMERA_GID
 echo "USBTEST exit \$?"
 reboot -f
 EOF
@@ -179,17 +215,23 @@ for n in 1 2; do
     fail "camsim did not listen on $SOCKDIR/camera$n.sock ($(cat "$WORK/camsim$n.log"))"
 done
 
-say "booting $KPKG under QEMU (TCG) with two cameras on xHCI"
+# The stick: a blank image. The guest lets it in after the cameras, so that it is the last disk.
+rm -f "$WORK/stick.img"
+truncate -s "${STICK_MIB}M" "$WORK/stick.img" || fail "cannot make the stick's image"
+
+say "booting $KPKG under QEMU (TCG) with two cameras and a stick on xHCI"
 started=$(date +%s)
 timeout 300 "$QEMU" -nodefaults -machine pc -accel tcg -m 256 -smp 1 \
   -bios "$QBOOT" -display none -serial stdio -no-reboot \
   -kernel "$VMLINUZ" -initrd "$WORK/initrd.gz" \
-  -append "console=ttyS0 loglevel=4 panic=-1" \
+  -append "console=ttyS0 loglevel=4 panic=-1 usbcore.authorized_default=0" \
   -device qemu-xhci,id=xhci \
   -chardev socket,id=camera1,path="$SOCKDIR/camera1.sock" \
   -device usb-redir,chardev=camera1,bus=xhci.0 \
   -chardev socket,id=camera2,path="$SOCKDIR/camera2.sock" \
   -device usb-redir,chardev=camera2,bus=xhci.0 \
+  -drive if=none,id=stick,file="$WORK/stick.img",format=raw \
+  -device usb-storage,drive=stick,bus=xhci.0 \
   </dev/null >"$WORK/console.log" 2>&1
 qemu_status=$?
 say "guest ran for $(($(date +%s) - started)) s (QEMU exit $qemu_status); console in $WORK/console.log"

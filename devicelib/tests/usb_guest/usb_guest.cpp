@@ -1,18 +1,24 @@
-// Runs inside a virtual machine whose only USB disk is an emulated camera (camsim --usbredir):
-// the library's Linux backend with automatic drive detection, against the kernel's own
-// usb-storage, sd and sg drivers. Prints one line per check and a closing line that the host
-// script judges:
+// Runs inside a virtual machine whose USB disks are two emulated cameras (camsim --usbredir) and
+// a plain USB stick: the library's Linux backend with automatic drive detection, against the
+// kernel's own usb-storage, sd and sg drivers, and the udev rule's helper. Prints one line per
+// check and a closing line that the host script judges:
 //
-//   usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB
+//   usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB STICK_MIB HELPER UID GID CAMERA_GID
 //
 // Two cameras are attached (same password and card size, serials SERIAL_1 and SERIAL_2); which
-// of them the kernel names first is up to enumeration, and the checks find out from sysfs.
+// of them the kernel names first is up to enumeration, and the checks find out from sysfs. The
+// stick (QEMU's usb-storage, STICK_MIB large) is let in last, so it is the last disk. HELPER is
+// dalvex-camera-id; UID, GID and the supplementary CAMERA_GID are the unprivileged user's, whose
+// checks run in a child that drops to that user.
 //   ...
 //   USBTEST RESULT: N passed, N failed
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,6 +31,8 @@
 #include <string>
 
 #include "dalvex.h"
+#include "dalvex/camera.h"
+#include "discovery.h"
 #include "platform/linux_sg.h"
 #include "platform/platform.h"
 #include "transport.h"
@@ -135,13 +143,95 @@ int waitFor(Done done, int timeoutMs) {
     }
 }
 
+// The stick among the USB disks: QEMU's own disk of STICK_MIB (a camera's command disk is 64
+// blocks, its card larger and from camsim).
+std::string stickOf(const std::vector<std::string>& disks, uint32_t stickMiB) {
+    for (const auto& disk : disks) {
+        std::ifstream vendorIn("/sys/block/" + disk + "/device/vendor");
+        std::ifstream sizeIn("/sys/block/" + disk + "/size");
+        std::string vendor;
+        unsigned long long sectors = 0;
+        if (std::getline(vendorIn, vendor) && vendor.rfind("QEMU", 0) == 0 && sizeIn >> sectors &&
+            sectors == uint64_t(stickMiB) * 2048)
+            return disk;
+    }
+    return {};
+}
+
+// The helper's output on one line of the report.
+std::string oneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text)
+        line += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return line;
+}
+
+// What the helper prints for a node (its standard output whole), and whether it exited 0.
+std::string runHelper(const std::string& helper, const std::string& node, bool& exitedZero) {
+    std::string output;
+    FILE* pipe = ::popen((helper + " " + node).c_str(), "r");
+    if (!pipe) {
+        exitedZero = false;
+        return output;
+    }
+    char chunk[256];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        output.append(chunk, got);
+    const int status = ::pclose(pipe);
+    exitedZero = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return output;
+}
+
+// What the rule does with the helper's output: a marked node to root:camera 0660; any other
+// stays as the system's default rules make sg nodes (root:disk 0660). False when it failed.
+bool applyRule(const std::string& node, const std::string& helperOutput, gid_t cameraGid) {
+    const bool marked = ("\n" + helperOutput).find("\nDALVEX_CAMERA=1\n") != std::string::npos;
+    return ::chown(node.c_str(), 0, marked ? cameraGid : 6) == 0 &&
+           ::chmod(node.c_str(), 0660) == 0;
+}
+
+// The user's side: drops root for good, then one description read through the library. 0: a
+// camera answered; 13: the node could not be opened for lack of permission; 1: anything else.
+int describeAs(uid_t uid, gid_t gid, gid_t cameraGid, const char* node) {
+    if (::setgroups(1, &cameraGid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0 ||
+        ::geteuid() != uid || ::setuid(0) == 0)
+        return 1;
+    ::setenv("DALVEX_DRIVES", (std::string("D=") + node).c_str(), 1);
+    dalvex::setLogEnabled(false);
+    char description[32] = {};
+    const int ok = dalvex::readCommandFrom(0xF103, description, sizeof description, "D:\\");
+    if (ok == 1 && std::memcmp(description, dalvex::kCameraSignature, 9) == 0)
+        return 0;
+    return dalvex::platform::lastError() == EACCES ? 13 : 1;
+}
+
+// Runs describeAs in a child; its exit code, or -1.
+int describeAsChild(uid_t uid, gid_t gid, gid_t cameraGid, const std::string& node) {
+    std::fflush(stdout);
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        _exit(describeAs(uid, gid, cameraGid, node.c_str()));
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB\n");
+    if (argc != 10) {
+        std::fprintf(stderr,
+                     "usage: usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB STICK_MIB HELPER "
+                     "UID GID CAMERA_GID\n");
         return 2;
     }
+    const uint32_t stickMiB = uint32_t(std::strtoul(argv[5], nullptr, 10));
+    const std::string helper = argv[6];
+    const uid_t userId = uid_t(std::strtoul(argv[7], nullptr, 10));
+    const gid_t userGid = gid_t(std::strtoul(argv[8], nullptr, 10));
+    const gid_t cameraGid = gid_t(std::strtoul(argv[9], nullptr, 10));
     const std::set<std::string> serials = {argv[1], argv[2]};
     const std::string password = argv[3];
     const uint32_t cardMiB = uint32_t(std::strtoul(argv[4], nullptr, 10));
@@ -160,12 +250,48 @@ int main(int argc, char** argv) {
         disksText += d + "=" + usbSerialOfDisk(d) + " ";
     const std::string serial = serialOn('D');  // the camera the rest of the checks use
     const std::string other = serialOn('E');
-    check("D: and E: are the two cameras, in the order of their disks' kernel names",
-          disks.size() == 2 && std::set<std::string>{serial, other} == serials &&
-              usbSerialOfDisk(disks[0]) == serial && usbSerialOfDisk(disks[1]) == other,
-          disksText + "D=" + serial + " E=" + other);
-    check("C: and F: are no drives", platform::driveType('C') != platform::kDriveRemovable &&
-                                         platform::driveType('F') != platform::kDriveRemovable);
+    const std::string stick = stickOf(disks, stickMiB);
+    check(
+        "D: and E: are the two cameras, in the order of their disks' kernel names, the stick "
+        "the last disk",
+        disks.size() == 3 && std::set<std::string>{serial, other} == serials &&
+            usbSerialOfDisk(disks[0]) == serial && usbSerialOfDisk(disks[1]) == other &&
+            disks[2] == stick,
+        disksText + "D=" + serial + " E=" + other + " stick=" + stick);
+    check("C: and G: are no drives, F: is the stick and no camera",
+          platform::driveType('C') != platform::kDriveRemovable &&
+              platform::driveType('G') != platform::kDriveRemovable &&
+              platform::driveType('F') == platform::kDriveRemovable && serialOn('F').empty());
+
+    // The udev rule's helper marks the cameras' nodes and not the stick's, and says nothing
+    // else; it exits 0 either way. The nodes get what the rule gives them.
+    bool modes = !stick.empty();
+    for (const auto& disk : disks) {
+        const std::string node = platform::linux_sg::commandNodeOfDisk("/sys/block", disk);
+        const std::string diskSerial = usbSerialOfDisk(disk);
+        const std::string expected =
+            disk == stick ? "" : "DALVEX_CAMERA=1\nDALVEX_CAMERA_SERIAL=" + diskSerial + "\n";
+        bool exitedZero = false;
+        const std::string printed = runHelper(helper, node, exitedZero);
+        check(("the helper on " + node +
+               (disk == stick ? " (the stick) prints nothing" : " (a camera) marks it"))
+                  .c_str(),
+              exitedZero && printed == expected && node.rfind("/dev/sg", 0) == 0,
+              "printed \"" + oneLine(printed) + "\"");
+        modes = applyRule(node, printed, cameraGid) && modes;
+    }
+
+    // A user in the group camera, not in disk, reaches the camera and not the stick.
+    const std::string cameraNode = platform::linux_sg::commandNodeOfDisk("/sys/block", disks[0]);
+    const std::string stickNode = stick.empty()
+                                      ? std::string("/dev/null/none")
+                                      : platform::linux_sg::commandNodeOfDisk("/sys/block", stick);
+    int code = describeAsChild(userId, userGid, cameraGid, cameraNode);
+    check("a user in the group camera reads the description on the camera's node",
+          modes && code == 0, cameraNode + ", exit " + std::to_string(code));
+    code = describeAsChild(userId, userGid, cameraGid, stickNode);
+    check("the same user cannot open the stick's node", modes && code == 13,
+          stickNode + ", exit " + std::to_string(code));
     char serialText[33] = {};
     check("TKUSB_GetDevSerial reads the serial of D:'s camera",
           TKUSB_GetDevSerial(serialText) == 1 && serialText == serial, serialText);
@@ -277,11 +403,12 @@ int main(int argc, char** argv) {
     const int moved = waitFor(
         [&] {
             return TKUSB_IsDevice() == 'D' && serialOn('D') == other &&
-                   platform::driveType('E') != platform::kDriveRemovable;
+                   platform::linux_sg::diskOfLetter("/sys/block", 'E') == stick &&
+                   platform::driveType('F') != platform::kDriveRemovable;
         },
         10000);
-    check("while it restarts, the other camera is on D: and E: is no drive", moved >= 0,
-          "after " + std::to_string(moved) + " ms");
+    check("while it restarts, the other camera is on D:, the stick on E: and F: is no drive",
+          moved >= 0, "after " + std::to_string(moved) + " ms");
     const int back = waitFor(
         [&] {
             return TKUSB_IsDevice() == 'D' &&
@@ -307,6 +434,20 @@ int main(int argc, char** argv) {
     ok = readCapacityMiB("D:\\", &mib);
     check("READ CAPACITY after the switch reports the card", ok == 1 && mib == cardMiB,
           std::to_string(mib) + " MiB");
+    // The card disk answers the description too: the rule keeps it the group's, for the
+    // copy-finished command.
+    const std::string cardNode = platform::linux_sg::commandNodeOfDisk(
+        "/sys/block", platform::linux_sg::diskOfLetter("/sys/block", 'D'));
+    bool exitedZero = false;
+    const std::string printed = runHelper(helper, cardNode, exitedZero);
+    check("the helper marks the card disk's node of a camera whose storage is exposed",
+          exitedZero && printed == "DALVEX_CAMERA=1\nDALVEX_CAMERA_SERIAL=" + serial + "\n",
+          cardNode + " printed \"" + oneLine(printed) + "\"");
+    code = applyRule(cardNode, printed, cameraGid)
+               ? describeAsChild(userId, userGid, cameraGid, cardNode)
+               : -1;
+    check("the user reaches the card disk's node (copy-finished goes there)", code == 0,
+          cardNode + ", exit " + std::to_string(code));
 
     std::printf("USBTEST RESULT: %d passed, %d failed\n", g_passed, g_failed);
     std::fflush(stdout);
