@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,8 +93,7 @@ int64_t hashAll(int fd, char* buffer, Sha256& hash, ssize_t (*readFn)(int, void*
 
 CopySeams& copySeams() {
     static CopySeams seams{
-        [](int fd, void* buffer, size_t size) { return ::read(fd, buffer, size); },
-        [](const char* path, struct statvfs* out) { return ::statvfs(path, out); }, nullptr};
+        [](int fd, void* buffer, size_t size) { return ::read(fd, buffer, size); }, nullptr};
     return seams;
 }
 
@@ -157,7 +157,7 @@ bool makeFolders(const std::string& base, const std::string& relative, std::stri
 
 int64_t freeBytes(const std::string& path) {
     struct statvfs st {};
-    if (copySeams().statvfs(path.c_str(), &st) != 0)
+    if (::statvfs(path.c_str(), &st) != 0)
         return -1;
     return int64_t(st.f_bavail) * int64_t(st.f_frsize);
 }

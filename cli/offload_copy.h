@@ -4,7 +4,6 @@
 // whatever the file's size.
 #pragma once
 
-#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -49,8 +48,7 @@ bool makeFolders(const std::string& base, const std::string& relative, std::stri
 
 // The system calls the copier makes where faults matter, for the unit tests to replace.
 struct CopySeams {
-    ssize_t (*read)(int fd, void* buffer, size_t size) = nullptr;
-    int (*statvfs)(const char* path, struct statvfs* out) = nullptr;
+    ssize_t (*read)(int fd, void* buffer, size_t size) = nullptr;  // of the source
     // Called with the synced temporary after its pages were dropped, before it is read back.
     void (*beforeVerify)(const std::string& path) = nullptr;
 };
