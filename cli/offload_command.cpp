@@ -364,6 +364,17 @@ bool checkOffload(Session& s, Invocation& in) {
         s.fail(kExitUsage, "--from " + in.offload.from + " is not a folder");
         return false;
     }
+    // An archive inside the card would be copied into itself.
+    const fs::path card = fs::canonical(in.offload.from, ec);
+    const fs::path archive = fs::weakly_canonical(in.offload.to, ec);
+    const auto inside = [](const fs::path& a, const fs::path& b) {
+        const auto [end, unused] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
+        return end == b.end();
+    };
+    if (inside(archive, card) || inside(card, archive)) {
+        s.fail(kExitUsage, "--to and --from may not hold each other");
+        return false;
+    }
     return true;
 }
 

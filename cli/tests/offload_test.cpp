@@ -126,10 +126,22 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
     for (const char* name : others)
         writeFile(card_ + "/" + name, std::string(*name == 'e' ? 0 : 70000, name[5]));
     const size_t files = std::size(others) + 1;
-    // Without --from the card cannot be found yet.
-    const clitest::Result noCard = dalvex({"offload", "--to", archive_});
-    EXPECT_EQ(noCard.code, 2);
-    EXPECT_EQ(noCard.err, "dalvex: the card cannot be found yet: give its folder with --from\n");
+    // Usage errors, before the camera is asked anything.
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } usage[] = {
+        {{"offload", "--to", archive_},
+         "the card cannot be found yet: give its folder with --from"},
+        {{"offload", "--to", card_ + "/archive", "--from", card_},
+         "--to and --from may not hold each other"},
+    };
+    for (const auto& u : usage) {
+        const clitest::Result r = dalvex(u.args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, "dalvex: " + std::string(u.error) + "\n");
+    }
+    EXPECT_TRUE(model_->snapshot().received.empty());
 
     const clitest::Result first = offload();
     ASSERT_EQ(first.code, 0) << first.err;
