@@ -140,6 +140,7 @@ TEST_F(OffloadCopy, EachFaultLeavesNoFileUnderItsFinalName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        TearDown();  // a fresh card and archive for each case
         SetUp();
         cli::copySeams().read = c.read;
         cli::copySeams().beforeVerify = c.beforeVerify;
@@ -148,7 +149,6 @@ TEST_F(OffloadCopy, EachFaultLeavesNoFileUnderItsFinalName) {
         EXPECT_EQ(r.verified, *c.error == 0);
         EXPECT_EQ(fs::exists(finalPath()), *c.error == 0);
         EXPECT_FALSE(fs::exists(partialPath()));
-        TearDown();
     }
 }
 
