@@ -59,6 +59,15 @@ void gpsOptions(CLI::App& c, Invocation& in) {
     addGpsOptions(&c, in.gps);
 }
 
+void verifyOptions(CLI::App& c, Invocation& in) {
+    c.add_option("PATH", in.offload.paths, "An offload folder, a serial's folder or an archive")
+        ->required();
+}
+
+int runVerify(Invocation& in) {
+    return verifyArchive(in.offload.paths, in.options.json);
+}
+
 int runGpsCommand(Invocation& in) {
     // --json asks for the library's JSON document, the one format that is JSON.
     if (in.options.json && in.parsed->get_option("--format")->count() == 0)
@@ -102,6 +111,10 @@ const std::vector<Command>& commandTable() {
          checkStorage, nullptr, nullptr, switchStorage, nullptr},
         {"password change", "Change a password", passwordOptions, kChange,
          checkPasswordKind, nullptr, readNewPassword, changePassword, nullptr},
+        {"offload", "Copy a camera's recordings into an archive, verified", addOffloadOptions,
+         kChange, checkOffload, nullptr, nullptr, offloadCameras, nullptr},
+        {"verify", "Check offloads against their manifests", verifyOptions, kWithoutSession,
+         nullptr, nullptr, nullptr, nullptr, runVerify},
         {"gps", "GPS tracks of videos and pictures", gpsOptions, kWithoutSession,
          nullptr, nullptr, nullptr, nullptr, runGpsCommand},
     };

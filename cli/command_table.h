@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gps_command.h"
+#include "offload.h"
 #include "record_plan.h"
 #include "session.h"
 
@@ -23,6 +24,7 @@ struct Invocation {
     std::string action;   // storage
     std::vector<std::string> assignments;
     GpsOptions gps;
+    OffloadOptions offload;
     CLI::App* parsed = nullptr;  // the command line's command, to ask which options it was given
     WantedRecords wanted;        // set and apply, from their arguments or the profile
     std::optional<std::string> currentPassword, newPassword;  // password change
@@ -85,5 +87,9 @@ void switchStorage(Session& s, Invocation& in, const std::vector<Camera>& camera
 bool checkPasswordKind(Session& s, Invocation& in);
 bool readNewPassword(Session& s, Invocation& in);
 void changePassword(Session& s, Invocation& in, const std::vector<Camera>& cameras);
+
+void addOffloadOptions(CLI::App& command, Invocation& in);
+bool checkOffload(Session& s, Invocation& in);
+void offloadCameras(Session& s, Invocation& in, const std::vector<Camera>& cameras);
 
 }  // namespace cli

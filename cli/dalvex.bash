@@ -29,7 +29,7 @@ _dalvex() {
             COMPREPLY=($(compgen -W "text json gpx kml csv geojson" -- "$cur"))
             return
             ;;
-        --out-dir)
+        --out-dir | --to | --from)
             _filedir -d
             return
             ;;
@@ -44,8 +44,8 @@ _dalvex() {
 
     case $command in
         "")
-            COMPREPLY=($(compgen -W "list get set apply time format reboot storage password gps
-                --json --verbose --help" -- "$cur"))
+            COMPREPLY=($(compgen -W "list get set apply time format reboot storage password offload
+                verify gps --json --verbose --help" -- "$cur"))
             ;;
         list)
             COMPREPLY=($(compgen -W "--help" -- "$cur"))
@@ -88,6 +88,17 @@ _dalvex() {
                 COMPREPLY=($(compgen -W "change" -- "$cur"))
             else
                 COMPREPLY=($(compgen -W "login browse user admin $camera_opts" -- "$cur"))
+            fi
+            ;;
+        offload)
+            COMPREPLY=($(compgen -W "--to --from --keep-exposed --letter --password-fd --audit
+                --help" -- "$cur"))
+            ;;
+        verify)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--help" -- "$cur"))
+            else
+                _filedir -d
             fi
             ;;
         gps)

@@ -1,0 +1,270 @@
+// dalvex offload and verify against an emulated camera and a card folder: the archive checks with
+// coreutils alone, the camera hears copy-finished only after a complete offload, reruns and
+// formatted cameras, and the faults that must leave the camera untold.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "gps/mp4_fixture.h"
+#include "run_cli.h"
+#include "support/emulated_cameras.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr const char* kPassword = "246810";
+constexpr const char* kSerial = "BWC0042";
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Offload : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/var/tmp/dalvex-offload-XXXXXX";  // the disk: pages can be dropped
+        dir_ = mkdtemp(pattern);
+        card_ = dir_ + "/card";
+        archive_ = dir_ + "/archive";
+        fs::create_directories(card_);
+        camsim::CameraState s;
+        s.modelCode = 33;
+        s.serial = kSerial;
+        s.loginPassword = kPassword;
+        model_ = &drives_.add('E', s);
+    }
+    void TearDown() override {
+        ::umount(archive_.c_str());
+        fs::remove_all(dir_);
+    }
+
+    std::vector<std::string> offloadArgs() const {
+        return {"--json", "offload", "--to", archive_, "--from", card_};
+    }
+    std::vector<std::pair<std::string, std::string>> env() const {
+        return {{"DALVEX_PASSWORD", kPassword}, {"XDG_STATE_HOME", dir_ + "/state"}};
+    }
+    clitest::Result dalvex(std::vector<std::string> args) { return clitest::run(args, env()); }
+    clitest::Result offload() { return dalvex(offloadArgs()); }
+
+    size_t copyFinishedCount() {
+        size_t n = 0;
+        for (const auto& r : model_->snapshot().received)
+            n += r.subCommand == 0xF235;
+        return n;
+    }
+    std::vector<std::string> offloadFolders() const {
+        std::vector<std::string> folders;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(archive_ + "/" + kSerial, ec))
+            folders.push_back(e.path().string());
+        std::sort(folders.begin(), folders.end());
+        return folders;
+    }
+    // Runs the tool and kills it once a copy is under way.
+    void killMidFile(const std::string& partial) {
+        // Everything the child needs is made before the fork: other threads run here.
+        std::vector<std::string> args = offloadArgs(), environment;
+        for (const auto& [name, value] : env())
+            environment.push_back(name + "=" + value);
+        for (char** e = environ; *e; ++e)
+            environment.push_back(*e);
+        std::vector<char*> argv = {const_cast<char*>(DALVEX_CLI_PATH)}, envp;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        for (std::string& e : environment)
+            envp.push_back(e.data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        const int devnull = ::open("/dev/null", O_WRONLY);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+        ::close(devnull);
+        EXPECT_TRUE(copyUnderWay(partial));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << "the offload ended before it was killed";
+    }
+    // Waits until a copy of more than a mebibyte is under way at path.
+    static bool copyUnderWay(const std::string& path) {
+        for (int i = 0; i < 20000; ++i) {
+            std::error_code ec;
+            if (fs::file_size(path, ec) > (1u << 20) && !ec)
+                return true;
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        return false;
+    }
+
+    testsupport::EmulatedDrives drives_;
+    camsim::CameraModel* model_ = nullptr;
+    std::string dir_, card_, archive_;
+};
+
+TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart) {
+    namespace fx = gpsfixture;
+    fs::create_directories(card_ + "/DCIM/100MEDIA");
+    fx::writeBytes(card_ + "/DCIM/100MEDIA/REC0001.MP4",
+                   fx::repeatedSampleVideo(
+                       5, "$GPRMC,120000,A,2210.1000,N,11320.2000,W,000.4,084.4,230326,,*6A"));
+    const char* others[] = {"DCIM/100MEDIA/REC0002.MP4",
+                            "DCIM/101MEDIA/with space.jpg",
+                            "Notes/Ünïcödé.txt",
+                            "odd/back\\slash",
+                            "odd/new\nline",
+                            "empty.dat"};
+    for (const char* name : others)
+        writeFile(card_ + "/" + name, std::string(*name == 'e' ? 0 : 70000, name[5]));
+    const size_t files = std::size(others) + 1;
+    // Usage errors, before the camera is asked anything.
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } usage[] = {
+        {{"offload", "--to", archive_},
+         "the card cannot be found yet: give its folder with --from"},
+        {{"offload", "--to", card_ + "/archive", "--from", card_},
+         "--to and --from may not hold each other"},
+    };
+    for (const auto& u : usage) {
+        const clitest::Result r = dalvex(u.args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, "dalvex: " + std::string(u.error) + "\n");
+    }
+    EXPECT_TRUE(model_->snapshot().received.empty());
+
+    const clitest::Result first = offload();
+    ASSERT_EQ(first.code, 0) << first.err;
+    const Json::Value r = first.json()["cameras"][0];
+    EXPECT_EQ(r["files_new"].asUInt(), files) << first.out;
+    EXPECT_TRUE(r["copy_finished"].asBool());
+    EXPECT_EQ(copyFinishedCount(), 1u);
+    const std::string folder = r["offload_folder"].asString();
+    EXPECT_EQ(fs::path(folder).parent_path(), fs::path(archive_) / kSerial);
+    EXPECT_EQ(
+        std::system(("cd '" + folder + "' && sha256sum --quiet --strict -c SHA256SUMS").c_str()),
+        0);
+    EXPECT_EQ(
+        std::count_if(fs::recursive_directory_iterator(folder), {},
+                      [](const fs::directory_entry& e) { return e.path().extension() == ".gpx"; }),
+        1);
+    EXPECT_NE(readFile(folder + "/DCIM/100MEDIA/REC0001.MP4.gpx").find("<trkpt lat=\"22."),
+              std::string::npos);
+    for (const auto& e : fs::recursive_directory_iterator(archive_ + "/" + kSerial))
+        EXPECT_EQ(e.status().permissions() & fs::perms::others_all, fs::perms::none) << e.path();
+
+    // A rerun finds everything archived: no new folder, the camera told again.
+    const clitest::Result again = offload();
+    ASSERT_EQ(again.code, 0) << again.err;
+    EXPECT_EQ(again.json()["cameras"][0]["files_new"].asUInt(), 0u);
+    EXPECT_EQ(again.json()["cameras"][0]["already_archived"].asUInt(), files);
+    EXPECT_EQ(offloadFolders().size(), 1u);
+
+    // Formatted, the camera records REC0001.MP4 again: both stay.
+    fs::remove_all(card_);
+    writeFile(card_ + "/DCIM/100MEDIA/REC0001.MP4", "a new recording");
+    const clitest::Result formatted = offload();
+    ASSERT_EQ(formatted.code, 0) << formatted.err;
+    ASSERT_EQ(offloadFolders().size(), 2u);
+    const std::string video = "/DCIM/100MEDIA/REC0001.MP4";
+    EXPECT_NE(readFile(offloadFolders()[0] + video), readFile(offloadFolders()[1] + video));
+    EXPECT_EQ(dalvex({"verify", archive_}).code, 0);
+
+    // verify names a changed, a missing and an unlisted file.
+    std::ofstream(folder + "/empty.dat") << "changed";
+    fs::remove(folder + "/Notes/Ünïcödé.txt");
+    writeFile(folder + "/planted.txt", "x");
+    const clitest::Result checked = dalvex({"--json", "verify", archive_});
+    EXPECT_EQ(checked.code, 1);
+    const Json::Value bad = checked.json()["offloads"][0];
+    EXPECT_EQ(bad["changed"][0].asString(), "empty.dat") << checked.out;
+    EXPECT_EQ(bad["missing"][0].asString(), "Notes/Ünïcödé.txt");
+    EXPECT_EQ(bad["unlisted"][0].asString(), "planted.txt");
+    EXPECT_TRUE(checked.json()["offloads"][1]["ok"].asBool());
+}
+
+// Too little space in the archive (a small tmpfs): nothing copied, nothing sent.
+TEST_F(Offload, TooLittleSpaceCopiesNothingAndTellsNothing) {
+    writeFile(card_ + "/REC0001.MP4", std::string(2 << 20, 'v'));
+    fs::create_directories(archive_);
+    if (::mount("tmpfs", archive_.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (needs root)";
+    const clitest::Result full = offload();
+    EXPECT_EQ(full.code, 1);
+    EXPECT_NE(full.err.find("too little space in the archive: 2097152 bytes needed, "),
+              std::string::npos)
+        << full.err;
+    EXPECT_TRUE(fs::is_empty(archive_));
+    EXPECT_EQ(copyFinishedCount(), 0u);
+}
+
+// A source that grows during its copy, a kill mid-file: the camera is told nothing until a rerun
+// completes the offload.
+TEST_F(Offload, FaultsTellTheCameraNothingUntilARerunCompletes) {
+    const std::string big = card_ + "/big.bin";
+    writeFile(card_ + "/a.txt", "first");
+    fs::resize_file((writeFile(big, ""), big), uintmax_t(256) << 20);  // sparse: cheap to make
+
+    {
+        std::atomic<bool> stop{false};
+        std::thread grower([&] {
+            // Appends once the big file's copy has begun.
+            while (!stop) {
+                for (const auto& f : offloadFolders()) {
+                    if (copyUnderWay(f + "/.dalvex-partial")) {
+                        std::ofstream(big, std::ios::app) << "grown";
+                        return;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+        });
+        const clitest::Result grown = offload();
+        stop = true;
+        grower.join();
+        EXPECT_EQ(grown.code, 1);
+        EXPECT_NE(grown.err.find("big.bin: the file changed during the copy"), std::string::npos)
+            << grown.err;
+        EXPECT_EQ(copyFinishedCount(), 0u);
+        fs::resize_file(big, uintmax_t(256) << 20);
+    }
+
+    // Killed mid-file: the partial copy has no final name and the camera heard nothing.
+    ASSERT_EQ(offloadFolders().size(), 1u);
+    const std::string folder = offloadFolders()[0];
+    killMidFile(folder + "/.dalvex-partial");
+    EXPECT_FALSE(fs::exists(folder + "/big.bin"));
+    EXPECT_FALSE(fs::exists(folder + "/manifest.json"));
+    EXPECT_EQ(copyFinishedCount(), 0u);
+
+    // The rerun continues the same offload and only then tells the camera.
+    const clitest::Result rerun = offload();
+    ASSERT_EQ(rerun.code, 0) << rerun.err;
+    EXPECT_EQ(rerun.json()["cameras"][0]["offload_folder"].asString(), folder);
+    EXPECT_EQ(rerun.json()["cameras"][0]["files_new"].asUInt(), 2u);
+    EXPECT_EQ(offloadFolders().size(), 1u);
+    EXPECT_EQ(copyFinishedCount(), 1u);
+    EXPECT_EQ(std::system(("cd '" + folder + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+    EXPECT_FALSE(fs::exists(folder + "/.dalvex-partial"));
+}
+
+}  // namespace
