@@ -69,9 +69,12 @@ int AuditLog::open(std::string& error) const {
         error = "cannot open the audit log " + path_ + ": " + why;
         return -1;
     }
-    // Never through a link, and never waiting on a FIFO: a regular file or nothing.
-    const int fd = ::open(
-        path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    // Never through a link, and never waiting on a FIFO: a regular file of this user's, which
+    // this open made or which existed before (another user's, or a hard link to one, is not).
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path_.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
+    if (fd < 0 && errno == EEXIST)
+        fd = ::open(path_.c_str(), kFlags);
     if (fd < 0) {
         // ENXIO: a FIFO nobody reads.
         error = "cannot open the audit log " + path_ + ": " +
@@ -84,6 +87,12 @@ int AuditLog::open(std::string& error) const {
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         error = "cannot open the audit log " + path_ + ": it is not a regular file";
+        return -1;
+    }
+    if (info.st_uid != ::geteuid() || info.st_nlink != 1) {
+        ::close(fd);
+        error = "cannot open the audit log " + path_ +
+                ": it belongs to another user or has other names";
         return -1;
     }
     return fd;

@@ -6,6 +6,7 @@
 
 #include "command_table.h"
 #include "dalvex/camera.h"
+#include "secrets.h"
 
 namespace {
 
@@ -16,6 +17,9 @@ constexpr const char* kExitCodes =
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Passwords come into memory (the environment, a descriptor, a prompt): no core dump or
+    // other user's debugger gets them, from the start.
+    cli::keepSecretsOutOfDumps();
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     // A file size limit makes a write fail with its error instead of ending the program.

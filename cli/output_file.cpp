@@ -40,22 +40,45 @@ bool regularOrMissing(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// Whether someone other than this user (and root) can change what a folder holds.
+bool othersCanChange(const struct stat& dir, uid_t me) {
+    return (dir.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+           (dir.st_uid != me && dir.st_uid != 0 && (dir.st_mode & S_IWUSR));
+}
+
+}  // namespace
+
 std::string unsafeFolderReason(const std::string& path) {
-    const std::filesystem::path p(path);
-    const std::string folder = p.has_parent_path() ? p.parent_path().string() : ".";
-    struct stat dir {};
-    if (::stat(folder.c_str(), &dir) != 0)
-        return "";  // the open says what is wrong with it
+    // Every entry on the way, from the root down, must be one that no other user can swap: a
+    // folder others can change holds nothing we go through unless it is sticky and the entry is
+    // ours or root's (a link there too), and the last entry may also be missing.
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    if (ec)
+        return "";
     const uid_t me = ::geteuid();
-    const bool othersWrite = (dir.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
-                             (dir.st_uid != me && dir.st_uid != 0 && (dir.st_mode & S_IWUSR));
-    if (dir.st_uid == me || !othersWrite)
-        return "";
-    struct stat file {};
-    const bool missing = ::lstat(path.c_str(), &file) != 0 && errno == ENOENT;
-    if ((dir.st_mode & S_ISVTX) && (missing || file.st_uid == me))
-        return "";
-    return "the folder " + folder + " belongs to another user who can change it";
+    std::filesystem::path at = full.root_path();
+    for (auto part = std::next(full.begin()); part != full.end(); ++part) {
+        struct stat dir {};
+        if (::stat(at.c_str(), &dir) != 0)
+            return "";  // the open says what is wrong with it
+        const std::filesystem::path next = at / *part;
+        struct stat entry {};
+        const bool exists = ::lstat(next.c_str(), &entry) == 0;
+        if (othersCanChange(dir, me)) {
+            const bool ours = !exists || entry.st_uid == me || entry.st_uid == 0;
+            if (!(dir.st_mode & S_ISVTX) || !ours)
+                return "the folder " + at.string() + " can be changed by another user";
+        }
+        if (exists && S_ISLNK(entry.st_mode) && entry.st_uid != me && entry.st_uid != 0)
+            return next.string() + " is another user's link";
+        if (!exists)
+            return "";  // made by us below a folder that passed
+        at = next;
+    }
+    return "";
 }
 
 OutputFile::OutputFile() : fd_(STDOUT_FILENO), standardOutput_(true), path_("standard output") {}
@@ -154,6 +177,11 @@ bool OutputFile::commit() {
         fail("cannot write " + path_, errno);
     if (!failed() && !regularOrMissing(path_))
         error_ = "cannot write " + path_ + ": it exists and is not a regular file";
+    // A file replaced keeps its permissions: a private track stays private.
+    struct stat old {};
+    if (!failed() && ::lstat(path_.c_str(), &old) == 0 &&
+        ::chmod(temporary_.c_str(), old.st_mode & 07777) != 0)
+        fail("cannot write " + path_, errno);
     if (!failed() && ::rename(temporary_.c_str(), path_.c_str()) != 0)
         fail("cannot write " + path_, errno);
     if (failed())

@@ -55,6 +55,7 @@ std::optional<std::string> SecretSource::get(const char* prompt, const char* var
         secret = readLine(fd_);
     } else if (const char* value = variable ? std::getenv(variable) : nullptr; value != nullptr) {
         secret = std::string(value);
+        ::unsetenv(variable);  // no child of this process inherits it
     } else {
         secret = promptHidden(prompt);
     }

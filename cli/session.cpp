@@ -12,6 +12,22 @@ std::string cameraLabel(const Camera& camera) {
     return std::string(1, camera.letter) + ": " + (camera.serial.empty() ? "-" : camera.serial);
 }
 
+namespace {
+
+// The direction marks and overrides (U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), which
+// reorder what a terminal shows; 0x100 for anything else. Moves i past a mark it returns.
+unsigned bidiControl(unsigned char second, unsigned char third, size_t& i) {
+    const unsigned code = 0x2000u | ((second & 0x3Fu) << 6) | (third & 0x3Fu);
+    const bool mark = code == 0x200E || code == 0x200F || (code >= 0x202A && code <= 0x202E) ||
+                      (code >= 0x2066 && code <= 0x2069);
+    if (!mark || (second & 0xC0) != 0x80 || (third & 0xC0) != 0x80)
+        return 0x100;
+    i += 2;
+    return code;
+}
+
+}  // namespace
+
 std::string printable(const std::string& utf8) {
     std::string out;
     out.reserve(utf8.size());
@@ -24,6 +40,9 @@ std::string printable(const std::string& utf8) {
         else if (c == 0xC2 && i + 1 < utf8.size() &&
                  (static_cast<unsigned char>(utf8[i + 1]) & 0xE0) == 0x80)
             code = static_cast<unsigned char>(utf8[++i]);  // U+0080 to U+009F
+        else if (c == 0xE2 && i + 2 < utf8.size())
+            code = bidiControl(static_cast<unsigned char>(utf8[i + 1]),
+                               static_cast<unsigned char>(utf8[i + 2]), i);
         if (code == 0x100) {
             out.push_back(char(c));
         } else {

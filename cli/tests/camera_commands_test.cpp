@@ -399,7 +399,7 @@ TEST_F(CameraCommands, NoAuditLineNoCommandAndNoTornLine) {
 
 // Texts from the camera reach the terminal with their control characters escaped.
 TEST_F(CameraCommands, TerminalEscapesFromTheCameraArePrintedEscaped) {
-    camsim::CameraState s = camera(33, "SER\x1b]0;owned\x07\x1b[2J");
+    camsim::CameraState s = camera(33, "SER\x1b]0;owned\x07\x1b[2J\u202e");
     drives.add('E', s);
     for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
                                                  {"get", "user"},
@@ -407,6 +407,7 @@ TEST_F(CameraCommands, TerminalEscapesFromTheCameraArePrintedEscaped) {
         const clitest::Result r = dalvex(args);
         EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << args[0];
         EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << args[0];
+        EXPECT_EQ((r.out + r.err).find("\u202e"), std::string::npos) << args[0];
         EXPECT_NE((r.out + r.err).find("SER\\u001b]0;owned\\u0007"), std::string::npos)
             << r.out << r.err;
     }

@@ -44,10 +44,21 @@ TEST(PlantedFiles, NothingIsWrittenThroughAnotherUsersFolderOrALink) {
     fs::create_directory(mine);
     fs::create_symlink(victim, mine + "/audit.log");
     ASSERT_EQ(::mkfifo((mine + "/fifo.log").c_str(), 0600), 0);
-    // A sticky folder open to all, as /tmp: a new file of our own there is fine.
+    // A sticky folder open to all, as /tmp: a new file of our own there is fine; the other
+    // user's link there to a folder of ours, and their audit log, are not.
     const std::string sticky = dir.file("sticky");
     fs::create_directory(sticky);
     ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+    fs::create_directory_symlink(mine, sticky + "/tracks");
+    ASSERT_EQ(::lchown((sticky + "/tracks").c_str(), kOtherUser, kOtherUser), 0);
+    std::ofstream(sticky + "/their-audit.log") << "";
+    ASSERT_EQ(::chown((sticky + "/their-audit.log").c_str(), kOtherUser, kOtherUser), 0);
+    // In their own folder, a link to one of ours; in ours, a second name of the victim.
+    fs::create_directory_symlink(mine, theirs + "/out");
+    fs::create_hard_link(victim, mine + "/hard.log");
+    // A private track replaced stays private.
+    std::ofstream(mine + "/private.gpx") << "old";
+    ASSERT_EQ(::chmod((mine + "/private.gpx").c_str(), 0600), 0);
 
     const struct {
         std::vector<std::string> args;
@@ -60,6 +71,11 @@ TEST(PlantedFiles, NothingIsWrittenThroughAnotherUsersFolderOrALink) {
         {{"time", "sync", "--audit", mine + "/audit.log"}, 1, "symbolic link"},
         {{"time", "sync", "--audit", mine + "/fifo.log"}, 1, "not a regular file"},
         {{"gps", video, "--format", "gpx", "-o", sticky + "/new.gpx"}, 0, ""},
+        {{"gps", video, "--format", "gpx", "-o", sticky + "/tracks/x.gpx"}, 1, "another user"},
+        {{"gps", video, "--format", "gpx", "-o", theirs + "/out/x.gpx"}, 1, "another user"},
+        {{"time", "sync", "--audit", sticky + "/their-audit.log"}, 1, "another user"},
+        {{"time", "sync", "--audit", mine + "/hard.log"}, 1, "other names"},
+        {{"gps", video, "--format", "gpx", "-o", mine + "/private.gpx"}, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -71,6 +87,9 @@ TEST(PlantedFiles, NothingIsWrittenThroughAnotherUsersFolderOrALink) {
     EXPECT_FALSE(fs::exists(theirs + "/new.gpx"));
     EXPECT_FALSE(camera.snapshot().clockSet);
     EXPECT_TRUE(fs::is_regular_file(sticky + "/new.gpx"));
+    EXPECT_FALSE(fs::exists(mine + "/x.gpx"));
+    EXPECT_EQ(fs::status(mine + "/private.gpx").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 }  // namespace
