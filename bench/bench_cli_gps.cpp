@@ -32,17 +32,17 @@ namespace fx = gpsfixture;
 
 void writeVideos(const std::string& dir) {
     for (int v = 0; v < kVideos; ++v) {
-        fx::VideoSpec spec;
-        spec.samples.push_back({fx::keyRecord("31415926")});
+        fx::VideoSpec plan;
+        plan.samples.push_back({fx::keyRecord("31415926")});
         const int key = fx::keyOf("31415926");
         for (int i = 0; i < kSamples; ++i) {
             char s[112];
             std::snprintf(s, sizeof s,
                           "$GPRMC,%02d%02d%02d,A,2232.%04d,N,11356.%05d,E,012.5,090.0,071226,,*00",
                           10 + v / 60, v % 60, i % 60, (i * 7) % 10000, (i * 13) % 100000);
-            spec.samples.push_back({fx::scramble(fx::textRecord(i, -i, 981, s), key)});
+            plan.samples.push_back({fx::scramble(fx::textRecord(i, -i, 981, s), key)});
         }
-        fx::writeLayout(dir + "/video" + std::to_string(v) + ".mp4", fx::layoutVideo(spec));
+        fx::writeLayout(dir + "/video" + std::to_string(v) + ".mp4", fx::layoutVideo(plan));
     }
 }
 
@@ -122,15 +122,15 @@ void printMemory(const std::string& dir) {
 // A sparse 1 GiB video: reading it costs no disk, so both figures are the hashing.
 void printHashing(const std::string& dir, int runs) {
     const std::string video = dir + "/big.mp4";
-    fx::VideoSpec spec;
-    spec.samples.push_back({fx::keyRecord("31415926")});
-    spec.samples.push_back(
+    fx::VideoSpec plan;
+    plan.samples.push_back({fx::keyRecord("31415926")});
+    plan.samples.push_back(
         {fx::scramble(fx::textRecord(0, 0, 981,
                                      "$GPRMC,101010,A,2232.1000,N,11356.10000,E,012.5,"
                                      "090.0,071226,,*00"),
                       fx::keyOf("31415926"))});
-    spec.mdatBodySize = kGiB;
-    fx::writeLayout(video, fx::layoutVideo(spec));
+    plan.mdatBodySize = kGiB;
+    fx::writeLayout(video, fx::layoutVideo(plan));
     const Figure tool = median(
         std::string(DALVEX_CLI_PATH) + " gps '" + video + "' --format gpx >/dev/null 2>&1", runs);
     const Figure openssl = median("openssl dgst -sha256 '" + video + "' >/dev/null", runs);
