@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace cli {
 
@@ -80,6 +82,22 @@ std::optional<std::string> readSecretFile(const std::string& path, std::string& 
     return line;
 }
 
+namespace {
+
+// The terminal as it was before a hidden prompt, put back by a signal that ends the program
+// during the prompt (the shell would otherwise be left without echo).
+int g_promptTerminal = -1;
+termios g_promptSaved{};
+constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void restoreTerminalAndDie(int signal) {
+    tcsetattr(g_promptTerminal, TCSAFLUSH, &g_promptSaved);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+}  // namespace
+
 std::optional<std::string> promptHidden(const char* prompt) {
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -90,12 +108,23 @@ std::optional<std::string> promptHidden(const char* prompt) {
         ::close(fd);
         return std::nullopt;
     }
+    g_promptTerminal = fd;
+    g_promptSaved = saved;
+    struct sigaction restore {
+    }, previous[std::size(kPromptSignals)];
+    restore.sa_handler = restoreTerminalAndDie;
+    sigemptyset(&restore.sa_mask);
+    for (size_t i = 0; i < std::size(kPromptSignals); ++i)
+        ::sigaction(kPromptSignals[i], &restore, &previous[i]);
     termios quiet = saved;
     quiet.c_lflag &= ~tcflag_t(ECHO);
     tcsetattr(fd, TCSAFLUSH, &quiet);
     (void)!::write(fd, prompt, std::strlen(prompt));
     std::optional<std::string> line = readLine(fd);
     tcsetattr(fd, TCSAFLUSH, &saved);
+    for (size_t i = 0; i < std::size(kPromptSignals); ++i)
+        ::sigaction(kPromptSignals[i], &previous[i], nullptr);
+    g_promptTerminal = -1;
     (void)!::write(fd, "\n", 1);
     ::close(fd);
     return line ? line : std::string();
