@@ -61,7 +61,8 @@ void usage() {
         "              [--user-password TEXT] [--admin-password TEXT]\n"
         "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
         "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n"
-        "A drive serves at most %d connections at once and closes one idle for %d s.\n"
+        "A drive serves at most %d connections at once (a newcomer takes the place of one\n"
+        "without a request for a second or more) and closes one idle for %d s.\n"
         "Through a reboot or shutdown the camera keeps its socket or port; camsim exits 1 when\n"
         "it cannot listen there. The state file is written 0600: it holds the passwords.\n",
         camsim::ServerLimits{}.maxConnections, camsim::ServerLimits{}.idleMilliseconds / 1000);

@@ -199,12 +199,15 @@ void DriveServer::acceptLoop(net::Socket listener) {
         std::lock_guard<std::mutex> guard(mutex_);
         // A restarting camera, or one with every place taken, says so at once instead of letting
         // a client wait or hold a descriptor and a thread.
-        if (restarting || activeConnections_ >= limits_.maxConnections) {
+        const bool room =
+            activeConnections_ < limits_.maxConnections || (!restarting && evictLongestWaiting());
+        if (restarting || !room) {
             net::closeSocket(connection);
             continue;
         }
         net::setIdleTimeout(connection, limits_.idleMilliseconds);
         connections_.push_back(connection);
+        lastRequest_[connection] = std::chrono::steady_clock::now();
         ++activeConnections_;
         try {
             std::thread([this, connection] { serveConnection(connection); }).detach();
@@ -218,10 +221,33 @@ void DriveServer::acceptLoop(net::Socket listener) {
     closeListener();
 }
 
+bool DriveServer::evictLongestWaiting() {
+    auto longest = lastRequest_.end();
+    for (auto it = lastRequest_.begin(); it != lastRequest_.end(); ++it) {
+        if (longest == lastRequest_.end() || it->second < longest->second)
+            longest = it;
+    }
+    if (longest == lastRequest_.end() || std::chrono::steady_clock::now() - longest->second <
+                                             std::chrono::milliseconds(limits_.evictMilliseconds))
+        return false;
+    // Its thread wakes from its read, closes it and gives its place back when done; the
+    // newcomer is let in now.
+    net::shutdownBoth(longest->first);
+    lastRequest_.erase(longest);
+    return true;
+}
+
 void DriveServer::serveConnection(net::Socket connection) {
     Stream stream;
-    stream.read = [connection](uint8_t* data, size_t size) {
-        return net::readAll(connection, data, size);
+    stream.read = [this, connection](uint8_t* data, size_t size) {
+        if (!net::readAll(connection, data, size))
+            return false;
+        if (size == kRequestHeaderSize) {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (lastRequest_.count(connection) != 0)
+                lastRequest_[connection] = std::chrono::steady_clock::now();
+        }
+        return true;
     };
     stream.write = [connection](const uint8_t* data, size_t size) {
         return net::writeAll(connection, data, size);
@@ -230,6 +256,7 @@ void DriveServer::serveConnection(net::Socket connection) {
     std::lock_guard<std::mutex> guard(mutex_);
     connections_.erase(std::remove(connections_.begin(), connections_.end(), connection),
                        connections_.end());
+    lastRequest_.erase(connection);
     net::closeSocket(connection);
     --activeConnections_;
     connectionsDone_.notify_all();

@@ -324,6 +324,29 @@ TEST(DriveServer, CapsConnectionsAndClosesIdleOnes) {
     EXPECT_EQ(Client(server.socketPath()).serial(), "CAPPED01");
 }
 
+// Clients that hold every place without asking anything (a byte now and then keeps a connection
+// from going idle) do not lock the camera out: a newcomer takes the place of the one that has
+// waited longest since its last request.
+TEST(DriveServer, ANewcomerTakesThePlaceOfTheLongestWaiting) {
+    TempDir dir;
+    camsim::CameraState state;
+    state.serial = "CAPPED02";
+    camsim::CameraModel model(state);
+    camsim::DriveServer server(model, dir.file("cam"), camsim::ServerLimits{3, 60000, 200});
+    ASSERT_TRUE(server.start());
+    std::vector<std::unique_ptr<Client>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::make_unique<Client>(server.socketPath()));
+        ASSERT_EQ(held.back()->serial(), "CAPPED02");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(held[2]->serial(), "CAPPED02");  // a request now: it is not the longest waiting
+    EXPECT_EQ(Client(server.socketPath()).serial(), "CAPPED02");
+    EXPECT_TRUE(held[0]->closedByServer(1000));
+    EXPECT_EQ(held[2]->serial(), "CAPPED02");
+}
+
 // Through a restart the camera keeps its address: nobody else can listen there meanwhile, its
 // clients learn at once that no camera answers, and it serves there again afterwards.
 TEST(DriveServer, KeepsItsAddressThroughARestart) {

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,8 +33,12 @@ enum class Fault {
 
 // What one server lets its clients hold.
 struct ServerLimits {
-    int maxConnections = 64;       // a client beyond them is accepted and closed at once
+    // With every place taken, a new client takes the place of the one that has waited longest
+    // since its last request, if that is at least evictMilliseconds ago (so that clients which
+    // trickle bytes cannot hold every place); otherwise it is accepted and closed at once.
+    int maxConnections = 64;
     int idleMilliseconds = 30000;  // a client that sends or takes nothing this long is closed
+    int evictMilliseconds = 1000;
 };
 
 class DriveServer {
@@ -82,6 +88,8 @@ class DriveServer {
   private:
     void acceptLoop(net::Socket listener);
     void serveConnection(net::Socket connection);
+    // Ends the connection longest without a request, if it waited long enough; with mutex_.
+    bool evictLongestWaiting();
     net::Socket bindSocket();
     enum class Presence { kServing, kRestarting, kUnplugged };
     void requestPresence(Presence presence);
@@ -105,6 +113,8 @@ class DriveServer {
     std::condition_variable plugDone_;
     std::condition_variable connectionsDone_;
     std::vector<net::Socket> connections_;
+    // When each connection last brought a whole request header (guarded by mutex_).
+    std::map<net::Socket, std::chrono::steady_clock::time_point> lastRequest_;
     int activeConnections_ = 0;
     Fault fault_ = Fault::kNone;
     int faultCount_ = 0;
