@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <thread>
 #include <tuple>
 
 #include "command_table.h"
@@ -56,48 +57,87 @@ bool isMedia(const std::string& path) {
     return ext == ".mp4" || ext == ".mov" || ext == ".jpg";
 }
 
-// The progress line, on a terminal only: files, bytes, rate, time left.
-class Progress {
+// The progress lines, on a terminal only: one per camera (files, bytes, rate, time left), kept
+// at the bottom of the terminal below the session's own lines.
+class ProgressBoard : public StatusLines {
   public:
-    Progress(std::string label, size_t files, uint64_t bytes)
-        : label_(std::move(label)), files_(files), bytes_(bytes), shown_(isatty(STDERR_FILENO)) {}
-    ~Progress() {
-        if (shown_ && printed_)
-            std::cerr << '\n';
+    explicit ProgressBoard(Session& s) : s_(s), shown_(isatty(STDERR_FILENO)) {
+        if (shown_)
+            s_.setStatusLines(this);
     }
-    void fileDone() {
-        ++done_;
-        show(true);
+    ~ProgressBoard() override {
+        if (shown_)
+            s_.setStatusLines(nullptr);
     }
-    void add(uint64_t bytes) {
-        copied_ += bytes;
-        show(false);
+    ProgressBoard(const ProgressBoard&) = delete;
+    ProgressBoard& operator=(const ProgressBoard&) = delete;
+
+    // A camera's line, shown from its first file on.
+    size_t start(std::string label, size_t files, uint64_t bytes) {
+        std::lock_guard<std::recursive_mutex> hold(s_.outputLock());
+        lines_.push_back({std::move(label), files, 0, bytes, 0, Clock::now(), false});
+        return lines_.size() - 1;
+    }
+    void fileDone(size_t line) {
+        std::lock_guard<std::recursive_mutex> hold(s_.outputLock());
+        ++lines_[line].done;
+        lines_[line].visible = true;
+        update(true);
+    }
+    void add(size_t line, uint64_t bytes) {
+        std::lock_guard<std::recursive_mutex> hold(s_.outputLock());
+        lines_[line].copied += bytes;
+        lines_[line].visible = true;
+        update(false);
+    }
+
+    void clear() override {
+        if (drawn_ > 0)
+            std::cerr << "\r\x1b[" << drawn_ << "A\x1b[J";
+        drawn_ = 0;
+    }
+    void draw() override {
+        const Clock::time_point now = Clock::now();
+        for (const Line& l : lines_) {
+            if (!l.visible)
+                continue;
+            const double seconds = std::chrono::duration<double>(now - l.started).count();
+            const double rate = seconds > 0 ? double(l.copied) / seconds : 0;
+            const double left = rate > 0 ? double(l.bytes - std::min(l.copied, l.bytes)) / rate : 0;
+            char text[64];
+            std::snprintf(text, sizeof text,
+                          ": %zu/%zu files, %.1f/%.1f MB, %.1f MB/s, %.0f s left", l.done, l.files,
+                          double(l.copied) / 1e6, double(l.bytes) / 1e6, rate / 1e6, left);
+            std::cerr << printable(l.label) << text << "\x1b[K\n";
+            ++drawn_;
+        }
+        std::cerr << std::flush;
     }
 
   private:
-    void show(bool now) {
+    struct Line {
+        std::string label;
+        size_t files, done;
+        uint64_t bytes, copied;
+        Clock::time_point started;
+        bool visible;
+    };
+    void update(bool now) {
         if (!shown_)
             return;
         const Clock::time_point t = Clock::now();
         if (!now && t - last_ < std::chrono::milliseconds(250))
             return;
         last_ = t;
-        const double seconds = std::chrono::duration<double>(t - start_).count();
-        const double rate = seconds > 0 ? double(copied_) / seconds : 0;
-        const double left = rate > 0 ? double(bytes_ - std::min(copied_, bytes_)) / rate : 0;
-        char line[200];
-        std::snprintf(line, sizeof line,
-                      "\r%s: %zu/%zu files, %.1f/%.1f MB, %.1f MB/s, %.0f s left", label_.c_str(),
-                      done_, files_, double(copied_) / 1e6, double(bytes_) / 1e6, rate / 1e6, left);
-        std::cerr << line << std::flush;
-        printed_ = true;
+        clear();
+        draw();
     }
 
-    std::string label_;
-    size_t files_, done_ = 0;
-    uint64_t bytes_, copied_ = 0;
-    bool shown_, printed_ = false;
-    Clock::time_point start_ = Clock::now(), last_{};
+    Session& s_;
+    bool shown_;
+    std::vector<Line> lines_;
+    size_t drawn_ = 0;
+    Clock::time_point last_{};
 };
 
 // A new offload folder named by the UTC start time; a suffix when it exists.
@@ -210,7 +250,8 @@ ArchiveState archiveState(const std::string& serialFolder, const std::string& ca
     return state;
 }
 
-void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, Json::Value& result) {
+void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBoard& board,
+                Json::Value& result) {
     const auto started = Clock::now();
     const std::string label = cameraLabel(c);
     result["copy_finished"] = false;
@@ -288,11 +329,11 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, Json::Valu
     }
     Journal journal(folder);
     {
-        Progress progress(label, toCopy.size(), bytes);
+        const size_t line = board.start(label, toCopy.size(), bytes);
         for (const CardFile& f : toCopy) {
             const CopyResult copy =
-                copyVerified(cardFolder, f, folder, [&](uint64_t n) { progress.add(n); });
-            progress.fileDone();
+                copyVerified(cardFolder, f, folder, [&](uint64_t n) { board.add(line, n); });
+            board.fileDone(line);
             if (!copy.error.empty()) {
                 ++failed;
                 s.fail(kExitCameraFailed, label + ": " + f.relative + ": " + copy.error);
@@ -351,7 +392,7 @@ void addOffloadOptions(CLI::App& c, Invocation& in) {
     c.add_option("--from", in.offload.from, "The card's folder");
     c.add_flag("--keep-exposed", in.offload.keepExposed,
                "Leave the card exposed: copy-finished is not sent");
-    addCameraOptions(c, in.options, false);
+    addCameraOptions(c, in.options, true);
 }
 
 bool checkOffload(Session& s, Invocation& in) {
@@ -379,13 +420,31 @@ bool checkOffload(Session& s, Invocation& in) {
 }
 
 void offloadCameras(Session& s, Invocation& in, const std::vector<Camera>& cameras) {
+    if (!in.offload.from.empty() && cameras.size() > 1)
+        return s.fail(kExitUsage, "--from names one card: give one camera with --letter");
     // Archive files and folders are for their owner and group only.
     ::umask(::umask(0) | 027);
-    for (const Camera& c : cameras) {
-        Json::Value result = c.identity();
-        offloadOne(s, in.offload, c, result);
-        s.addResult(result);
-    }
+    // One worker per camera: the cameras' cards are read side by side, each card's files in
+    // order. The results keep the order of the cameras.
+    ProgressBoard board(s);
+    std::vector<Json::Value> results(cameras.size());
+    const auto work = [&](size_t i) {
+        results[i] = cameras[i].identity();
+        try {
+            offloadOne(s, in.offload, cameras[i], board, results[i]);
+        } catch (const std::exception& e) {
+            s.failCamera(cameras[i], results[i], std::string("stopped: ") + e.what());
+        }
+    };
+    std::vector<std::thread> workers;
+    for (size_t i = 1; i < cameras.size(); ++i)
+        workers.emplace_back(work, i);
+    if (!cameras.empty())
+        work(0);
+    for (std::thread& t : workers)
+        t.join();
+    for (Json::Value& result : results)
+        s.addResult(std::move(result));
 }
 
 }  // namespace cli

@@ -121,8 +121,27 @@ bool Session::login(const std::vector<Camera>& cameras) {
     return all;
 }
 
+namespace {
+
+// Writes one line of the session with the status lines moved out of its way.
+void writeLine(std::ostream& out, StatusLines* status, const std::string& line) {
+    if (status)
+        status->clear();
+    out << line << '\n' << std::flush;
+    if (status)
+        status->draw();
+}
+
+}  // namespace
+
+void Session::setStatusLines(StatusLines* lines) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    status_ = lines;
+}
+
 void Session::fail(int code, const std::string& line) {
-    std::cerr << "dalvex: " << printable(line) << '\n';
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    writeLine(std::cerr, status_, "dalvex: " + printable(line));
     errors_.push_back(line);
     // A wrong password outranks a missing camera, which outranks a usage error or a failure.
     auto rank = [](int c) {
@@ -150,7 +169,8 @@ void Session::failCamera(const Camera& camera, Json::Value& result, const std::s
 }
 
 void Session::say(const std::string& line) {
-    (options_.json ? std::cerr : std::cout) << printable(line) << '\n';
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    writeLine(options_.json ? std::cerr : std::cout, status_, printable(line));
 }
 
 bool Session::auditReady() {
@@ -163,6 +183,7 @@ bool Session::auditReady() {
 
 bool Session::auditAttempt(const Camera& camera, const std::string& record,
                            const std::vector<AuditChange>& changes) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
     const std::string error =
         audit_.append(camera.serial, camera.letter, record, changes, "attempt");
     if (error.empty())
@@ -173,6 +194,7 @@ bool Session::auditAttempt(const Camera& camera, const std::string& record,
 
 void Session::audit(const Camera& camera, const std::string& record,
                     const std::vector<AuditChange>& changes, bool succeeded) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
     const std::string error =
         audit_.append(camera.serial, camera.letter, record, changes, succeeded ? "ok" : "failed");
     if (!error.empty())
@@ -180,6 +202,7 @@ void Session::audit(const Camera& camera, const std::string& record,
 }
 
 void Session::addResult(Json::Value result) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
     results_.append(std::move(result));
 }
 

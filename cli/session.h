@@ -4,6 +4,7 @@
 
 #include <json/json.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,17 @@ struct Options {
     bool showSecrets = false;  // get: secret fields in clear
 };
 
+// Lines kept at the bottom of the terminal (the offload's progress, one per camera) that the
+// session's own lines must not tear: cleared before each line and drawn again after it.
+class StatusLines {
+  public:
+    virtual ~StatusLines() = default;
+    virtual void clear() = 0;
+    virtual void draw() = 0;
+};
+
+// A session may be shared by workers, one per camera: its lines, audit lines, exit code and
+// results are taken under one lock.
 class Session {
   public:
     explicit Session(const Options& options);
@@ -75,6 +87,10 @@ class Session {
     // Adds a per-camera object to the JSON document.
     void addResult(Json::Value result);
 
+    // The lock of the session's output, and lines to keep clear of it (null: none).
+    std::recursive_mutex& outputLock() { return lock_; }
+    void setStatusLines(StatusLines* lines);
+
     // Prints the JSON document (in JSON mode) and returns the exit code.
     int finish();
     int exitCode() const { return exit_; }
@@ -87,6 +103,8 @@ class Session {
     Json::Value results_{Json::arrayValue};
     std::vector<std::string> errors_;
     int exit_ = kExitOk;
+    std::recursive_mutex lock_;
+    StatusLines* status_ = nullptr;
 };
 
 std::string cameraLabel(const Camera& camera);
