@@ -104,7 +104,7 @@ expect_recap apply changed=1 failed=0
 settle
 cmp -s "$work/camera.json" "$work/camera.before" && fail "the run left the camera's state as it was"
 
-play again -v
+play again -vvv
 expect_recap again changed=0 failed=0
 
 # A wrong password, the profile as a file, and every detail of the run printed.

@@ -23,7 +23,6 @@ options:
   password:
     description:
       - The cameras' login password; without it no records are read.
-      - 
     type: str
 notes:
   - The tool's exit codes 1, 2 and 4 fail the task with the tool's message.
