@@ -48,6 +48,7 @@ export DALVEX_DRIVES="E=unix:$work/e.sock"
 export XDG_STATE_HOME="$work/state"
 export ANSIBLE_COLLECTIONS_PATH="$collections" ANSIBLE_COLLECTIONS_SCAN_SYS_PATH=false
 export ANSIBLE_LOCAL_TEMP="$work/ansible-local" ANSIBLE_REMOTE_TEMP="$work/ansible-remote"
+export ANSIBLE_HOME="$work/ansible-home" XDG_CACHE_HOME="$work/cache"
 export ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0 ANSIBLE_RETRY_FILES_ENABLED=false
 export ANSIBLE_STDOUT_CALLBACK=default ANSIBLE_LOAD_CALLBACK_PLUGINS=false
 export ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3 ANSIBLE_HOST_KEY_CHECKING=false

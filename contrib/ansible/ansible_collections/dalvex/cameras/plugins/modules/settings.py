@@ -206,7 +206,10 @@ def main():
     rc, document, stderr = run_tool(module, args, module.params["password"])
     cameras = document.get("cameras", [])
     if rc != 0:
-        module.fail_json(msg=failure_message(rc, document, stderr), rc=rc, cameras=cameras)
+        # Cameras written before another failed have changed all the same.
+        written = [c for c in cameras if c.get("status") == "ok"]
+        module.fail_json(msg=failure_message(rc, document, stderr), rc=rc, cameras=cameras,
+                         changed=bool(field_changes(written)))
 
     changes = field_changes(cameras)
     result = dict(changed=bool(changes), cameras=cameras, changes=changes)
