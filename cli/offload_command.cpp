@@ -16,6 +16,7 @@
 #include <thread>
 #include <tuple>
 
+#include "card.h"
 #include "command_table.h"
 #include "gps_render.h"
 #include "offload_copy.h"
@@ -250,15 +251,52 @@ ArchiveState archiveState(const std::string& serialFolder, const std::string& ca
     return state;
 }
 
+// An archive inside the card would be copied into itself.
+bool holdEachOther(const fs::path& cardFolder, const std::string& archiveFolder) {
+    std::error_code ec;
+    const fs::path card = fs::canonical(cardFolder, ec);
+    const fs::path archive = fs::weakly_canonical(archiveFolder, ec);
+    const auto inside = [](const fs::path& a, const fs::path& b) {
+        const auto [end, unused] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
+        return end == b.end();
+    };
+    return inside(archive, card) || inside(card, archive);
+}
+
+// Unmounts at the end of a camera's offload what the tool mounted, unless the card stays exposed
+// after a complete offload.
+class CardMount {
+  public:
+    CardMount(Session& s, const Camera& c, const OffloadOptions& o, const Json::Value& result,
+              FoundCard& card)
+        : s_(s), c_(c), o_(o), result_(result), card_(card) {}
+    ~CardMount() {
+        if (card_.device.empty() || (o_.keepExposed && result_["status"].asString() == "ok"))
+            return;
+        std::string error;
+        if (!releaseCard(card_, error))
+            s_.fail(kExitCameraFailed,
+                    cameraLabel(c_) + ": the card stays mounted at " + card_.folder + ": " + error);
+    }
+    CardMount(const CardMount&) = delete;
+    CardMount& operator=(const CardMount&) = delete;
+
+  private:
+    Session& s_;
+    const Camera& c_;
+    const OffloadOptions& o_;
+    const Json::Value& result_;
+    FoundCard& card_;
+};
+
 void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBoard& board,
                 Json::Value& result) {
     const auto started = Clock::now();
     const std::string label = cameraLabel(c);
     result["copy_finished"] = false;
     std::error_code ec;
-    const std::string cardFolder = fs::canonical(o.from, ec).string();
     CameraFacts facts;
-    if (!readFacts(c, cardFolder, facts))
+    if (!readFacts(c, "", facts))
         return s.failCamera(c, result, "the camera did not give its serial, model or user");
     if (!usableSerial(facts.serial))
         return s.failCamera(c, result, "the serial cannot name a folder of the archive");
@@ -275,9 +313,28 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
             return s.failCamera(c, result, "the camera refused the storage expose");
     }
 
+    // The card: the folder given, or found through the camera once it is exposed.
+    FoundCard card;
+    card.letter = c.letter;
+    std::string error;
+    const CardMount mounted(s, c, o, result, card);
+    if (!o.from.empty())
+        card.folder = o.from;
+    else if (!findCard(facts.serial, card, error))
+        return s.failCamera(c, result, error);
+    const std::string cardFolder = fs::canonical(card.folder, ec).string();
+    if (ec)
+        return s.failCamera(c, result,
+                            "the card folder " + card.folder + " cannot be read: " + ec.message());
+    if (o.from.empty() && holdEachOther(cardFolder, o.to))
+        return s.failCamera(c, result,
+                            "the card folder " + cardFolder + " and --to may not hold each other");
+    facts.head["card_folder"] = cardFolder;
+    facts.head["card"]["label"] = card.label;
+    facts.head["card"]["uuid"] = card.uuid;
+
     std::vector<CardFile> files;
     std::vector<std::string> skipped;
-    std::string error;
     if (!walkCard(cardFolder, files, skipped, error))
         return s.failCamera(c, result, error);
     result["skipped"] = Json::Value(Json::arrayValue);
@@ -377,7 +434,7 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     if (!s.auditAttempt(c, "offload", change))
         return s.failCamera(c, result,
                             "copy-finished not sent: the audit log cannot take its line");
-    const bool told = camera.copyFinished();
+    const bool told = dalvex::Camera(card.letter).copyFinished();
     s.audit(c, "offload", change, told);
     if (!told)
         return s.failCamera(c, result, "the camera refused copy-finished");
@@ -396,23 +453,15 @@ void addOffloadOptions(CLI::App& c, Invocation& in) {
 }
 
 bool checkOffload(Session& s, Invocation& in) {
-    if (in.offload.from.empty()) {
-        s.fail(kExitUsage, "the card cannot be found yet: give its folder with --from");
-        return false;
-    }
+    // Without --from the card is found once the camera's storage is exposed.
+    if (in.offload.from.empty())
+        return true;
     std::error_code ec;
     if (!fs::is_directory(in.offload.from, ec)) {
         s.fail(kExitUsage, "--from " + in.offload.from + " is not a folder");
         return false;
     }
-    // An archive inside the card would be copied into itself.
-    const fs::path card = fs::canonical(in.offload.from, ec);
-    const fs::path archive = fs::weakly_canonical(in.offload.to, ec);
-    const auto inside = [](const fs::path& a, const fs::path& b) {
-        const auto [end, unused] = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
-        return end == b.end();
-    };
-    if (inside(archive, card) || inside(card, archive)) {
+    if (holdEachOther(in.offload.from, in.offload.to)) {
         s.fail(kExitUsage, "--to and --from may not hold each other");
         return false;
     }

@@ -2,12 +2,19 @@
 // and the form of its TCP targets. One stream connection (Unix or TCP) per opened drive; each
 // request frame is answered by one reply frame. All integers are little-endian.
 //
-// Request: "DVXQ", op (1 SCSI command, 2 total-size query), direction (0 data in, 1 data out),
+// Request: "DVXQ", op (1 SCSI command, 2 total-size query, 3 card folder query), direction (0 data
+//          in, 1 data out),
 //          CDB length, 0, CDB[16] zero-padded, timeout ms u32, data length N u32, N data bytes
 //          when the direction is data out.
 // Reply:   "DVXR", ok (1 the pass-through call succeeded), SCSI status, 0, 0, error code u32,
 //          data length M u32 (bytes moved to the host, at most N; 0 for data out; 8 for op 2),
 //          M data bytes (for op 2 the total size in bytes, u64).
+//
+// Op 3 asks, data in, where the camera's card can be read: the reply carries the absolute path of
+// the folder that stands in for the card, as bytes without a terminator, and M is 0 while the
+// storage is not exposed or the camera has no card folder. A path longer than N is refused (ok 0,
+// error 0x7A). Peers that predate op 3 refuse it as any unknown op (ok 0, error 0x57): a client
+// takes that as no card.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +34,7 @@ constexpr size_t kReplyHeaderSize = 16;
 // Requests larger than this are refused by both sides; no command moves more than a few KiB.
 constexpr uint32_t kMaxDataLength = 1u << 20;
 
-enum Op : uint8_t { kOpScsi = 1, kOpTotalSize = 2 };
+enum Op : uint8_t { kOpScsi = 1, kOpTotalSize = 2, kOpCardFolder = 3 };
 enum Direction : uint8_t { kDataIn = 0, kDataOut = 1 };
 
 struct RequestHeader {

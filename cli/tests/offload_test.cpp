@@ -10,6 +10,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "gps/mp4_fixture.h"
@@ -32,6 +34,13 @@ std::string readFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+Json::Value readJson(const fs::path& path) {
+    Json::Value v;
+    std::istringstream in(readFile(path));
+    in >> v;
+    return v;
+}
+
 class Offload : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -44,6 +53,7 @@ class Offload : public ::testing::Test {
         s.modelCode = 33;
         s.serial = kSerial;
         s.loginPassword = kPassword;
+        s.cardFolder = card_;  // found through the camera unless --from gives it
         model_ = &drives_.add('E', s);
     }
     void TearDown() override {
@@ -52,7 +62,10 @@ class Offload : public ::testing::Test {
     }
 
     std::vector<std::string> offloadArgs() const {
-        return {"--json", "offload", "--to", archive_, "--from", card_};
+        std::vector<std::string> args = {"--json", "offload", "--to", archive_};
+        if (byHand_)
+            args.insert(args.end(), {"--from", card_});
+        return args;
     }
     std::vector<std::pair<std::string, std::string>> env() const {
         return {{"DALVEX_PASSWORD", kPassword}, {"XDG_STATE_HOME", dir_ + "/state"}};
@@ -60,11 +73,12 @@ class Offload : public ::testing::Test {
     clitest::Result dalvex(std::vector<std::string> args) { return clitest::run(args, env()); }
     clitest::Result offload() { return dalvex(offloadArgs()); }
 
-    size_t copyFinishedCount() {
-        size_t n = 0;
-        for (const auto& r : model_->snapshot().received)
-            n += r.subCommand == 0xF235;
-        return n;
+    // What the camera counts: the copy-finished commands it accepted.
+    size_t copyFinishedCount() { return model_->snapshot().copyFinished; }
+    void setCardFolder(const std::string& folder) {
+        std::lock_guard<std::mutex> guard(model_->lock());
+        model_->state().cardFolder = folder;
+        model_->state().massStorage = false;
     }
     std::vector<std::string> offloadFolders() const {
         std::vector<std::string> folders;
@@ -118,6 +132,7 @@ class Offload : public ::testing::Test {
     testsupport::EmulatedDrives drives_;
     camsim::CameraModel* model_ = nullptr;
     std::string dir_, card_, archive_;
+    bool byHand_ = true;  // --from names the card
 };
 
 TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart) {
@@ -136,21 +151,29 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
         writeFile(card_ + "/" + name, std::string(*name == 'e' ? 0 : 70000, name[5]));
     const size_t files = std::size(others) + 1;
     // Usage errors, before the camera is asked anything.
-    const struct {
-        std::vector<std::string> args;
-        const char* error;
-    } usage[] = {
-        {{"offload", "--to", archive_},
-         "the card cannot be found yet: give its folder with --from"},
-        {{"offload", "--to", card_ + "/archive", "--from", card_},
-         "--to and --from may not hold each other"},
-    };
-    for (const auto& u : usage) {
-        const clitest::Result r = dalvex(u.args);
-        EXPECT_EQ(r.code, 2);
-        EXPECT_EQ(r.err, "dalvex: " + std::string(u.error) + "\n");
-    }
+    const clitest::Result usage = dalvex({"offload", "--to", card_ + "/archive", "--from", card_});
+    EXPECT_EQ(usage.code, 2);
+    EXPECT_EQ(usage.err, "dalvex: --to and --from may not hold each other\n");
     EXPECT_TRUE(model_->snapshot().received.empty());
+
+    // A card the camera does not name, or one holding the archive: the camera fails, told nothing.
+    byHand_ = false;
+    const struct {
+        std::string cardFolder;
+        const char* error;
+    } unusable[] = {
+        {"", "E: BWC0042: the card of BWC0042 cannot be found: give its folder with --from"},
+        {dir_, "and --to may not hold each other"},
+    };
+    for (const auto& u : unusable) {
+        setCardFolder(u.cardFolder);
+        const clitest::Result r = offload();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find(u.error), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(archive_ + "/" + kSerial));
+    }
+    EXPECT_EQ(copyFinishedCount(), 0u);
+    setCardFolder(card_);
 
     const clitest::Result first = offload();
     ASSERT_EQ(first.code, 0) << first.err;
@@ -169,6 +192,11 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
         1);
     EXPECT_NE(readFile(folder + "/DCIM/100MEDIA/REC0001.MP4.gpx").find("<trkpt lat=\"22."),
               std::string::npos);
+    // The card the camera named, which has no label or UUID.
+    const Json::Value head = readJson(folder + "/manifest.json");
+    EXPECT_EQ(head["card_folder"].asString(), fs::canonical(card_).string());
+    EXPECT_EQ(head["card"].getMemberNames(), (std::vector<std::string>{"label", "uuid"})) << head;
+    EXPECT_TRUE(head["card"]["label"].isNull() && head["card"]["uuid"].isNull()) << head;
     for (const auto& e : fs::recursive_directory_iterator(archive_ + "/" + kSerial))
         EXPECT_EQ(e.status().permissions() & fs::perms::others_all, fs::perms::none) << e.path();
 
@@ -200,6 +228,26 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
     EXPECT_EQ(bad["missing"][0].asString(), "Notes/Ünïcödé.txt");
     EXPECT_EQ(bad["unlisted"][0].asString(), "planted.txt");
     EXPECT_TRUE(checked.json()["offloads"][1]["ok"].asBool());
+}
+
+// After the switch the camera may answer on another letter: it is found by its serial, its card
+// read there and copy-finished sent there.
+TEST_F(Offload, FindsTheCameraAgainByItsSerial) {
+    writeFile(card_ + "/REC0001.MP4", "a recording");
+    camsim::CameraState back;
+    back.serial = kSerial;
+    back.loginPassword = kPassword;
+    back.massStorage = true;
+    back.cardFolder = card_;
+    camsim::CameraModel& elsewhere = drives_.add('D', back);
+    byHand_ = false;
+    std::vector<std::string> args = offloadArgs();
+    args.insert(args.end(), {"--letter", "E"});
+    const clitest::Result r = dalvex(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.json()["cameras"][0]["files_new"].asUInt(), 1u);
+    EXPECT_EQ(elsewhere.snapshot().copyFinished, 1u);
+    EXPECT_EQ(copyFinishedCount(), 0u);
 }
 
 // Too little space in the archive (a small tmpfs): nothing copied, nothing sent.

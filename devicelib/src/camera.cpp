@@ -151,6 +151,18 @@ bool Camera::storageExposed() const {
     return !isSmallDisk(root);
 }
 
+CardLocation Camera::card() const {
+    CardLocation location;
+    if (!storageExposed())
+        return location;
+    const platform::CardPlace place = platform::cardPlace(letter_);
+    location.path = place.path;
+    location.kind = place.kind == platform::CardPlace::kFolder ? CardLocation::kFolder
+                    : place.kind == platform::CardPlace::kDisk ? CardLocation::kDisk
+                                                               : CardLocation::kNone;
+    return location;
+}
+
 template <typename Record>
 bool Camera::read(Record& record) const {
     return readBlock(CameraAccess::driveOf(*this), RecordCommands<Record>::kGet, &record,

@@ -87,6 +87,11 @@ uint64_t CameraModel::totalSizeBytes() {
     return uint64_t(state_.commandDiskBlocks) * kBlockLength;
 }
 
+std::string CameraModel::exposedCardFolder() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return state_.massStorage ? state_.cardFolder : std::string();
+}
+
 Reply CameraModel::standardCommand(const Command& command) {
     Reply reply;
     switch (command.cdb[0]) {

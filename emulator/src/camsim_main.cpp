@@ -4,7 +4,7 @@
 //          [--build TEXT] [--version N] [--wifi 0|1] [--no-cms 0|1] [--card-mib N]
 //          [--free-mib N] [--battery N] [--login-password TEXT] [--browse-password TEXT]
 //          [--user-password TEXT] [--admin-password TEXT] [--format-polls N] [--reboot-ms N]
-//          [--shutdown-ms N] [--mass-storage] [--state FILE]
+//          [--shutdown-ms N] [--mass-storage] [--state FILE] [--card DIR]
 //
 // A state file, when it exists, overrides the options: it is the camera's memory. It is written
 // 0600 (it holds the passwords) through a temporary file of its own.
@@ -12,6 +12,9 @@
 // A drive serves at most 64 connections at once and closes one idle for 30 s. Through a reboot
 // or shutdown the camera keeps its socket or port (turning clients away); camsim exits 1, saying
 // why, when it cannot listen there, at start or after a restart.
+//
+// With --card DIR the folder DIR stands in for the camera's card: while the storage is exposed
+// the drive names it to the library (the emulated drive's card folder query).
 //
 // Point the library at it with DALVEX_DRIVES="E=unix:PATH". Serves until SIGINT or SIGTERM and
 // removes its socket on the way out.
@@ -29,6 +32,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -61,6 +65,7 @@ void usage() {
         "              [--user-password TEXT] [--admin-password TEXT]\n"
         "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
         "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n"
+        "              [--card DIR]\n"
         "A drive serves at most %d connections at once (a newcomer takes the place of one\n"
         "without a request for a second or more) and closes one idle for %d s.\n"
         "Through a reboot or shutdown the camera keeps its socket or port; camsim exits 1 when\n"
@@ -185,6 +190,16 @@ int main(int argc, char** argv) {
             state.shutdownMilliseconds = std::atoi(value("--shutdown-ms"));
         } else if (arg == "--mass-storage") {
             state.massStorage = true;
+        } else if (arg == "--card") {
+            char* folder = ::realpath(value("--card"), nullptr);
+            struct stat st {};
+            if (folder == nullptr || ::stat(folder, &st) != 0 || !S_ISDIR(st.st_mode)) {
+                std::fprintf(stderr, "camsim: --card %s is not a folder\n", argv[i]);
+                std::free(folder);
+                return 2;
+            }
+            state.cardFolder = folder;
+            std::free(folder);
         } else if (arg == "--state") {
             stateFile = value("--state");
         } else if (arg == "--help" || arg == "-h") {

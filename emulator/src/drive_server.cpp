@@ -301,6 +301,18 @@ void DriveServer::serveStream(const Stream& stream) {
                 break;
             continue;
         }
+        if (request.op == kOpCardFolder && !toCamera) {
+            const std::string folder = model_.exposedCardFolder();
+            if (folder.size() > request.dataLength) {
+                reply.ok = 0;
+                reply.errorCode = 0x7A;  // the host's block is too small
+            } else {
+                reply.dataLength = uint32_t(folder.size());
+            }
+            if (!sendReply(reply, reinterpret_cast<const uint8_t*>(folder.data())))
+                break;
+            continue;
+        }
         if (request.op != kOpScsi) {
             reply.ok = 0;
             reply.errorCode = 0x57;  // invalid parameter

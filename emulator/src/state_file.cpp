@@ -60,6 +60,7 @@ bool readState(const Json::Value& root, CameraState& state) {
     state.rebootMilliseconds = root.get("rebootMilliseconds", state.rebootMilliseconds).asInt();
     state.shutdownMilliseconds =
         root.get("shutdownMilliseconds", state.shutdownMilliseconds).asInt();
+    state.copyFinished = root.get("copyFinished", Json::UInt64(state.copyFinished)).asUInt64();
     state.clockSet = root.get("clockSet", state.clockSet).asBool();
     state.clockOffsetSeconds =
         root.get("clockOffsetSeconds", Json::Int64(state.clockOffsetSeconds)).asInt64();
@@ -126,6 +127,7 @@ bool saveState(const std::string& path, const CameraState& state) {
     root["formatPolls"] = state.formatPolls;
     root["rebootMilliseconds"] = state.rebootMilliseconds;
     root["shutdownMilliseconds"] = state.shutdownMilliseconds;
+    root["copyFinished"] = Json::UInt64(state.copyFinished);
     root["clockSet"] = state.clockSet;
     root["clockOffsetSeconds"] = Json::Int64(state.clockOffsetSeconds);
     root["menuList"] = state.menuList;

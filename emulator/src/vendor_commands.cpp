@@ -489,6 +489,7 @@ void installVendorHandlers(Handlers& handlers) {
         if (c.dataOut[0] != kCopyFinishedByte)
             return refuse();
         s.massStorage = false;  // the command disk comes back
+        ++s.copyFinished;
         return good();
     };
     handlers[0xF236] = [](CameraState& s, const Command&) {

@@ -106,6 +106,7 @@ TEST(StateFile, RoundTripAndMissingFile) {
     state.modelCode = 48;
     state.cardCapacityMiB = 65536;
     state.records[0xF206] = {1, 2, 3, 0, 255};
+    state.copyFinished = 3;
     ASSERT_TRUE(camsim::saveState(file, state));
     EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
 
@@ -115,6 +116,7 @@ TEST(StateFile, RoundTripAndMissingFile) {
     EXPECT_EQ(loaded.modelCode, 48);
     EXPECT_EQ(loaded.cardCapacityMiB, 65536u);
     EXPECT_EQ(loaded.records[0xF206], (std::vector<uint8_t>{1, 2, 3, 0, 255}));
+    EXPECT_EQ(loaded.copyFinished, 3u);
 
     camsim::CameraState untouched;
     EXPECT_TRUE(camsim::loadState(dir.path + "/absent.json", untouched));
@@ -192,8 +194,8 @@ TEST(CamsimProgram, ServesUntilTerminatedAndRemovesItsSocket) {
     EXPECT_EQ(saved.serial, "PROC000001");
 }
 
-// A TCP listener is opened on a loopback address only, unless asked for explicitly, and a camera
-// has one place to listen. The refusal says which rule was broken.
+// A TCP listener is opened on a loopback address only, unless asked for explicitly, a camera
+// has one place to listen and its card must be a folder. The refusal says which rule was broken.
 TEST(CamsimProgram, RefusesListenersItShouldNotOpen) {
     const struct {
         const char* args;
@@ -203,6 +205,7 @@ TEST(CamsimProgram, RefusesListenersItShouldNotOpen) {
         {"--tcp 0 --socket /tmp/never.sock", "usage:"},     // two places
         {"--tcp 127.0.0.1", "[HOST:]PORT"},                 // no port
         {"--tcp 127.0.0.1:65536", "[HOST:]PORT"},
+        {"--socket /tmp/never.sock --card /nonexistent/card", "is not a folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

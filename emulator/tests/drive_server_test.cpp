@@ -265,6 +265,8 @@ TEST(DriveServer, HostileClients) {
          Client::frame(header(kOpTotalSize, kDataOut, 4), {1, 2, 3, 4}), kStillServes},
         {"data out with an unknown op", Client::frame(header(9, kDataOut, 3), {'D', 'V', 'X'}),
          kStillServes},
+        {"data out with a card folder query",
+         Client::frame(header(kOpCardFolder, kDataOut, 2), {'/', 'x'}), kStillServes},
     };
     TempDir dir;
     Camera camera(dir.file("cam"), "HOSTILE1");

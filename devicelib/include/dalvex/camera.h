@@ -32,6 +32,16 @@ struct CameraInfo {
 // Every camera on C: to Z:, in letter order: removable drives whose description names a camera.
 std::vector<CameraInfo> listCameras();
 
+// Where an exposed camera's card can be read.
+struct CardLocation {
+    enum Kind {
+        kNone,    // not exposed, or the system cannot tell
+        kFolder,  // a folder: an emulated camera's card folder, or a letter's root ("E:\\")
+        kDisk,    // a block disk by its kernel name ("sdb"): its partitions or itself hold the card
+    } kind = kNone;
+    std::string path;
+};
+
 class Camera {
   public:
     // The camera on a drive letter, in either case (only the low byte counts).
@@ -79,6 +89,8 @@ class Camera {
 
     // Exposes the card as a disk: the login check with mode byte 1 (0xF203).
     bool exposeStorage(const std::string& loginPassword) const;
+    // Where the card can be read while it is exposed (kNone otherwise). Sends no vendor command.
+    CardLocation card() const;
     // Finds the camera on this letter with its card exposed, checks the login password and
     // tells it the host has finished copying (0xF235), which brings the command disk back.
     // Leaves the C exports' current drive on this letter and their mass-storage flag set.

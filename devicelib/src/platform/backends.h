@@ -16,6 +16,9 @@ std::unique_ptr<DriveHandle> openEmulatedDrive(const std::string& target);
 std::unique_ptr<DriveHandle> adoptEmulatedDrive(int connectedFd);
 bool emulatedDriveExists(const std::string& target);
 bool emulatedTotalSize(const std::string& target, uint64_t& bytes);
+// The folder an emulated drive names as its card; empty while it names none, and from a peer
+// that does not know the question.
+std::string emulatedCardFolder(const std::string& target);
 // What identifies the drive behind target, empty when there is none: a socket file's identity,
 // or for a port the target itself while something answers on it.
 std::string emulatedDriveNode(const std::string& target);
@@ -29,10 +32,12 @@ std::unique_ptr<DriveHandle> openDevicePath(const std::string& devicePath);
 bool devicePathExists(const std::string& devicePath);
 bool devicePathTotalSize(const std::string& devicePath, uint64_t& bytes);
 std::string devicePathNode(const std::string& devicePath);
+CardPlace devicePathCard(const std::string& devicePath);
 // A letter when DALVEX_DRIVES is not set: the system's own assignment.
 std::unique_ptr<DriveHandle> openNativeDrive(char letter);
 int nativeDriveType(char letter);
 bool nativeTotalSize(char letter, uint64_t& bytes);
 std::string nativeDriveNode(char letter);
+CardPlace nativeCard(char letter);
 
 }  // namespace dalvex::platform

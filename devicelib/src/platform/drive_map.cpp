@@ -148,4 +148,25 @@ bool totalSize(char letter, uint64_t& bytes) {
     return false;
 }
 
+CardPlace cardPlace(char letter) {
+    bool mapped = false;
+    DriveTarget target = mapDrive(letter, mapped);
+    if (!mapped) {
+        return nativeCard(letter);
+    }
+    switch (target.kind) {
+        case DriveTarget::kEmulated: {
+            CardPlace place;
+            place.path = emulatedCardFolder(target.path);
+            place.kind = place.path.empty() ? CardPlace::kNone : CardPlace::kFolder;
+            return place;
+        }
+        case DriveTarget::kDevice:
+            return devicePathCard(target.path);
+        case DriveTarget::kNone:
+            break;
+    }
+    return {};
+}
+
 }  // namespace dalvex::platform

@@ -167,7 +167,22 @@ class EmulatedDrive final : public DriveHandle {
         return true;
     }
 
+    // The card's folder as the peer names it; false when the peer refused the question.
+    bool queryCardFolder(std::string& folder) {
+        RequestHeader header;
+        header.op = kOpCardFolder;
+        header.dataLength = kMaxCardFolder;
+        std::vector<uint8_t> block(kMaxCardFolder);
+        ReplyHeader reply;
+        if (!exchange(header, block.data(), reply))
+            return false;
+        folder.assign(reinterpret_cast<const char*>(block.data()), reply.dataLength);
+        return true;
+    }
+
   private:
+    static constexpr uint32_t kMaxCardFolder = 4096;  // PATH_MAX
+
     // Sends one frame and receives its reply. A reply that says the call succeeded copies its
     // data into data (at most the request's length) and leaves the bytes it did not carry as they
     // were; a failed call, a broken or short reply leaves data untouched and returns false with
@@ -280,6 +295,18 @@ bool emulatedTotalSize(const std::string& target, uint64_t& bytes) {
         return false;
     EmulatedDrive drive(fd);
     return drive.queryTotalSize(bytes);
+}
+
+std::string emulatedCardFolder(const std::string& target) {
+    Socket fd = connectSocket(target);
+    if (fd == kNoSocket)
+        return {};
+    EmulatedDrive drive(fd);
+    std::string folder;
+    // A path is all or nothing: one with a zero byte in it names no folder.
+    if (!drive.queryCardFolder(folder) || folder.find('\0') != std::string::npos)
+        return {};
+    return folder;
 }
 
 }  // namespace dalvex::platform

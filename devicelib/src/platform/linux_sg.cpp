@@ -226,6 +226,13 @@ bool devicePathTotalSize(const std::string& devicePath, uint64_t& bytes) {
     return linux_sg::sysfsSize(linux_sg::diskOfDevicePath(devicePath), bytes);
 }
 
+CardPlace devicePathCard(const std::string& devicePath) {
+    CardPlace place;
+    place.path = linux_sg::diskOfDevicePath(devicePath);
+    place.kind = place.path.empty() ? CardPlace::kNone : CardPlace::kDisk;
+    return place;
+}
+
 std::unique_ptr<DriveHandle> openNativeDrive(char letter) {
     const std::string disk = linux_sg::diskOfSystemLetter(letter);
     if (disk.empty()) {
@@ -250,6 +257,13 @@ std::string nativeDriveNode(char letter) {
         node = fileNode(std::string(linux_sg::kSysBlock) + "/" + disk);
     }
     return disk + "#" + node;
+}
+
+CardPlace nativeCard(char letter) {
+    CardPlace place;
+    place.path = linux_sg::diskOfSystemLetter(letter);
+    place.kind = place.path.empty() ? CardPlace::kNone : CardPlace::kDisk;
+    return place;
 }
 
 bool nativeTotalSize(char letter, uint64_t& bytes) {

@@ -76,6 +76,13 @@ std::string driveNode(char letter);
 // The total size in bytes of the drive's medium. False when the size cannot be had.
 bool totalSize(char letter, uint64_t& bytes);
 
+// Where the card of the drive behind a letter can be read while the storage is exposed.
+struct CardPlace {
+    enum Kind { kNone, kFolder, kDisk } kind = kNone;
+    std::string path;  // kFolder: the folder; kDisk: the disk's kernel name ("sdb")
+};
+CardPlace cardPlace(char letter);
+
 struct LocalTime {
     int year, month, dayOfWeek, day, hour, minute, second, milliseconds;
 };

@@ -99,6 +99,16 @@ std::string devicePathNode(const std::string& devicePath) {
     return devicePathExists(devicePath) ? devicePath : std::string();
 }
 
+CardPlace devicePathCard(const std::string& devicePath) {
+    // "\\.\E:" names the letter E's volume, whose root is the card.
+    CardPlace place;
+    if (devicePath.size() == 6 && devicePath.compare(0, 4, "\\\\.\\") == 0 &&
+        devicePath[5] == ':') {
+        place = nativeCard(devicePath[4]);
+    }
+    return place;
+}
+
 std::unique_ptr<DriveHandle> openNativeDrive(char letter) {
     char name[8];
     std::snprintf(name, sizeof name, "\\\\.\\%c:", letter);
@@ -121,6 +131,16 @@ std::string nativeDriveNode(char letter) {
         return "removable";
     }
     return volume;
+}
+
+CardPlace nativeCard(char letter) {
+    CardPlace place;
+    char root[4] = {letter, ':', '\\', '\0'};
+    if (GetDriveTypeA(root) == DRIVE_REMOVABLE) {
+        place.kind = CardPlace::kFolder;
+        place.path = root;
+    }
+    return place;
 }
 
 bool nativeTotalSize(char letter, uint64_t& bytes) {

@@ -134,4 +134,28 @@ TEST(CameraCore, LoginAndAGoneCameraAreToldApart) {
     EXPECT_FALSE(camera.present());
 }
 
+// An emulated camera names its card folder only while the storage is exposed; copy-finished
+// takes it away again. A camera without a folder and a plain stick name none.
+TEST(CameraCore, TheCardIsReportedOnlyWhileExposed) {
+    EmulatedDrives drives;
+    camsim::CameraState withCard;
+    withCard.cardFolder = "/srv/card with space/é";
+    drives.add('E', withCard);
+    drives.add('F');
+    drives.addStick('G', 8192);
+    using Kind = dalvex::CardLocation::Kind;
+    const dalvex::Camera camera('E');
+    EXPECT_EQ(camera.card().kind, Kind::kNone);
+    ASSERT_TRUE(camera.exposeStorage("000000"));
+    const dalvex::CardLocation card = camera.card();
+    EXPECT_EQ(card.kind, Kind::kFolder);
+    EXPECT_EQ(card.path, withCard.cardFolder);
+    ASSERT_TRUE(dalvex::Camera('F').exposeStorage("000000"));
+    EXPECT_EQ(dalvex::Camera('F').card().kind, Kind::kNone);
+    EXPECT_EQ(dalvex::Camera('G').card().kind, Kind::kNone);
+    ASSERT_TRUE(camera.copyFinished());
+    EXPECT_EQ(camera.card().kind, Kind::kNone);
+    EXPECT_EQ(drives.model('E').snapshot().copyFinished, 1u);
+}
+
 }  // namespace

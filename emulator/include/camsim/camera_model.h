@@ -70,6 +70,7 @@ struct CameraState {
     uint32_t commandDiskBlocks = 64;   // the command disk: 64 blocks of 512 bytes
     uint64_t cardCapacityMiB = 32768;  // the card behind it (32 GiB)
     bool massStorage = false;          // the card is exposed instead of the command disk
+    std::string cardFolder;  // absolute; the folder that stands in for the card (may be empty)
 
     // Every record a setter stores, by the sub-command that reads it back (write-only records
     // by their own sub-command). A record not stored yet reads as the camera's default.
@@ -96,6 +97,7 @@ struct CameraState {
     int logDeletions = 0;
     int formats = 0;
     int focusRuns = 0;
+    uint64_t copyFinished = 0;       // copy-finished commands accepted
     bool clockSet = false;           // until set, the clock follows the host's local time
     int64_t clockOffsetSeconds = 0;  // once set: camera time minus the host's UTC time
     uint16_t lastWrite = 0;          // sub-command and outcome of the last write, for 0xF222
@@ -128,6 +130,8 @@ class CameraModel {
 
     // The total size of the drive in bytes: the command disk, or the card in mass-storage mode.
     uint64_t totalSizeBytes();
+    // The card's folder while the storage is exposed; empty otherwise or without one.
+    std::string exposedCardFolder();
 
     // Adds or replaces the handler of a vendor sub-command.
     void setHandler(uint16_t subCommand, Handler handler);
