@@ -213,6 +213,10 @@ TEST_F(Udisks, MountsUnmountsAndNamesTheCard) {
          nullptr},
     };
 
+    const auto openFiles = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto filesBefore = openFiles();
     // Something listening that never accepts: the client's handshake waits for nothing.
     const std::string silentPath = dir_ + "/silent";
     const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -271,6 +275,9 @@ TEST_F(Udisks, MountsUnmountsAndNamesTheCard) {
     }
     close(silent);
     setenv("DBUS_SYSTEM_BUS_ADDRESS", bus_.c_str(), 1);
+    // Every call's connection is closed with it (give or take one that GIO's worker thread is
+    // closing at that moment).
+    EXPECT_LE(openFiles(), filesBefore + 1);
 }
 
 }  // namespace
