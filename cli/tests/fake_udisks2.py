@@ -36,8 +36,8 @@ def object_path(node):
     return MAIN_OBJ + '/block_devices/' + node.rsplit('/', 1)[1]
 
 
-def resolve_device(_self, spec, _options):
-    node = str(spec.get('path', ''))
+def resolve_device(_self, wanted, _options):
+    node = str(wanted.get('path', ''))
     if node == '/dev/sde1':
         raise dbus.exceptions.DBusException('No such method “ResolveDevice”',
                                             name='org.freedesktop.DBus.Error.UnknownMethod')
