@@ -4,19 +4,21 @@
 # the line to run.
 
 # Building the library, Orvane and camsim and running them (run.sh, also without a display), and
-# what configuring the tree insists on: the tool (CLI11, OpenSSL's libcrypto) and the tests
-# (GoogleTest) are part of every configure, so that one build folder serves run.sh and test.sh.
+# what configuring the tree insists on: the tool (CLI11, OpenSSL's libcrypto, GIO for udisks2) and
+# the tests (GoogleTest) are part of every configure, so that one build folder serves run.sh and
+# test.sh.
 BUILD_PACKAGES=(
   cmake g++ make pkg-config ccache
   libjsoncpp-dev libusbredirparser-dev libwxgtk3.2-dev libgtk-3-dev
-  libcli11-dev libssl-dev libgtest-dev
+  libcli11-dev libssl-dev libglib2.0-dev libgtest-dev
   xvfb xauth fonts-wqy-microhei
 )
 # What only the tests need (test.sh): the GUI tests' accessibility bus, the map formats' reader,
-# the fuzz runs' clang, the Debian package checks, the Windows cross build and Wine, QEMU, and
-# Ansible with its linter (the collection's test).
+# the fuzz runs' clang, the Debian package checks, the Windows cross build and Wine, QEMU,
+# Ansible with its linter (the collection's test) and the stand-in udisks2 of the tool's mount
+# tests (a private dbus-daemon).
 TEST_PACKAGES=(
-  libgmock-dev at-spi2-core libatspi2.0-dev dbus-daemon gpsbabel
+  libgmock-dev at-spi2-core libatspi2.0-dev dbus-daemon python3-dbusmock gpsbabel
   clang libclang-rt-14-dev
   dpkg-dev file lintian
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
