@@ -87,6 +87,11 @@ uint64_t CameraModel::totalSizeBytes() {
     return uint64_t(state_.commandDiskBlocks) * kBlockLength;
 }
 
+bool CameraModel::storageExposed() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return state_.massStorage;
+}
+
 Reply CameraModel::standardCommand(const Command& command) {
     Reply reply;
     switch (command.cdb[0]) {

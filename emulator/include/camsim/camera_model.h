@@ -128,6 +128,8 @@ class CameraModel {
 
     // The total size of the drive in bytes: the command disk, or the card in mass-storage mode.
     uint64_t totalSizeBytes();
+    // Whether the card is exposed now (instead of the command disk).
+    bool storageExposed();
 
     // Adds or replaces the handler of a vendor sub-command.
     void setHandler(uint16_t subCommand, Handler handler);
