@@ -65,6 +65,17 @@ void padded(uint8_t* field, size_t size, const std::string& text) {
     std::memcpy(field, text.data(), std::min(size, text.size()));
 }
 
+bool isWrite(uint8_t opcode) {
+    return opcode == kWrite6 || opcode == kWrite10 || opcode == kWriteAndVerify10 ||
+           opcode == kWrite12 || opcode == kWrite16;
+}
+
+// The commands that hear of a medium change first.
+bool reachesMedium(uint8_t opcode) {
+    return opcode == kTestUnitReady || opcode == kModeSense6 || opcode == kRead10 ||
+           isWrite(opcode);
+}
+
 Reply cut(Reply reply, uint32_t allocation) {
     if (reply.data.size() > allocation)
         reply.data.resize(allocation);
@@ -144,21 +155,10 @@ Reply ScsiDisk::execute(const Command& command) {
     if (opcode == kRequestSense)
         return requestSense(command);
     sense_ = sense::kNone;
-    switch (opcode) {
-        case kTestUnitReady:
-        case kModeSense6:
-        case kRead10:
-        case kWrite6:
-        case kWrite10:
-        case kWriteAndVerify10:
-        case kWrite12:
-        case kWrite16:
-            if (mediumChanged())
-                return fail(sense::kMediumChanged);
-            break;
-        default:
-            break;
-    }
+    if (reachesMedium(opcode) && mediumChanged())
+        return fail(sense::kMediumChanged);
+    if (isWrite(opcode))
+        return fail(sense::kWriteProtected);
     switch (opcode) {
         case kInquiry:
             return inquiry(command);
@@ -166,12 +166,6 @@ Reply ScsiDisk::execute(const Command& command) {
             return modeSense6(command);
         case kRead10:
             return read10(command);
-        case kWrite6:
-        case kWrite10:
-        case kWriteAndVerify10:
-        case kWrite12:
-        case kWrite16:
-            return fail(sense::kWriteProtected);
         case kStartStopUnit:
         case kPreventAllowRemoval:
         case kSynchronizeCache10:
