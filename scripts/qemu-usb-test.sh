@@ -143,8 +143,9 @@ cp "$BUSYBOX" "$INITRAMFS/bin/busybox"
 cp "$GUEST" "$INITRAMFS/bin/usb_guest"
 cp "$CAMERA_ID" "$INITRAMFS/usr/lib/udev/dalvex-camera-id"
 cp "$WORK/card.sha256" "$INITRAMFS/card.sha256"
-# The tool as it is built, with the shared libraries it names and their loader at their paths.
-cp "$TOOL" "$INITRAMFS/bin/dalvex"
+# The tool as it is built (without its debugging sections, most of its size), with the shared
+# libraries it names and their loader at their paths.
+strip --strip-debug -o "$INITRAMFS/bin/dalvex" "$TOOL" || fail "cannot copy the tool"
 for lib in $(ldd "$TOOL" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
   mkdir -p "$INITRAMFS$(dirname "$lib")"
   cp -L "$lib" "$INITRAMFS$lib" || fail "cannot copy $lib for the tool"
