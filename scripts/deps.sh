@@ -15,8 +15,8 @@ BUILD_PACKAGES=(
 )
 # What only the tests need (test.sh): the GUI tests' accessibility bus, the map formats' reader,
 # the fuzz runs' clang, the Debian package checks, the Windows cross build and Wine, QEMU,
-# Ansible with its linter (the collection's test) and the stand-in udisks2 of the tool's mount
-# tests (a private dbus-daemon).
+# Ansible with its linter (the collection's test), the stand-in udisks2 of the tool's mount
+# tests (a private dbus-daemon) and the FAT tools that make camsim's card images without root.
 TEST_PACKAGES=(
   libgmock-dev at-spi2-core libatspi2.0-dev dbus-daemon python3-dbusmock gpsbabel
   clang libclang-rt-14-dev
@@ -24,6 +24,7 @@ TEST_PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
   qemu-system-x86 busybox-static cpio
   ansible-core ansible-lint
+  dosfstools mtools
 )
 
 installed() {

@@ -3,13 +3,17 @@
 # (software emulation), attaches two cameras (camsim) as USB mass-storage devices through QEMU's
 # usb-redir device on an xHCI controller, and a plain USB stick (QEMU's usb-storage with a blank
 # image) after them, and runs devicelib/tests/usb_guest inside the guest, with the udev rule's
-# helper (dalvex-camera-id) and an unprivileged user in the group camera. The guest
+# helper (dalvex-camera-id) and an unprivileged user in the group camera. Both cameras' card is
+# one small FAT32 image (camsim --card-image) made here without root; after the switch to mass
+# storage the guest mounts it read-only and offloads it with the tool (dalvex offload), which
+# tells the camera copy-finished; camsim's state file then counts it. The guest
 # prints one line per check and "USBTEST RESULT: N passed, N failed"; that line is the verdict
 # (QEMU's own exit code says nothing about the guest).
 #
 #   scripts/qemu-usb-test.sh [BUILD_DIR]      (default: build; configured here when missing)
 #
-# Needs qemu-system-x86, busybox-static and cpio (installed here when run as root) and the
+# Needs qemu-system-x86, busybox-static, cpio, dosfstools and mtools (installed here when run as
+# root) and the
 # Debian kernel package (fetched with apt-get download, unpacked, never installed; kept in
 # BUILD_DIR/qemu-usb so that later runs are fast). Skips, with exit code 0, only where QEMU
 # cannot be run: the tools cannot be had, or no kernel package can be had.
@@ -25,7 +29,9 @@ JOBS=${JOBS:-2}
 SERIAL_1=USBCAM0042
 SERIAL_2=USBCAM0043
 PASSWORD=314159
-CARD_MIB=16384
+# The card image: mtools takes a FAT32 of 65525 clusters or more, 34 MiB of 512-byte clusters;
+# the file is sparse, and camsim reads only what the guest asks for.
+CARD_MIB=34
 STICK_MIB=64
 # The unprivileged user: its own group and the supplementary group camera.
 USER_ID=1000
@@ -45,7 +51,7 @@ fail() {
 # ---- tools ----------------------------------------------------------------------------------
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
-for p in qemu-system-x86 busybox-static cpio; do
+for p in qemu-system-x86 busybox-static cpio dosfstools mtools; do
   installed "$p" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -103,23 +109,47 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDALVEX_WERROR=ON >/dev/null ||
     fail "cannot configure $BUILD"
 fi
-cmake --build "$BUILD" -j "$JOBS" --target camsim dalvex_usb_guest dalvex_camera_id_guest >/dev/null ||
-  fail "cannot build camsim, dalvex_usb_guest and dalvex_camera_id_guest in $BUILD"
+cmake --build "$BUILD" -j "$JOBS" --target camsim dalvex_usb_guest dalvex_camera_id_guest \
+  dalvex_cli dalvex_card_files >/dev/null ||
+  fail "cannot build camsim, the guest programs, the tool and dalvex_card_files in $BUILD"
 CAMSIM=$BUILD/emulator/camsim
 GUEST=$BUILD/devicelib/tests/dalvex_usb_guest
 CAMERA_ID=$BUILD/devicelib/tests/dalvex_camera_id_guest
+TOOL=$BUILD/cli/dalvex
+
+# ---- card -----------------------------------------------------------------------------------
+# The card's files, their sums as sha256sum prints them (the guest compares the archive's
+# SHA256SUMS with them), and the FAT32 image they go into, all without root.
+rm -rf "$WORK/card" "$WORK/card.img"
+"$BUILD/devicelib/tests/dalvex_card_files" "$WORK/card" || fail "cannot write the card's files"
+(cd "$WORK/card" && find . -type f -printf '%P\n' | LC_ALL=C sort |
+  while IFS= read -r f; do sha256sum "$f"; done) >"$WORK/card.sha256" ||
+  fail "cannot sum the card's files"
+PATH=$PATH:/usr/sbin:/sbin mkfs.fat -C -F 32 -n CAMCARD "$WORK/card.img" $((CARD_MIB * 1024)) \
+  >/dev/null 2>&1 && mcopy -s -m -i "$WORK/card.img" "$WORK"/card/* :: ||
+  fail "cannot make the card's image"
 
 # ---- initramfs ------------------------------------------------------------------------------
 # Modules in load order: the USB core and xHCI, the SCSI core, usb-storage, and sd with what it
 # needs for protection information, then sg. One that is missing is built into this kernel.
+# Then FAT with its character sets, for the card.
 MODULES="usb-common usbcore xhci-hcd xhci-pci scsi_common scsi_mod usb-storage crct10dif_common
-crct10dif_generic crc-t10dif crc64 crc64-rocksoft t10-pi sd_mod sg"
+crct10dif_generic crc-t10dif crc64 crc64-rocksoft t10-pi sd_mod sg fat vfat nls_cp437 nls_ascii
+nls_utf8"
 INITRAMFS=$WORK/initramfs
 rm -rf "$INITRAMFS"
-mkdir -p "$INITRAMFS"/{bin,dev,proc,sys,modules,etc,usr/lib/udev}
+mkdir -p "$INITRAMFS"/{bin,dev,proc,sys,modules,etc,usr/lib/udev,root,tmp}
 cp "$BUSYBOX" "$INITRAMFS/bin/busybox"
 cp "$GUEST" "$INITRAMFS/bin/usb_guest"
 cp "$CAMERA_ID" "$INITRAMFS/usr/lib/udev/dalvex-camera-id"
+cp "$WORK/card.sha256" "$INITRAMFS/card.sha256"
+# The tool as it is built (without its debugging sections, most of its size), with the shared
+# libraries it names and their loader at their paths.
+strip --strip-debug -o "$INITRAMFS/bin/dalvex" "$TOOL" || fail "cannot copy the tool"
+for lib in $(ldd "$TOOL" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
+  mkdir -p "$INITRAMFS$(dirname "$lib")"
+  cp -L "$lib" "$INITRAMFS$lib" || fail "cannot copy $lib for the tool"
+done
 printf 'root:x:0:0:root:/:/bin/sh\noperator:x:%d:%d:operator:/:/bin/sh\n' "$USER_ID" "$USER_GID" \
   >"$INITRAMFS/etc/passwd"
 printf 'root:x:0:\ndisk:x:6:\noperator:x:%d:\ncamera:x:%d:operator\n' "$USER_GID" "$CAMERA_GID" \
@@ -178,7 +208,7 @@ for h in /sys/bus/usb/devices/usb*; do echo 1 >\$h/authorized_default; done
 wait_sg 3
 echo "USBTEST disks: \$(ls /sys/block | tr '\n' ' ')"
 /bin/usb_guest $SERIAL_1 $SERIAL_2 $PASSWORD $CARD_MIB $STICK_MIB /usr/lib/udev/dalvex-camera-id \\
-  $USER_ID $USER_GID $CAMERA_GID
+  $USER_ID $USER_GID $CAMERA_GID /bin/dalvex /card.sha256
 echo "USBTEST exit \$?"
 reboot -f
 EOF
@@ -189,11 +219,16 @@ chmod +x "$INITRAMFS/init"
 # ---- run ------------------------------------------------------------------------------------
 SOCKDIR=$(mktemp -d /tmp/qemu-usb.XXXXXX)
 CAMSIM_PIDS=()
-cleanup() {
+# camsim writes its state file once more on its way out.
+stop_cameras() {
   local pid
   for pid in "${CAMSIM_PIDS[@]}"; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
+  CAMSIM_PIDS=()
+}
+cleanup() {
+  stop_cameras
   rm -rf "$SOCKDIR"
 }
 trap cleanup EXIT
@@ -201,9 +236,10 @@ trap cleanup EXIT
 # The cameras listen first: QEMU connects to each socket once, when it starts.
 for n in 1 2; do
   serial_var=SERIAL_$n
+  rm -f "$WORK/camsim$n.state"
   "$CAMSIM" --usbredir "$SOCKDIR/camera$n.sock" --serial "${!serial_var}" \
-    --login-password "$PASSWORD" --card-mib "$CARD_MIB" --reboot-ms 2000 \
-    --usb-silent 0xF2FD 2>"$WORK/camsim$n.log" &
+    --login-password "$PASSWORD" --card-image "$WORK/card.img" --reboot-ms 2000 \
+    --usb-silent 0xF2FD --state "$WORK/camsim$n.state" 2>"$WORK/camsim$n.log" &
   CAMSIM_PIDS+=($!)
 done
 for n in 1 2; do
@@ -235,6 +271,7 @@ timeout 300 "$QEMU" -nodefaults -machine pc -accel tcg -m 256 -smp 1 \
   </dev/null >"$WORK/console.log" 2>&1
 qemu_status=$?
 say "guest ran for $(($(date +%s) - started)) s (QEMU exit $qemu_status); console in $WORK/console.log"
+stop_cameras
 
 # ---- verdict --------------------------------------------------------------------------------
 tr -d '\r' <"$WORK/console.log" | grep -aE '^(ok|not ok) - ' | sed 's/^/  /'
@@ -246,6 +283,20 @@ if [ -z "$result" ]; then
 fi
 passed=$(echo "$result" | awk '{ print $3 }')
 failed=$(echo "$result" | awk '{ print $5 }')
+# On the host: the one camera that was offloaded counted one copy-finished, the other none.
+counts=$(for n in 1 2; do
+  grep -o '"copyFinished" *: *[0-9]*' "$WORK/camsim$n.state" 2>/dev/null | grep -o '[0-9]*$'
+done | sort | tr '\n' ' ')
+if [ -z "$counts" ]; then
+  say "note: camsim's state file has no copyFinished count in this build; the guest's checks" \
+    "stand for it (READ CAPACITY back to the command disk)"
+elif [ "$counts" = "0 1 " ]; then
+  echo "  ok - camsim's state files count one copy-finished, on one camera"
+  passed=$((passed + 1))
+else
+  echo "  not ok - camsim's state files count one copy-finished, on one camera: $counts"
+  failed=$((failed + 1))
+fi
 say "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ] || fail "checks failed in the guest"
 exit 0

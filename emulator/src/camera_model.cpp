@@ -92,6 +92,11 @@ std::string CameraModel::exposedCardFolder() {
     return state_.massStorage ? state_.cardFolder : std::string();
 }
 
+bool CameraModel::storageExposed() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return state_.massStorage;
+}
+
 Reply CameraModel::standardCommand(const Command& command) {
     Reply reply;
     switch (command.cdb[0]) {

@@ -29,6 +29,9 @@
 // the usbredir protocol, for a virtual machine's usb-redir device to connect to (its guest then
 // drives it with its own USB and SCSI stack). --usb-silent SUB makes that camera hang on the
 // vendor sub-command SUB (for time-out tests): no answer until the host resets the device.
+// --card-image FILE (with --usbredir) makes the disk image FILE the card the guest sees while
+// the storage is exposed: read from the file as the guest asks, never written (the disk is
+// write-protected), and its size is the card's capacity.
 #include <netdb.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -38,6 +41,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "camsim/camera_model.h"
@@ -65,7 +69,7 @@ void usage() {
         "              [--user-password TEXT] [--admin-password TEXT]\n"
         "              [--format-polls N] [--reboot-ms N] [--shutdown-ms N]\n"
         "              [--mass-storage] [--state FILE] [--usb-silent SUB]\n"
-        "              [--card DIR]\n"
+        "              [--card DIR] [--card-image FILE (with --usbredir)]\n"
         "A drive serves at most %d connections at once (a newcomer takes the place of one\n"
         "without a request for a second or more) and closes one idle for %d s.\n"
         "Through a reboot or shutdown the camera keeps its socket or port; camsim exits 1 when\n"
@@ -74,11 +78,12 @@ void usage() {
 }
 
 int serveUsb(camsim::CameraModel& model, const std::string& path, const std::string& stateFile,
-             uint16_t silentSubCommand) {
+             uint16_t silentSubCommand, std::shared_ptr<const camsim::CardImage> card) {
     camsim::UsbIdentity identity;
     identity.serial = model.snapshot().serial;
     camsim::UsbRedirServer server(model, identity, path);
     server.setSilentSubCommand(silentSubCommand);
+    server.setCardImage(std::move(card));
     if (!server.listen()) {
         std::fprintf(stderr, "camsim: cannot listen on %s\n", path.c_str());
         return 1;
@@ -131,6 +136,7 @@ int main(int argc, char** argv) {
     std::string tcpAddress;
     bool tcpRemote = false;
     uint16_t silentSubCommand = 0;
+    std::string cardImagePath;
     std::string stateFile;
     camsim::CameraState state;
     for (int i = 1; i < argc; ++i) {
@@ -152,6 +158,8 @@ int main(int argc, char** argv) {
             usbredirPath = value("--usbredir");
         } else if (arg == "--usb-silent") {
             silentSubCommand = uint16_t(std::strtoul(value("--usb-silent"), nullptr, 0));
+        } else if (arg == "--card-image") {
+            cardImagePath = value("--card-image");
         } else if (arg == "--model") {
             state.modelCode = uint8_t(std::atoi(value("--model")));
         } else if (arg == "--serial") {
@@ -215,6 +223,10 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (!cardImagePath.empty() && usbredirPath.empty()) {
+        std::fprintf(stderr, "camsim: --card-image needs --usbredir\n");
+        return 2;
+    }
     if (!tcpAddress.empty()) {
         if (tcpAddress.find(':') == std::string::npos)
             tcpAddress = "127.0.0.1:" + tcpAddress;
@@ -237,13 +249,25 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    std::shared_ptr<camsim::CardImage> card;
+    if (!cardImagePath.empty()) {
+        card = std::make_shared<camsim::CardImage>();
+        std::string error;
+        if (!card->open(cardImagePath, error)) {
+            std::fprintf(stderr, "camsim: --card-image %s\n", error.c_str());
+            return 1;
+        }
+        // The image is the card: the camera's own records report its size.
+        state.cardCapacityMiB = (card->blocks() * camsim::CardImage::kBlockLength) >> 20;
+    }
+
     camsim::CameraModel model(state);
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     if (!usbredirPath.empty())
-        return serveUsb(model, usbredirPath, stateFile, silentSubCommand);
+        return serveUsb(model, usbredirPath, stateFile, silentSubCommand, std::move(card));
 
     camsim::DriveServer server(model, socketPath);
     if (!server.start()) {

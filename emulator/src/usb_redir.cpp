@@ -45,7 +45,9 @@ struct Connection {
     bool hung = false;
     std::map<uint64_t, usb_redir_bulk_packet_header> held;
 
-    Connection(CameraModel& model, const UsbIdentity& identity) : device(model, identity) {}
+    Connection(CameraModel& model, const UsbIdentity& identity,
+               std::shared_ptr<const CardImage> card)
+        : device(model, identity, std::move(card)) {}
 };
 
 Connection& of(void* priv) {
@@ -371,7 +373,7 @@ void UsbRedirServer::serveConnection(int fd, const std::function<bool()>& stopRe
     // Non-blocking: the parser reads whatever is there and stops at "would block"; a blocking
     // read would hang in the middle of a packet.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    Connection c(model_, identity_);
+    Connection c(model_, identity_, card_);
     c.fd = fd;
     c.served = &served_;
     c.powerOffMilliseconds = &powerOffMilliseconds_;

@@ -1,6 +1,11 @@
 #include "camsim/usb_storage.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include "byte_order.h"
 
@@ -19,7 +24,11 @@ constexpr uint8_t kStartStopUnit = 0x1B;
 constexpr uint8_t kPreventAllowRemoval = 0x1E;
 constexpr uint8_t kReadCapacity10 = 0x25;
 constexpr uint8_t kRead10 = 0x28;
+constexpr uint8_t kWrite6 = 0x0A;
 constexpr uint8_t kWrite10 = 0x2A;
+constexpr uint8_t kWriteAndVerify10 = 0x2E;
+constexpr uint8_t kWrite12 = 0xAA;
+constexpr uint8_t kWrite16 = 0x8A;
 constexpr uint8_t kSynchronizeCache10 = 0x35;
 constexpr uint8_t kVendorOpcode = 0xB8;
 
@@ -56,6 +65,17 @@ void padded(uint8_t* field, size_t size, const std::string& text) {
     std::memcpy(field, text.data(), std::min(size, text.size()));
 }
 
+bool isWrite(uint8_t opcode) {
+    return opcode == kWrite6 || opcode == kWrite10 || opcode == kWriteAndVerify10 ||
+           opcode == kWrite12 || opcode == kWrite16;
+}
+
+// The commands that hear of a medium change first.
+bool reachesMedium(uint8_t opcode) {
+    return opcode == kTestUnitReady || opcode == kModeSense6 || opcode == kRead10 ||
+           isWrite(opcode);
+}
+
 Reply cut(Reply reply, uint32_t allocation) {
     if (reply.data.size() > allocation)
         reply.data.resize(allocation);
@@ -64,9 +84,66 @@ Reply cut(Reply reply, uint32_t allocation) {
 
 }  // namespace
 
+// ---- card image -----------------------------------------------------------------------------
+
+CardImage::~CardImage() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool CardImage::open(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        error = path + ": " + std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || uint64_t(st.st_size) < kBlockLength) {
+        error = path + ": not a disk image (a regular file of 512 bytes or more)";
+        ::close(fd);
+        return false;
+    }
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+    size_ = uint64_t(st.st_size);
+    return true;
+}
+
+bool CardImage::read(uint64_t offset, size_t size, uint8_t* out) const {
+    if (fd_ < 0 || offset > size_ || size > size_ - offset)
+        return false;
+    while (size > 0) {
+        const ssize_t n = ::pread(fd_, out, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;  // an error, or the file shrank under us
+        out += n;
+        offset += uint64_t(n);
+        size -= size_t(n);
+    }
+    return true;
+}
+
 // ---- SCSI disk ------------------------------------------------------------------------------
 
-ScsiDisk::ScsiDisk(CameraModel& model) : model_(model) {}
+ScsiDisk::ScsiDisk(CameraModel& model, std::shared_ptr<const CardImage> card)
+    : model_(model), card_(std::move(card)), cardSeen_(model.storageExposed()) {}
+
+bool ScsiDisk::onCardImage() {
+    return card_ && model_.storageExposed();
+}
+
+bool ScsiDisk::mediumChanged() {
+    const bool card = model_.storageExposed();
+    if (card == cardSeen_)
+        return false;
+    cardSeen_ = card;
+    return true;
+}
 
 Reply ScsiDisk::fail(Sense why) {
     sense_ = why;
@@ -78,6 +155,10 @@ Reply ScsiDisk::execute(const Command& command) {
     if (opcode == kRequestSense)
         return requestSense(command);
     sense_ = sense::kNone;
+    if (reachesMedium(opcode) && mediumChanged())
+        return fail(sense::kMediumChanged);
+    if (isWrite(opcode))
+        return fail(sense::kWriteProtected);
     switch (opcode) {
         case kInquiry:
             return inquiry(command);
@@ -85,14 +166,13 @@ Reply ScsiDisk::execute(const Command& command) {
             return modeSense6(command);
         case kRead10:
             return read10(command);
-        case kWrite10:
-            return fail(sense::kWriteProtected);
         case kStartStopUnit:
         case kPreventAllowRemoval:
         case kSynchronizeCache10:
             return Reply{};
-        case kTestUnitReady:
         case kReadCapacity10:
+            return readCapacity10(command);
+        case kTestUnitReady:
         case kVendorOpcode: {
             Reply reply = model_.execute(command);
             if (reply.status == kStatusCheckCondition) {
@@ -145,11 +225,22 @@ Reply ScsiDisk::modeSense6(const Command& command) {
     return cut(std::move(reply), std::min<uint32_t>(command.cdb[4], command.length));
 }
 
+Reply ScsiDisk::readCapacity10(const Command& command) {
+    if (!onCardImage())
+        return model_.execute(command);
+    const uint64_t lastLba = card_->blocks() - 1;
+    Reply reply;
+    reply.data.assign(8, 0);
+    bytes::storeBe32(reply.data.data(), uint32_t(std::min<uint64_t>(lastLba, 0xFFFFFFFFu)));
+    bytes::storeBe32(reply.data.data() + 4, CardImage::kBlockLength);
+    return cut(std::move(reply), command.length);
+}
+
 Reply ScsiDisk::read10(const Command& command) {
     Command capacity;
     capacity.cdb[0] = kReadCapacity10;
     capacity.length = 8;
-    const Reply size = model_.execute(capacity);
+    const Reply size = readCapacity10(capacity);
     if (size.status != kStatusGood || size.data.size() < 8)
         return fail(sense::kInvalidOpcode);
     const uint64_t blocks = uint64_t(bytes::loadBe32(size.data.data())) + 1;
@@ -160,13 +251,16 @@ Reply ScsiDisk::read10(const Command& command) {
         return fail(sense::kLbaOutOfRange);
     Reply reply;
     reply.data.assign(std::min<uint64_t>(uint64_t(count) * blockLength, command.length), 0);
+    if (onCardImage() && !card_->read(lba * blockLength, reply.data.size(), reply.data.data()))
+        return fail(sense::kUnrecoveredRead);
     return reply;
 }
 
 // ---- Bulk-Only Transport --------------------------------------------------------------------
 
-BulkOnlyDevice::BulkOnlyDevice(CameraModel& model, UsbIdentity identity)
-    : identity_(std::move(identity)), disk_(model) {}
+BulkOnlyDevice::BulkOnlyDevice(CameraModel& model, UsbIdentity identity,
+                               std::shared_ptr<const CardImage> card)
+    : identity_(std::move(identity)), disk_(model, std::move(card)) {}
 
 std::vector<uint8_t> BulkOnlyDevice::deviceDescriptor() const {
     const UsbIdentity& id = identity_;

@@ -8,7 +8,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -280,8 +283,11 @@ TEST_F(UsbStorageTest, TheMediumFollowsTheModelsCapacity) {
     EXPECT_EQ(host.command({0x28, 0, 0, 0, 0, 63, 0, 0, 2, 0}, true, 1024, &data).status, 1);
     EXPECT_EQ(host.requestSense()[12], 0x21);
 
-    // After the switch to mass storage the same disk is the card.
+    // After the switch to mass storage the same disk is the card; the host hears of the change
+    // first.
     model.state().massStorage = true;
+    EXPECT_EQ(host.command({0x00, 0, 0, 0, 0, 0}, false, 0, nullptr).status, 1);
+    EXPECT_EQ(host.requestSense()[12], 0x28);
     EXPECT_EQ(host.command({0x28, 0, 0, 0, 0x10, 0, 0, 0, 8, 0}, true, 4096, &data).status, 0);
     EXPECT_EQ(data.size(), 4096u);
 
@@ -311,6 +317,139 @@ TEST_F(UsbStorageTest, AnInvalidCbwStallsUntilTheBulkOnlyReset) {
     EXPECT_EQ(host.command({0x00, 0, 0, 0, 0, 0}, false, 0, nullptr).status, 0);
     // A CSW asked for with nothing to report stalls too.
     EXPECT_EQ(device.bulkIn(13).status, UsbStatus::kStall);
+}
+
+// ---- the card image ---------------------------------------------------------------------------
+
+std::vector<uint8_t> blocksOf(const std::string& path, uint64_t block, uint64_t count) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(std::streamoff(block * 512));
+    std::vector<uint8_t> data(count * 512);
+    in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
+    data.resize(size_t(in.gcount()));
+    return data;
+}
+
+std::vector<uint8_t> read10(uint32_t lba, uint16_t count) {
+    return {0x28,         0, uint8_t(lba >> 24),  uint8_t(lba >> 16), uint8_t(lba >> 8),
+            uint8_t(lba), 0, uint8_t(count >> 8), uint8_t(count),     0};
+}
+
+std::vector<uint8_t> capacity(uint32_t lastLba) {
+    return {uint8_t(lastLba >> 24),
+            uint8_t(lastLba >> 16),
+            uint8_t(lastLba >> 8),
+            uint8_t(lastLba),
+            0,
+            0,
+            2,
+            0};
+}
+
+// A FAT32 image made as a user makes one, without root, with a file in a nested folder; the disk
+// reads it only while the card is exposed, refuses writes, and tells the host each time the
+// medium changes under it (the switch, copy-finished).
+TEST(UsbCardImage, ExposedCardReadsTheImageWhichNoWriteChanges) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("camsim-card-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "card/DCIM/100MEDIA");
+    std::ofstream(dir / "card/DCIM/100MEDIA/REC0001.MP4") << std::string(5000, 'v');
+    const std::string image = (dir / "card.img").string();
+    // mtools takes a FAT32 of 65525 clusters or more: 34 MiB of 512-byte clusters (sparse).
+    const std::string make = "PATH=$PATH:/usr/sbin:/sbin mkfs.fat -C -F 32 " + image +
+                             " 34816 >/dev/null 2>&1 && mcopy -s -m -i " + image + " " +
+                             (dir / "card/DCIM").string() + " :: 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0) << make << " (dosfstools and mtools)";
+    ASSERT_EQ(std::filesystem::file_size(image), 34816u * 1024);
+    const uint32_t last = 34816 * 2 - 1;
+    const auto slice = [&](uint64_t block, uint64_t count) {
+        return blocksOf(image, block, count);
+    };
+    const std::vector<uint8_t> bootSector = slice(0, 1);
+    ASSERT_EQ(bootSector[510], 0x55);  // a boot sector, not zeros
+
+    auto card = std::make_shared<camsim::CardImage>();
+    std::string error;
+    ASSERT_TRUE(card->open(image, error)) << error;
+    EXPECT_FALSE(camsim::CardImage().open(dir.string(), error));  // a folder is no image
+    camsim::CameraModel model;
+    BulkOnlyDevice device{model, camsim::UsbIdentity{}, card};
+    Host host{device};
+
+    std::vector<uint8_t> expose(48, 0);
+    std::memcpy(&expose[8], "000000", 6);  // the login password, then the mode: expose
+    expose[24] = 1;
+    auto v = [](std::vector<uint8_t> cdb) {
+        cdb.resize(16, 0);
+        return cdb;
+    };
+    const std::vector<uint8_t> block(512, 0xAA);
+    const std::vector<uint8_t> none;
+    const camsim::Sense pass = camsim::sense::kNone, changed = camsim::sense::kMediumChanged,
+                        protect = camsim::sense::kWriteProtected;
+    const struct {
+        const char* what;
+        std::vector<uint8_t> cdb;
+        std::vector<uint8_t> out;  // data out; none: data in of `in` bytes
+        uint32_t in;
+        camsim::Sense sense;  // kNone: passes
+        std::vector<uint8_t> data;
+    } steps[] = {
+        {"command disk: its size", {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, none, 8, pass, capacity(63)},
+        {"command disk: blank", read10(0, 1), none, 512, pass, std::vector<uint8_t>(512, 0)},
+        {"the switch to mass storage", v({0xB8, 0, 0x03, 0xF2}), expose, 0, pass, {}},
+        {"READ CAPACITY: the image, before the unit attention",
+         {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         none,
+         8,
+         pass,
+         capacity(last)},
+        {"TEST UNIT READY: the medium changed", {0, 0, 0, 0, 0, 0}, none, 0, changed, {}},
+        {"TEST UNIT READY: once only", {0, 0, 0, 0, 0, 0}, none, 0, pass, {}},
+        {"the boot sector", read10(0, 1), none, 512, pass, slice(0, 1)},
+        {"blocks in the middle", read10(2000, 16), none, 16 * 512, pass, slice(2000, 16)},
+        {"the last block", read10(last, 1), none, 512, pass, slice(last, 1)},
+        {"one past the end", read10(last, 2), none, 1024, camsim::sense::kLbaOutOfRange, {}},
+        {"MODE SENSE: write-protected",
+         {0x1A, 0, 0x3F, 0, 192, 0},
+         none,
+         192,
+         pass,
+         {3, 0, 0x80, 0}},
+        {"WRITE(6)", {0x0A, 0, 0, 0, 1, 0}, block, 0, protect, {}},
+        {"WRITE(10)", {0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0}, block, 0, protect, {}},
+        {"WRITE(12)", {0xAA, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, block, 0, protect, {}},
+        {"WRITE(16)", v({0x8A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), block, 0, protect, {}},
+        {"copy-finished", v({0xB8, 0, 0x35, 0xF2}), {0x36}, 0, pass, {}},
+        {"the command disk is back",
+         {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         none,
+         8,
+         pass,
+         capacity(63)},
+        {"READ(10): the medium changed again", read10(0, 1), none, 512, changed, {}},
+        {"READ(10): blank again", read10(0, 1), none, 512, pass, std::vector<uint8_t>(512, 0)},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        std::vector<uint8_t> data;
+        const bool in = step.out.empty();
+        const Csw c =
+            host.command(step.cdb, in, in ? step.in : uint32_t(step.out.size()), &data, step.out);
+        const bool passes = step.sense.key == 0;
+        EXPECT_EQ(c.status, passes ? 0 : 1);
+        if (passes) {
+            EXPECT_EQ(data, step.data);
+        } else {
+            const auto sense = host.requestSense();
+            EXPECT_EQ(sense[2], step.sense.key);
+            EXPECT_EQ(sense[12], step.sense.asc);
+            EXPECT_EQ(sense[13], step.sense.ascq);
+        }
+    }
+    EXPECT_EQ(slice(0, 1), bootSector);
+    std::filesystem::remove_all(dir);
 }
 
 // ---- usbredir ---------------------------------------------------------------------------------

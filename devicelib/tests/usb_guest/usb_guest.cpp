@@ -4,23 +4,29 @@
 // check and a closing line that the host script judges:
 //
 //   usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB STICK_MIB HELPER UID GID CAMERA_GID
+//             TOOL CARD_SUMS
 //
 // Two cameras are attached (same password and card size, serials SERIAL_1 and SERIAL_2); which
 // of them the kernel names first is up to enumeration, and the checks find out from sysfs. The
 // stick (QEMU's usb-storage, STICK_MIB large) is let in last, so it is the last disk. HELPER is
 // dalvex-camera-id; UID, GID and the supplementary CAMERA_GID are the unprivileged user's, whose
-// checks run in a child that drops to that user.
+// checks run in a child that drops to that user. Both cameras' card is the same FAT32 image of
+// CARD_MIB; after the switch to mass storage the card disk is mounted read-only and offloaded
+// with the tool (TOOL, the dalvex program) into /archive; CARD_SUMS is the host's sha256sum list
+// of the files it put on the card, which the archive's SHA256SUMS must match line for line.
 //   ...
 //   USBTEST RESULT: N passed, N failed
 #include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +34,9 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "dalvex.h"
 #include "dalvex/camera.h"
@@ -218,13 +226,104 @@ int describeAsChild(uid_t uid, gid_t gid, gid_t cameraGid, const std::string& no
     return WEXITSTATUS(status);
 }
 
+// The size of a disk as the kernel has it after opening its block node: opening a removable disk
+// is when the kernel asks whether the medium changed.
+uint64_t kernelBytesOnOpen(const std::string& disk) {
+    const int fd = ::open(("/dev/" + disk).c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t bytes = 0;
+    if (fd >= 0) {
+        if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0)
+            bytes = 0;
+        ::close(fd);
+    }
+    return bytes;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> sortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// Runs a shell command line; its exit code, or -1.
+int run(const std::string& command) {
+    std::fflush(stdout);
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The card of D:'s camera, exposed a moment ago, through the kernel: mounted read-only and
+// offloaded with the tool, which sends copy-finished; then the command disk is back.
+void offloadCard(const std::string& tool, const std::string& cardSums, const std::string& password,
+                 const std::string& serial, uint32_t cardMiB) {
+    using namespace dalvex;
+    const std::string disk = platform::linux_sg::diskOfLetter("/sys/block", 'D');
+    uint64_t bytes = 0;
+    const int seen = waitFor(
+        [&] {
+            bytes = kernelBytesOnOpen(disk);
+            return bytes == uint64_t(cardMiB) << 20;
+        },
+        10000);
+    check("the kernel sees the card's size when it opens the disk again (medium changed)",
+          seen >= 0, disk + ": " + std::to_string(bytes) + " bytes");
+    check("the kernel holds the card disk read-only (write-protected)",
+          readText("/sys/block/" + disk + "/ro") == "1\n");
+    ::mkdir("/mnt", 0755);
+    ::mkdir("/mnt/card", 0755);
+    int code = run("mount -o ro -t vfat /dev/" + disk + " /mnt/card");
+    check("the card mounts read-only (vfat)", code == 0, "exit " + std::to_string(code));
+
+    const std::string json = "/tmp/offload.json";
+    code = run("DALVEX_PASSWORD='" + password + "' HOME=/root " + tool +
+               " --json offload --to /archive --from /mnt/card --letter D >" + json +
+               " 2>/tmp/offload.err");
+    check("dalvex offload archives the card and exits 0", code == 0,
+          "exit " + std::to_string(code) + ": " + oneLine(readText("/tmp/offload.err")));
+    check("its summary says copy-finished was sent",
+          readText(json).find("\"copy_finished\" : true") != std::string::npos);
+    std::string folder;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/archive/" + serial, ec))
+        folder = entry.path().string();
+    code = folder.empty() ? -1 : run("cd '" + folder + "' && sha256sum -c -s SHA256SUMS");
+    check("sha256sum -c checks every copy in the offload folder", code == 0, folder);
+    const auto archived = sortedLines(readText(folder + "/SHA256SUMS"));
+    const auto written = sortedLines(readText(cardSums));
+    check("the archive lists the files written on the host, with the host's hashes",
+          !written.empty() && archived == written,
+          std::to_string(archived.size()) + " of " + std::to_string(written.size()) + " lines");
+    check("the video's GPS track lies beside it as GPX",
+          readText(folder + "/DCIM/100MEDIA/REC0001.MP4.gpx").find("<trkpt") != std::string::npos);
+
+    uint32_t mib = 99;
+    const int ok = readCapacityMiB("D:\\", &mib);
+    check("after copy-finished READ CAPACITY reports the command disk", ok == 1 && mib == 0,
+          std::to_string(mib) + " MiB");
+    code = run("umount /mnt/card");
+    bytes = kernelBytesOnOpen(disk);
+    check("unmounted and opened again, the disk is the command disk for the kernel too",
+          code == 0 && bytes == 64 * 512,
+          "umount exit " + std::to_string(code) + ", " + std::to_string(bytes) + " bytes");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 10) {
+    if (argc != 12) {
         std::fprintf(stderr,
                      "usage: usb_guest SERIAL_1 SERIAL_2 LOGIN_PASSWORD CARD_MIB STICK_MIB HELPER "
-                     "UID GID CAMERA_GID\n");
+                     "UID GID CAMERA_GID TOOL CARD_SUMS\n");
         return 2;
     }
     const uint32_t stickMiB = uint32_t(std::strtoul(argv[5], nullptr, 10));
@@ -448,6 +547,7 @@ int main(int argc, char** argv) {
                : -1;
     check("the user reaches the card disk's node (copy-finished goes there)", code == 0,
           cardNode + ", exit " + std::to_string(code));
+    offloadCard(argv[10], argv[11], password, serial, cardMiB);
 
     std::printf("USBTEST RESULT: %d passed, %d failed\n", g_passed, g_failed);
     std::fflush(stdout);

@@ -132,6 +132,8 @@ class CameraModel {
     uint64_t totalSizeBytes();
     // The card's folder while the storage is exposed; empty otherwise or without one.
     std::string exposedCardFolder();
+    // Whether the card is exposed now (instead of the command disk).
+    bool storageExposed();
 
     // Adds or replaces the handler of a vendor sub-command.
     void setHandler(uint16_t subCommand, Handler handler);

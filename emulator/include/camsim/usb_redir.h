@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "camsim/camera_model.h"
@@ -39,6 +40,9 @@ class UsbRedirServer {
     // effect with the next connection.
     void setSilentSubCommand(uint16_t subCommand) { silentSubCommand_ = subCommand; }
 
+    // The exposed card's medium (none: it reads as zeros). Takes effect with the next connection.
+    void setCardImage(std::shared_ptr<const CardImage> card) { card_ = std::move(card); }
+
   private:
     CameraModel& model_;
     UsbIdentity identity_;
@@ -46,6 +50,7 @@ class UsbRedirServer {
     int listenFd_ = -1;
     std::atomic<uint64_t> served_{0};
     uint16_t silentSubCommand_ = 0;
+    std::shared_ptr<const CardImage> card_;
     int powerOffMilliseconds_ = 0;  // set by the model's power handler, on the serving thread
 };
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,14 +28,46 @@ constexpr Sense kInvalidOpcode{0x05, 0x20, 0x00};
 constexpr Sense kInvalidFieldInCdb{0x05, 0x24, 0x00};
 constexpr Sense kLbaOutOfRange{0x05, 0x21, 0x00};
 constexpr Sense kWriteProtected{0x07, 0x27, 0x00};
+constexpr Sense kMediumChanged{0x06, 0x28, 0x00};  // UNIT ATTENTION: medium may have changed
+constexpr Sense kUnrecoveredRead{0x03, 0x11, 0x00};
 }  // namespace sense
+
+// A card's disk image (a FAT32 file system, say): the medium of the exposed storage. Opened
+// read-only and read a request at a time, so that an image of any size costs no memory.
+class CardImage {
+  public:
+    static constexpr uint32_t kBlockLength = 512;
+
+    CardImage() = default;
+    ~CardImage();
+    CardImage(const CardImage&) = delete;
+    CardImage& operator=(const CardImage&) = delete;
+
+    // False, with the reason in error, when path is no readable regular file of a block or more.
+    bool open(const std::string& path, std::string& error);
+    uint64_t blocks() const { return size_ / kBlockLength; }
+    // Reads size bytes at offset; false on an error or past the end of the file.
+    bool read(uint64_t offset, size_t size, uint8_t* out) const;
+
+  private:
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
 
 // The standard commands a kernel sends to a removable disk, answered in front of the camera
 // model; vendor commands, TEST UNIT READY and READ CAPACITY go to the model, which decides what
-// the disk looks like (command disk or card). The medium reads as zeros and is write-protected.
+// the disk looks like (command disk or card). With a card image, the exposed card is that image;
+// otherwise the medium reads as zeros. It is write-protected either way.
+//
+// The switch to mass storage and copy-finished change the medium under the host: the next
+// command that reaches the medium (TEST UNIT READY, which the kernel sends when the disk is
+// opened, reads, writes, MODE SENSE) gets UNIT ATTENTION, medium may have changed, so that the
+// kernel reads the capacity again and drops what it cached of the other medium. READ CAPACITY
+// and the vendor commands do not get it: the library reads READ CAPACITY's answer whatever the
+// status, to tell the command disk from the card.
 class ScsiDisk {
   public:
-    explicit ScsiDisk(CameraModel& model);
+    explicit ScsiDisk(CameraModel& model, std::shared_ptr<const CardImage> card = nullptr);
 
     Reply execute(const Command& command);
 
@@ -49,8 +82,13 @@ class ScsiDisk {
     Reply requestSense(const Command& command);
     Reply modeSense6(const Command& command);
     Reply read10(const Command& command);
+    Reply readCapacity10(const Command& command);
+    bool onCardImage();
+    bool mediumChanged();
 
     CameraModel& model_;
+    std::shared_ptr<const CardImage> card_;
+    bool cardSeen_ = false;  // the medium the host last heard of: the card, or the command disk
     Sense sense_;
 };
 
@@ -86,7 +124,8 @@ constexpr uint8_t kControlMaxPacket = 64;
 // A high-speed USB mass-storage device with one LUN behind the Bulk-Only Transport.
 class BulkOnlyDevice {
   public:
-    BulkOnlyDevice(CameraModel& model, UsbIdentity identity);
+    BulkOnlyDevice(CameraModel& model, UsbIdentity identity,
+                   std::shared_ptr<const CardImage> card = nullptr);
 
     static constexpr size_t kCbwLength = 31;
     static constexpr size_t kCswLength = 13;
