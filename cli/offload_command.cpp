@@ -344,6 +344,15 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, Json::Valu
     result["status"] = "ok";
 }
 
+// The one line per camera that an unattended dock leaves in the journal: serial, files, bytes and
+// the result, whatever happened before.
+std::string summaryLine(const Json::Value& r) {
+    const std::string serial = r["serial"].asString();
+    return (serial.empty() ? "-" : serial) + ": " + std::to_string(r["files_new"].asUInt64()) +
+           " files, " + std::to_string(r["bytes"].asUInt64()) + " bytes, " +
+           (r["status"].asString() == "ok" ? "ok" : "failed: " + r["error"].asString());
+}
+
 }  // namespace
 
 void addOffloadOptions(CLI::App& c, Invocation& in) {
@@ -384,6 +393,7 @@ void offloadCameras(Session& s, Invocation& in, const std::vector<Camera>& camer
     for (const Camera& c : cameras) {
         Json::Value result = c.identity();
         offloadOne(s, in.offload, c, result);
+        s.say(summaryLine(result));
         s.addResult(result);
     }
 }
