@@ -13,11 +13,12 @@ BUILD_PACKAGES=(
   xvfb xauth fonts-wqy-microhei
 )
 # What only the tests need (test.sh): the GUI tests' accessibility bus, the map formats' reader,
-# the fuzz runs' clang, the Debian package checks, the Windows cross build and Wine, and QEMU.
+# the fuzz runs' clang, the Debian package checks (nodejs runs the dock's polkit rule, systemd
+# judges its units), the Windows cross build and Wine, and QEMU.
 TEST_PACKAGES=(
   libgmock-dev at-spi2-core libatspi2.0-dev dbus-daemon gpsbabel
   clang libclang-rt-14-dev
-  dpkg-dev file lintian
+  dpkg-dev file lintian nodejs systemd
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
   qemu-system-x86 busybox-static cpio
 )
