@@ -442,6 +442,15 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     result["status"] = "ok";
 }
 
+// The one line per camera that an unattended dock leaves in the journal: serial, files, bytes and
+// the result, whatever happened before.
+std::string summaryLine(const Json::Value& r) {
+    const std::string serial = r["serial"].asString();
+    return (serial.empty() ? "-" : serial) + ": " + std::to_string(r["files_new"].asUInt64()) +
+           " files, " + std::to_string(r["bytes"].asUInt64()) + " bytes, " +
+           (r["status"].asString() == "ok" ? "ok" : "failed: " + r["error"].asString());
+}
+
 }  // namespace
 
 void addOffloadOptions(CLI::App& c, Invocation& in) {
@@ -484,6 +493,7 @@ void offloadCameras(Session& s, Invocation& in, const std::vector<Camera>& camer
         } catch (const std::exception& e) {
             s.failCamera(cameras[i], results[i], std::string("stopped: ") + e.what());
         }
+        s.say(summaryLine(results[i]));
     };
     std::vector<std::thread> workers;
     for (size_t i = 1; i < cameras.size(); ++i)

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@ namespace {
 // Reads up to a line feed, one byte at a time so that nothing after it is consumed.
 std::optional<std::string> readLine(int fd) {
     std::string line;
+    line.reserve(257);  // no reallocation leaves a copy of the secret behind
     char c;
     for (;;) {
         const ssize_t n = ::read(fd, &c, 1);
@@ -37,6 +39,37 @@ std::optional<std::string> readLine(int fd) {
     return line;
 }
 
+void dropCarriageReturn(std::optional<std::string>& line) {
+    if (line && !line->empty() && line->back() == '\r')
+        line->pop_back();
+}
+
+// The credential systemd put in $CREDENTIALS_DIRECTORY: a regular file, opened without following
+// a link. Nothing, with error empty, when there is no such credential.
+std::optional<std::string> readCredential(const char* name, std::string& error) {
+    const char* folder = std::getenv("CREDENTIALS_DIRECTORY");
+    if (folder == nullptr || *folder == '\0')
+        return std::nullopt;
+    const std::string path = std::string(folder) + "/" + name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT)
+        return std::nullopt;
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "the credential " + path + " is not a regular file" +
+                (fd < 0 ? std::string(": ") + std::strerror(errno) : std::string());
+        if (fd >= 0)
+            ::close(fd);
+        return std::nullopt;
+    }
+    std::optional<std::string> line = readLine(fd);
+    ::close(fd);
+    if (!line)
+        error =
+            "no secret in the credential " + path + " (an empty file, or a line over 256 bytes)";
+    return line;
+}
+
 }  // namespace
 
 void keepSecretsOutOfDumps() {
@@ -50,10 +83,16 @@ void wipe(std::string& secret) {
     secret.clear();
 }
 
-std::optional<std::string> SecretSource::get(const char* prompt, const char* variable) {
+std::optional<std::string> SecretSource::get(const char* prompt, const char* variable,
+                                             const char* credential) {
     keepSecretsOutOfDumps();
+    error_.clear();
     std::optional<std::string> secret;
-    if (fd_ >= 0) {
+    if (credential != nullptr)
+        secret = readCredential(credential, error_);
+    if (secret || !error_.empty()) {
+        // A credential that is there but unsafe stops here: no other source stands in for it.
+    } else if (fd_ >= 0) {
         secret = readLine(fd_);
     } else if (const char* value = variable ? std::getenv(variable) : nullptr; value != nullptr) {
         secret = std::string(value);
@@ -61,8 +100,7 @@ std::optional<std::string> SecretSource::get(const char* prompt, const char* var
     } else {
         secret = promptHidden(prompt);
     }
-    if (secret && !secret->empty() && secret->back() == '\r')
-        secret->pop_back();
+    dropCarriageReturn(secret);
     return secret;
 }
 
@@ -75,8 +113,7 @@ std::optional<std::string> readSecretFile(const std::string& path, std::string& 
     }
     std::optional<std::string> line = readLine(fd);
     ::close(fd);
-    if (line && !line->empty() && line->back() == '\r')
-        line->pop_back();
+    dropCarriageReturn(line);
     if (!line)
         error = "no secret in " + path + " (an empty file, or a line over 256 bytes)";
     return line;

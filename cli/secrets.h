@@ -1,6 +1,7 @@
-// Camera passwords, never taken from the command line: each comes from the next line of a
-// descriptor the caller opened (--password-fd), else from an environment variable, else from a
-// prompt without echo on the terminal.
+// Camera passwords, never taken from the command line: each comes from a systemd credential
+// (LoadCredential=, in $CREDENTIALS_DIRECTORY) when the service gives one, else from the next line
+// of a descriptor the caller opened (--password-fd), else from an environment variable, else from
+// a prompt without echo on the terminal.
 #pragma once
 
 #include <optional>
@@ -12,12 +13,16 @@ class SecretSource {
   public:
     explicit SecretSource(int fd) : fd_(fd) {}
 
-    // The secret, or nothing when no source has one (no descriptor, no variable, no terminal).
-    // variable may be null: no variable is asked.
-    std::optional<std::string> get(const char* prompt, const char* variable);
+    // The secret, or nothing when no source has one (no credential, no descriptor, no variable,
+    // no terminal) or the credential cannot be read safely (error() says why). variable and
+    // credential may be null: that source is not asked.
+    std::optional<std::string> get(const char* prompt, const char* variable,
+                                   const char* credential = nullptr);
+    const std::string& error() const { return error_; }
 
   private:
     int fd_;  // -1: none
+    std::string error_;
 };
 
 // The first line of a file (a secret given as FIELD=@FILE); nothing, with the error text set,

@@ -85,13 +85,19 @@ Session::~Session() {
 }
 
 bool Session::login(const std::vector<Camera>& cameras) {
-    std::optional<std::string> password = secrets_.get("Login password: ", "DALVEX_PASSWORD");
+    std::optional<std::string> password =
+        secrets_.get("Login password: ", "DALVEX_PASSWORD", "login-password");
+    if (!password && !secrets_.error().empty()) {
+        fail(kExitUsage, secrets_.error());
+        return false;
+    }
     if (!password) {
         fail(kExitUsage,
              "no login password: give it on a terminal, with --password-fd or in DALVEX_PASSWORD");
         return false;
     }
     password_ = *password;
+    wipe(*password);
     // The camera compares six characters: a longer text would pass on its first six.
     if (password_.size() > passwords::kLoginLength) {
         fail(kExitWrongPassword, "the login password has " +

@@ -181,6 +181,12 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
     EXPECT_EQ(r["files_new"].asUInt(), files) << first.out;
     EXPECT_TRUE(r["copy_finished"].asBool());
     EXPECT_EQ(copyFinishedCount(), 1u);
+    // One line per camera for a dock's journal.
+    const std::string summary = std::string(kSerial) + ": " + std::to_string(files) + " files, " +
+                                std::to_string(r["bytes"].asUInt64()) + " bytes, ok\n";
+    EXPECT_GT(r["bytes"].asUInt64(), 5u * 70000);  // the empty file adds nothing
+    EXPECT_NE(first.err.find(summary), std::string::npos) << first.err;
+    EXPECT_EQ(first.err.find(summary), first.err.rfind(std::string(kSerial) + ": ")) << first.err;
     const std::string folder = r["offload_folder"].asString();
     EXPECT_EQ(fs::path(folder).parent_path(), fs::path(archive_) / kSerial);
     EXPECT_EQ(
@@ -291,6 +297,10 @@ TEST_F(Offload, FaultsTellTheCameraNothingUntilARerunCompletes) {
         grower.join();
         EXPECT_EQ(grown.code, 1);
         EXPECT_NE(grown.err.find("big.bin: the file changed during the copy"), std::string::npos)
+            << grown.err;
+        EXPECT_NE(grown.err.find(std::string(kSerial) +
+                                 ": 1 files, 5 bytes, failed: 1 file(s) not archived"),
+                  std::string::npos)
             << grown.err;
         EXPECT_EQ(copyFinishedCount(), 0u);
         fs::resize_file(big, uintmax_t(256) << 20);
