@@ -13,9 +13,11 @@ BUILD_PACKAGES=(
   xvfb xauth fonts-wqy-microhei
 )
 # What only the tests need (test.sh): the GUI tests' accessibility bus, the map formats' reader,
-# the fuzz runs' clang, the Debian package checks, the Windows cross build and Wine, and QEMU.
+# the metrics' checker (promtool), the fuzz runs' clang, the Debian package checks, the Windows
+# cross build and Wine, and QEMU.
 TEST_PACKAGES=(
   libgmock-dev at-spi2-core libatspi2.0-dev dbus-daemon gpsbabel
+  prometheus
   clang libclang-rt-14-dev
   dpkg-dev file lintian
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
