@@ -151,7 +151,7 @@ bool readManifest(const std::string& path, Json::Value& manifest) {
     std::string text;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
         uint64_t(info.st_size) <= kMaxManifestBytes) {
-        text.resize(kMaxManifestBytes + 1);
+        text.resize(size_t(info.st_size) + 1);  // one more: a file that grew is seen
         size_t got = 0;
         ssize_t n;
         while (got < text.size() && (n = ::read(fd, text.data() + got, text.size() - got)) > 0)
@@ -159,7 +159,7 @@ bool readManifest(const std::string& path, Json::Value& manifest) {
         text.resize(got);
     }
     ::close(fd);
-    if (text.empty() || text.size() > kMaxManifestBytes)
+    if (text.empty() || text.size() > size_t(info.st_size))
         return false;
     Json::CharReaderBuilder builder;
     std::istringstream in(text);
@@ -226,7 +226,8 @@ bool archiveMetrics(const std::string& archive, Exposition& out) {
          it.increment(ec)) {
         const std::string serial = it->path().filename().string();
         // Each serial's folder was named by the offload: anything else is not one of ours.
-        if (!it->is_directory(ec) || it->is_symlink(ec) || !validUtf8(serial))
+        std::error_code entryError;
+        if (!it->is_directory(entryError) || it->is_symlink(entryError) || !validUtf8(serial))
             continue;
         serials[serial] = serialOffloads(it->path().string());
     }
