@@ -64,6 +64,18 @@ void verifyOptions(CLI::App& c, Invocation& in) {
         ->required();
 }
 
+void metricsOptions(CLI::App& c, Invocation& in) {
+    c.add_option("--textfile", in.metrics.textfile,
+                 "Write to this file (replaced whole, mode 0644), not standard output");
+    c.add_option("--archive", in.metrics.archive,
+                 "The archive whose offloads to count (default /var/lib/dalvex/evidence when it "
+                 "exists)");
+}
+
+int runMetrics(Invocation& in) {
+    return writeMetrics(in.metrics);
+}
+
 int runVerify(Invocation& in) {
     return verifyArchive(in.offload.paths, in.options.json);
 }
@@ -115,6 +127,8 @@ const std::vector<Command>& commandTable() {
          kChange, checkOffload, nullptr, nullptr, offloadCameras, nullptr},
         {"verify", "Check offloads against their manifests", verifyOptions, kWithoutSession,
          nullptr, nullptr, nullptr, nullptr, runVerify},
+        {"metrics", "Prometheus metrics of the cameras and the archive", metricsOptions,
+         kWithoutSession, nullptr, nullptr, nullptr, nullptr, runMetrics},
         {"gps", "GPS tracks of videos and pictures", gpsOptions, kWithoutSession,
          nullptr, nullptr, nullptr, nullptr, runGpsCommand},
     };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gps_command.h"
+#include "metrics.h"
 #include "offload.h"
 #include "record_plan.h"
 #include "session.h"
@@ -25,6 +26,7 @@ struct Invocation {
     std::vector<std::string> assignments;
     GpsOptions gps;
     OffloadOptions offload;
+    MetricsOptions metrics;
     CLI::App* parsed = nullptr;  // the command line's command, to ask which options it was given
     WantedRecords wanted;        // set and apply, from their arguments or the profile
     std::optional<std::string> currentPassword, newPassword;  // password change

@@ -29,11 +29,11 @@ _dalvex() {
             COMPREPLY=($(compgen -W "text json gpx kml csv geojson" -- "$cur"))
             return
             ;;
-        --out-dir | --to | --from)
+        --out-dir | --to | --from | --archive)
             _filedir -d
             return
             ;;
-        -o | --output | --audit)
+        -o | --output | --audit | --textfile)
             _filedir
             return
             ;;
@@ -45,7 +45,7 @@ _dalvex() {
     case $command in
         "")
             COMPREPLY=($(compgen -W "list get set apply time format reboot storage password offload
-                verify gps --json --verbose --help" -- "$cur"))
+                verify metrics gps --json --verbose --help" -- "$cur"))
             ;;
         list)
             COMPREPLY=($(compgen -W "--help" -- "$cur"))
@@ -100,6 +100,9 @@ _dalvex() {
             else
                 _filedir -d
             fi
+            ;;
+        metrics)
+            COMPREPLY=($(compgen -W "--textfile --archive --help" -- "$cur"))
             ;;
         gps)
             if [[ $cur == -* ]]; then

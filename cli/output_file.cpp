@@ -169,6 +169,8 @@ bool OutputFile::commit() {
     }
     // The data reaches the disk before the name does, so a crash leaves the old file or the
     // whole new one, never a cut one under the final name.
+    if (mode_ >= 0 && ::fchmod(fd_, mode_t(mode_)) != 0)
+        fail("cannot write " + path_, errno);
     if (::fsync(fd_) != 0)
         fail("cannot write " + path_, errno);
     const int fd = fd_;
@@ -179,7 +181,7 @@ bool OutputFile::commit() {
         error_ = "cannot write " + path_ + ": it exists and is not a regular file";
     // A file replaced keeps its permissions: a private track stays private.
     struct stat old {};
-    if (!failed() && ::lstat(path_.c_str(), &old) == 0 &&
+    if (!failed() && mode_ < 0 && ::lstat(path_.c_str(), &old) == 0 &&
         ::chmod(temporary_.c_str(), old.st_mode & 07777) != 0)
         fail("cannot write " + path_, errno);
     if (!failed() && ::rename(temporary_.c_str(), path_.c_str()) != 0)

@@ -27,6 +27,10 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // The file's permissions once in place, instead of the umask's or those of the file it
+    // replaces: for a file that another program must be able to read.
+    void setMode(unsigned mode) { mode_ = int(mode & 07777); }
+
     // Buffered; the first failure is kept and later writes do nothing.
     void write(std::string_view bytes);
     // Writes what is buffered and puts the file in place; false on any failure so far.
@@ -47,6 +51,7 @@ class OutputFile {
     bool standardOutput_ = false;
     bool stream_ = false;  // a device or FIFO, written straight through
     bool committed_ = false;
+    int mode_ = -1;  // none set
     std::string path_;
     std::string temporary_;
     std::string buffer_;

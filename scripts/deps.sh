@@ -14,12 +14,13 @@ BUILD_PACKAGES=(
   xvfb xauth fonts-wqy-microhei
 )
 # What only the tests need (test.sh): the GUI tests' accessibility bus, the map formats' reader,
-# the fuzz runs' clang, the Debian package checks (nodejs runs the dock's polkit rule, systemd
-# judges its units), the Windows cross build and Wine, QEMU, Ansible with its linter (the
-# collection's test), the stand-in udisks2 of the tool's mount tests (a private dbus-daemon) and
-# the FAT tools that make camsim's card images without root.
+# the metrics' checker (promtool), the fuzz runs' clang, the Debian package checks (nodejs runs
+# the dock's polkit rule, systemd judges its units), the Windows cross build and Wine, QEMU,
+# Ansible with its linter (the collection's test), the stand-in udisks2 of the tool's mount tests
+# (a private dbus-daemon) and the FAT tools that make camsim's card images without root.
 TEST_PACKAGES=(
   libgmock-dev at-spi2-core libatspi2.0-dev dbus-daemon python3-dbusmock gpsbabel
+  prometheus
   clang libclang-rt-14-dev
   dpkg-dev file lintian nodejs systemd
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64

@@ -36,6 +36,9 @@ if [ -x "$build/cli/dalvex" ]; then
   expected+=(usr/bin/dalvex usr/share/man/man1/dalvex.1.gz usr/share/bash-completion/completions/dalvex
     "${dock[@]}")
 fi
+if [ -x "$build/cli/dalvex" ]; then
+  expected+=(usr/lib/systemd/system/dalvex-metrics.service usr/lib/systemd/system/dalvex-metrics.timer)
+fi
 status=0
 for file in "${expected[@]}"; do
   if [ -e "$root/$file" ]; then

@@ -24,15 +24,8 @@ namespace fs = std::filesystem;
 constexpr const char* kPassword = "246810";
 constexpr const char* kSerial = "BWC0042";
 
-void writeFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using clitest::readFile;
+using clitest::writeFile;
 
 Json::Value readJson(const fs::path& path) {
     Json::Value v;
