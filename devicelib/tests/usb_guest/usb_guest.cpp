@@ -286,7 +286,7 @@ void offloadCard(const std::string& tool, const std::string& cardSums, const std
 
     const std::string json = "/tmp/offload.json";
     code = run("DALVEX_PASSWORD='" + password + "' HOME=/root " + tool +
-               " --json offload --to /archive --from /mnt/card --letter D >" + json +
+               " --json offload --to /archive --letter D >" + json +
                " 2>/tmp/offload.err");
     check("dalvex offload archives the card and exits 0", code == 0,
           "exit " + std::to_string(code) + ": " + oneLine(readText("/tmp/offload.err")));
@@ -296,6 +296,8 @@ void offloadCard(const std::string& tool, const std::string& cardSums, const std
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/archive/" + serial, ec))
         folder = entry.path().string();
+    check("it found the card where it is mounted (its manifest names /mnt/card)",
+          readText(folder + "/manifest.json").find("\"/mnt/card\"") != std::string::npos);
     code = folder.empty() ? -1 : run("cd '" + folder + "' && sha256sum -c -s SHA256SUMS");
     check("sha256sum -c checks every copy in the offload folder", code == 0, folder);
     const auto archived = sortedLines(readText(folder + "/SHA256SUMS"));
