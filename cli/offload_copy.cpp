@@ -21,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t kBufferSize = size_t(1) << 20;
+constexpr int64_t kWindow = int64_t(8) << 20;
 
 // A descriptor closed when it goes out of scope.
 class Fd {
@@ -64,6 +65,33 @@ bool writeAll(int fd, const char* data, size_t size) {
     }
     return true;
 }
+
+// Starts the disk writing each window of the copy as soon as it is full, and waits for the window
+// before it and drops its clean pages: the disk writes while the next bytes are read, the final
+// sync has little left to wait for, and a large file does not fill the page cache. A write-back
+// error shows again in the final sync.
+class WriteBehind {
+  public:
+    explicit WriteBehind(int fd) : fd_(fd) {}
+    void wrote(size_t size) {
+        written_ += int64_t(size);
+        if (written_ - started_ < kWindow)
+            return;
+        ::sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
+        if (previous_ >= 0) {
+            ::sync_file_range(
+                fd_, previous_, started_ - previous_,
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+            ::posix_fadvise(fd_, previous_, started_ - previous_, POSIX_FADV_DONTNEED);
+        }
+        previous_ = started_;
+        started_ = written_;
+    }
+
+  private:
+    int fd_;
+    int64_t written_ = 0, started_ = 0, previous_ = -1;  // the windows' starts
+};
 
 bool syncFolder(const std::string& folder) {
     Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -212,10 +240,13 @@ CopyResult copyVerified(const std::string& root, const CardFile& file,
     std::unique_ptr<char[]> buffer(new char[kBufferSize]);
     Sha256 hash;
     bool writeFailed = false;
+    WriteBehind behind(out.get());
     const int64_t copied = hashAll(source.get(), buffer.get(), hash, copySeams().read,
                                    [&](const char* data, size_t size) {
                                        if (!writeFailed && !writeAll(out.get(), data, size))
                                            writeFailed = true;
+                                       if (!writeFailed)
+                                           behind.wrote(size);
                                        if (progress)
                                            progress(size);
                                    });

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 
 // What the seams see and do; plain globals because the seams are plain function pointers.
 std::string sourcePath;
+std::string watchedPath;
 long residentPages = -1;
 int readCalls = 0;
 
@@ -56,19 +57,23 @@ class OffloadCopy : public ::testing::Test {
         fs::create_directories(dir_ + "/card/DCIM");
         fs::create_directories(dir_ + "/out");
         sourcePath = dir_ + "/card/DCIM/REC0001.MP4";
-        std::ofstream f(sourcePath, std::ios::binary);
+        writeSource(8 << 20);
+        residentPages = -1;
+        readCalls = 0;
+    }
+    void writeSource(size_t size) {
+        std::ofstream f(sourcePath, std::ios::binary | std::ios::trunc);
         std::mt19937 random(7);
-        for (int i = 0; i < (8 << 20) / 4; ++i) {
+        for (size_t i = 0; i < size / 4; ++i) {
             const uint32_t word = random();
             f.write(reinterpret_cast<const char*>(&word), 4);
         }
+        f.write("tail", std::streamsize(size % 4));
         f.close();
         struct stat st {};
         ::stat(sourcePath.c_str(), &st);
         file_ = {"DCIM/REC0001.MP4", uint64_t(st.st_size),
                  int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-        residentPages = -1;
-        readCalls = 0;
     }
     void TearDown() override {
         cli::copySeams().read = plainRead;
@@ -102,6 +107,34 @@ TEST_F(OffloadCopy, VerifiesFromTheDiskAndKeepsTheModificationTime) {
     ::stat((dir_ + "/out/DCIM").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0750u);
     EXPECT_FALSE(fs::exists(partialPath()));
+}
+
+// A file of many write-back windows, not a multiple of them: the copy is whole and verified, and
+// while it is written the page cache holds only its last windows, not the whole file.
+TEST_F(OffloadCopy, ALargeCopyKeepsFewPagesOfItselfCached) {
+    struct statfs fsInfo {};
+    ASSERT_EQ(::statfs((dir_ + "/out").c_str(), &fsInfo), 0);
+    if (fsInfo.f_type == TMPFS_MAGIC)
+        GTEST_SKIP() << "tmpfs pages cannot be dropped";
+    writeSource((48 << 20) + 3);
+    static long mostResident;
+    mostResident = 0;
+    watchedPath = partialPath();
+    cli::copySeams().read = [](int fd, void* b, size_t n) {
+        if (++readCalls > 40) {  // well past the first windows
+            countResident(watchedPath);
+            mostResident = std::max(mostResident, residentPages);
+        }
+        return ::read(fd, b, n);
+    };
+    const cli::CopyResult r = copy();
+    ASSERT_EQ(r.error, "");
+    EXPECT_TRUE(r.verified);
+    EXPECT_EQ(cli::digestFile(finalPath())->sha256, r.sha256);
+    EXPECT_EQ(r.sha256, cli::digestFile(sourcePath)->sha256);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    EXPECT_GT(mostResident, 0);
+    EXPECT_LE(mostResident, (24l << 20) / page) << "the copy fills the page cache";
 }
 
 TEST_F(OffloadCopy, EachFaultLeavesNoFileUnderItsFinalName) {
