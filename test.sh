@@ -92,9 +92,9 @@ stage "packages" packages
 [ $last_rc -eq 0 ] || { echo "test.sh: FAILED: the packages are missing"; exit 1; }
 
 echo "== build and test =="
-# With the QEMU stage's guest program, so that no stage builds in this folder while another
-# stage (the packages) runs beside it.
-stage "build" build build all dalvex_usb_guest
+# With the QEMU stage's guest programs and card writer, so that no stage builds in this folder
+# while another stage (the packages) runs beside it.
+stage "build" build build all dalvex_usb_guest dalvex_camera_id_guest dalvex_card_files
 if [ $last_rc -ne 0 ]; then
   echo "test.sh: FAILED: the build does not build"
   exit 1
