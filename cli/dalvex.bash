@@ -91,7 +91,7 @@ _dalvex() {
             fi
             ;;
         offload)
-            COMPREPLY=($(compgen -W "--to --from --keep-exposed --letter --password-fd --audit
+            COMPREPLY=($(compgen -W "--to --from --keep-exposed --letter --all --password-fd --audit
                 --help" -- "$cur"))
             ;;
         verify)

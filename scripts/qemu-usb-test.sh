@@ -29,9 +29,10 @@ JOBS=${JOBS:-2}
 SERIAL_1=USBCAM0042
 SERIAL_2=USBCAM0043
 PASSWORD=314159
-# The card image: mtools takes a FAT32 of 65525 clusters or more, 34 MiB of 512-byte clusters;
-# the file is sparse, and camsim reads only what the guest asks for.
-CARD_MIB=34
+# The card image: over 1 GiB, since the library takes a smaller disk for the command disk (a
+# camera's card is never that small); the file is sparse, and camsim reads only what the guest
+# asks for.
+CARD_MIB=1100
 STICK_MIB=64
 # The unprivileged user: its own group and the supplementary group camera.
 USER_ID=1000
