@@ -83,16 +83,19 @@ while IFS= read -r line; do
   case $line in '#'* | '') continue ;; esac
   vars[${line%%=*}]=${line#*=}
 done <"$work/dock.conf"
-# ${NAME} is one word, $NAME splits at white space (as systemd substitutes them).
-exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
-argv=()
-for word in $exec_start; do
-  case $word in
-    '${'*'}') name=${word#\$\{}; argv+=("${vars[${name%\}}]}") ;;
-    '$'*) read -ra split <<<"${vars[${word#\$}]}"; argv+=("${split[@]}") ;;
-    *) argv+=("$word") ;;
-  esac
-done
+# A unit's ExecStart as argv: ${NAME} is one word, $NAME splits at white space (as systemd
+# substitutes them).
+unit_argv() {
+  argv=()
+  for word in $(sed -n 's/^ExecStart=//p' "$1"); do
+    case $word in
+      '${'*'}') name=${word#\$\{}; argv+=("${vars[${name%\}}]}") ;;
+      '$'*) read -ra split <<<"${vars[${word#\$}]}"; argv+=("${split[@]}") ;;
+      *) argv+=("$word") ;;
+    esac
+  done
+}
+unit_argv "$unit"
 [ "${argv[0]}" = /usr/bin/dalvex ] || fail "ExecStart runs ${argv[0]}"
 argv[0]=$dalvex
 # credential: the file systemd would make, a wrong one, one through a link -> exit code.
@@ -133,6 +136,16 @@ for i in 0 1; do
   grep -q '"copyFinished" *: *1' "$work/cam$i.json" || fail "$serial was not told copy-finished once"
 done
 grep -q 'is not a regular file' "$work/link.err" || fail "the link's refusal does not say why"
+
+# The metrics unit counts the offloads of dock.conf's archive (its textfile in our folder).
+unit_argv "$here/systemd/dalvex-metrics.service"
+argv[0]=$dalvex
+argv[${#argv[@]}-1]=$work/dalvex.prom
+env -i PATH=/usr/bin:/bin HOME="$work/home" "${argv[@]}" </dev/null || fail "metrics: exit $?"
+for serial in "${serials[@]}"; do
+  grep -qx "dalvex_offload_last_complete_bytes{serial=\"$serial\"} $bytes" "$work/dalvex.prom" ||
+    fail "metrics: no last offload of $serial from dock.conf's archive: $(cat "$work/dalvex.prom")"
+done
 
 [ $status -eq 0 ] && echo "dock_test: all cases pass"
 exit $status
