@@ -43,6 +43,10 @@ docked and undocked during the run|CAM1|CAM2||
 two docked, one stays|CAM1 USB-STICK|CAM2 CAM3|CAM1 CAM3|CAM3
 a disk without a serial (never a second run)|CAM1|unnamed|CAM1|
 TABLE
+rm -rf "$work/run"
+"$requests" request CAM1
+"$requests" end  # no begin: the service failed before its run
+[ -z "$(ls "$work/run/requests")" ] || fail "a run that never began left its requests"
 "$requests" request ../../etc/x
 [ -e "$work/run/requests/unnamed" ] || fail "a serial with a slash is not a file name"
 unset DALVEX_DOCK_RUN DALVEX_DOCK_DISKS
@@ -86,8 +90,10 @@ done <"$work/dock.conf"
 # A unit's ExecStart as argv: ${NAME} is one word, $NAME splits at white space (as systemd
 # substitutes them).
 unit_argv() {
+  local exec_start
+  exec_start=$(sed -n 's/^ExecStart=//p' "$1")
   argv=()
-  for word in $(sed -n 's/^ExecStart=//p' "$1"); do
+  for word in $exec_start; do
     case $word in
       '${'*'}') name=${word#\$\{}; argv+=("${vars[${name%\}}]}") ;;
       '$'*) read -ra split <<<"${vars[${word#\$}]}"; argv+=("${split[@]}") ;;
