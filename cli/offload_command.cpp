@@ -379,7 +379,9 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     uint64_t copiedBytes = 0;
     if (folder.empty() && !toCopy.empty()) {
         if (!fs::exists(serialFolder) && !makeFolders(o.to, facts.serial, error))
-            return s.failCamera(c, result, error);
+            // The archive's own folder first: the serial's "no such file" would hide why.
+            return s.failCamera(
+                c, result, ec ? "cannot make the folder " + o.to + ": " + ec.message() : error);
         folder = makeOffloadFolder(serialFolder, head["started"].asString(), error);
         if (folder.empty() || !Journal(folder).create(head, error))
             return s.failCamera(c, result, error);

@@ -64,6 +64,9 @@ std::optional<std::string> readCredential(const char* name, std::string& error) 
     }
     std::optional<std::string> line = readLine(fd);
     ::close(fd);
+    // A blank line is no password either: a login with it would only count as a wrong one.
+    if (line && (line->empty() || *line == "\r"))
+        line.reset();
     if (!line)
         error =
             "no secret in the credential " + path + " (an empty file, or a line over 256 bytes)";

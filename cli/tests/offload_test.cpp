@@ -6,6 +6,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -261,6 +262,23 @@ TEST_F(Offload, TooLittleSpaceCopiesNothingAndTellsNothing) {
               std::string::npos)
         << full.err;
     EXPECT_TRUE(fs::is_empty(archive_));
+    EXPECT_EQ(copyFinishedCount(), 0u);
+}
+
+// The archive on a file system that cannot be written (a disk gone, a service's read-only root):
+// the message names the archive's folder and why, not the serial's folder below it.
+TEST_F(Offload, AnArchiveThatCannotBeMadeSaysWhy) {
+    writeFile(card_ + "/REC0001.MP4", "v");
+    fs::create_directories(archive_);
+    if (::mount("tmpfs", archive_.c_str(), "tmpfs", MS_RDONLY, "size=1m") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (needs root)";
+    std::vector<std::string> args = offloadArgs();
+    std::replace(args.begin(), args.end(), archive_, archive_ + "/evidence");
+    const clitest::Result r = dalvex(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("cannot make the folder " + archive_ + "/evidence: Read-only file system"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(copyFinishedCount(), 0u);
 }
 

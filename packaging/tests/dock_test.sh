@@ -43,6 +43,10 @@ docked and undocked during the run|CAM1|CAM2||
 two docked, one stays|CAM1 USB-STICK|CAM2 CAM3|CAM1 CAM3|CAM3
 a disk without a serial (never a second run)|CAM1|unnamed|CAM1|
 TABLE
+rm -rf "$work/run"
+"$requests" request CAM1
+"$requests" end  # no begin: the service failed before its run
+[ -z "$(ls "$work/run/requests")" ] || fail "a run that never began left its requests"
 "$requests" request ../../etc/x
 [ -e "$work/run/requests/unnamed" ] || fail "a serial with a slash is not a file name"
 unset DALVEX_DOCK_RUN DALVEX_DOCK_DISKS
@@ -83,16 +87,21 @@ while IFS= read -r line; do
   case $line in '#'* | '') continue ;; esac
   vars[${line%%=*}]=${line#*=}
 done <"$work/dock.conf"
-# ${NAME} is one word, $NAME splits at white space (as systemd substitutes them).
-exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
-argv=()
-for word in $exec_start; do
-  case $word in
-    '${'*'}') name=${word#\$\{}; argv+=("${vars[${name%\}}]}") ;;
-    '$'*) read -ra split <<<"${vars[${word#\$}]}"; argv+=("${split[@]}") ;;
-    *) argv+=("$word") ;;
-  esac
-done
+# A unit's ExecStart as argv: ${NAME} is one word, $NAME splits at white space (as systemd
+# substitutes them).
+unit_argv() {
+  local exec_start
+  exec_start=$(sed -n 's/^ExecStart=//p' "$1")
+  argv=()
+  for word in $exec_start; do
+    case $word in
+      '${'*'}') name=${word#\$\{}; argv+=("${vars[${name%\}}]}") ;;
+      '$'*) read -ra split <<<"${vars[${word#\$}]}"; argv+=("${split[@]}") ;;
+      *) argv+=("$word") ;;
+    esac
+  done
+}
+unit_argv "$unit"
 [ "${argv[0]}" = /usr/bin/dalvex ] || fail "ExecStart runs ${argv[0]}"
 argv[0]=$dalvex
 # credential: the file systemd would make, a wrong one, one through a link -> exit code.
@@ -133,6 +142,16 @@ for i in 0 1; do
   grep -q '"copyFinished" *: *1' "$work/cam$i.json" || fail "$serial was not told copy-finished once"
 done
 grep -q 'is not a regular file' "$work/link.err" || fail "the link's refusal does not say why"
+
+# The metrics unit counts the offloads of dock.conf's archive (its textfile in our folder).
+unit_argv "$here/systemd/dalvex-metrics.service"
+argv[0]=$dalvex
+argv[${#argv[@]}-1]=$work/dalvex.prom
+env -i PATH=/usr/bin:/bin HOME="$work/home" "${argv[@]}" </dev/null || fail "metrics: exit $?"
+for serial in "${serials[@]}"; do
+  grep -qx "dalvex_offload_last_complete_bytes{serial=\"$serial\"} $bytes" "$work/dalvex.prom" ||
+    fail "metrics: no last offload of $serial from dock.conf's archive: $(cat "$work/dalvex.prom")"
+done
 
 [ $status -eq 0 ] && echo "dock_test: all cases pass"
 exit $status

@@ -70,6 +70,8 @@ TEST(Secrets, TheCredentialComesFirstAndMustBeARegularFile) {
         {"a link is refused", kLink, "111111\n", "login-password", "222222\n", nullptr},
         {"a folder is refused", kFolder, "", "login-password", "222222\n", nullptr},
         {"an empty file is refused", kFile, "", "login-password", "222222\n", nullptr},
+        {"a blank line is refused", kFile, "\n", "login-password", "222222\n", nullptr},
+        {"a blank CRLF line is refused", kFile, "\r\n", "login-password", "222222\n", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
