@@ -224,6 +224,20 @@ struct ArchiveState {
     std::vector<ManifestEntry> unfinishedFiles;
 };
 
+// An archived copy counts only while it is still there as it was written: a regular file (not a
+// link) with the card file's size and the modification time the copier gave it.
+bool stillArchived(const std::string& folder, const ManifestEntry& e) {
+    struct stat st {};
+    return e.verified && ::lstat((folder + "/" + e.path).c_str(), &st) == 0 &&
+           S_ISREG(st.st_mode) && uint64_t(st.st_size) == e.size &&
+           int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec == e.mtimeNs;
+}
+
+// The offload's own files at the top of its folder: a card file of such a name cannot be kept.
+bool ownName(const std::string& relative) {
+    return relative == kManifestName || relative == kSumsName || relative == kJournalName;
+}
+
 ArchiveState archiveState(const std::string& serialFolder, const std::string& cardFolder) {
     ArchiveState state;
     for (const std::string& folder : offloadFolders(serialFolder)) {
@@ -240,7 +254,7 @@ ArchiveState archiveState(const std::string& serialFolder, const std::string& ca
             state.unfinishedFiles.clear();
         }
         for (const ManifestEntry& e : files) {
-            if (!e.verified)
+            if (!stillArchived(folder, e))
                 continue;
             if (finished)
                 state.archived[{e.path, e.size, e.mtimeNs}] = folder;
@@ -344,6 +358,10 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     }
 
     const std::string serialFolder = o.to + "/" + facts.serial;
+    struct stat serialStat {};
+    if (::lstat(serialFolder.c_str(), &serialStat) == 0 && !S_ISDIR(serialStat.st_mode))
+        return s.failCamera(c, result,
+                            serialFolder + " is not a folder (a link?): nothing is written there");
     ArchiveState state = archiveState(serialFolder, cardFolder);
     std::map<FileKey, bool> resumed;
     for (const ManifestEntry& e : state.unfinishedFiles)
@@ -388,6 +406,13 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     {
         const size_t line = board.start(label, toCopy.size(), bytes);
         for (const CardFile& f : toCopy) {
+            if (ownName(f.relative)) {
+                board.fileDone(line);
+                ++failed;
+                s.fail(kExitCameraFailed,
+                       label + ": " + f.relative + ": the name is the offload's own file name");
+                continue;
+            }
             const CopyResult copy =
                 copyVerified(cardFolder, f, folder, [&](uint64_t n) { board.add(line, n); });
             board.fileDone(line);

@@ -151,6 +151,12 @@ bool makeFolders(const std::string& base, const std::string& relative, std::stri
             error = why("cannot make the folder " + path);
             return false;
         }
+        // A link in the archive would lead the copies out of it.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            error = path + " is not a folder (a link?): nothing is written through it";
+            return false;
+        }
     }
     return true;
 }

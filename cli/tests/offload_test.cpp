@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -316,6 +317,63 @@ TEST_F(Offload, FaultsTellTheCameraNothingUntilARerunCompletes) {
     EXPECT_EQ(copyFinishedCount(), 1u);
     EXPECT_EQ(std::system(("cd '" + folder + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
     EXPECT_FALSE(fs::exists(folder + "/.dalvex-partial"));
+}
+
+// The archive tampered with between runs: a copy that is no longer as it was written is copied
+// again, a card file named as the offload's own files is refused, and nothing is written through
+// a link; the camera is told only when the card is archived.
+TEST_F(Offload, ATamperedArchiveIsNeverTrustedNorWrittenThrough) {
+    writeFile(card_ + "/REC0001.MP4", "a recording");
+    const std::string elsewhere = dir_ + "/elsewhere";
+    const std::string copy = "/REC0001.MP4";
+    const struct {
+        const char* name;
+        std::function<void(const std::string& folder)> tamper;
+        int code;
+        const char* error;  // "" when the rerun copies the recording again
+    } cases[] = {
+        {"a copy deleted", [&](const std::string& f) { fs::remove(f + copy); }, 0, ""},
+        {"a copy edited", [&](const std::string& f) { writeFile(f + copy, "edited"); }, 0, ""},
+        {"a copy replaced by a link",
+         [&](const std::string& f) {
+             fs::rename(f + copy, elsewhere + copy);
+             fs::create_symlink(elsewhere + copy, f + copy);
+         },
+         0, ""},
+        {"the serial's folder a link",
+         [&](const std::string&) {
+             fs::remove_all(archive_ + "/" + kSerial);
+             fs::create_directory_symlink(elsewhere, archive_ + "/" + kSerial);
+         },
+         1, "BWC0042 is not a folder (a link?): nothing is written there"},
+        {"a card file named as the manifest",
+         [&](const std::string&) {
+             fs::remove_all(archive_);
+             writeFile(card_ + "/manifest.json", "{}");
+         },
+         1, "manifest.json: the name is the offload's own file name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(archive_);
+        fs::remove_all(elsewhere);
+        fs::create_directories(elsewhere);
+        const clitest::Result first = offload();
+        ASSERT_EQ(first.code, 0) << first.err;
+        c.tamper(first.json()["cameras"][0]["offload_folder"].asString());
+        const size_t told = copyFinishedCount();
+        const clitest::Result rerun = offload();
+        EXPECT_EQ(rerun.code, c.code) << rerun.err;
+        EXPECT_NE(rerun.err.find(c.error), std::string::npos) << rerun.err;
+        EXPECT_EQ(copyFinishedCount(), told + (c.code == 0 ? 1 : 0));
+        if (c.code == 0) {
+            EXPECT_EQ(rerun.json()["cameras"][0]["files_new"].asUInt(), 1u) << rerun.out;
+            EXPECT_EQ(readFile(rerun.json()["cameras"][0]["offload_folder"].asString() + copy),
+                      "a recording");
+        }
+        for (const auto& e : fs::directory_iterator(elsewhere))
+            EXPECT_EQ(e.path().filename(), "REC0001.MP4") << "written through a link";
+    }
 }
 
 }  // namespace

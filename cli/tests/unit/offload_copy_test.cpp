@@ -152,4 +152,15 @@ TEST_F(OffloadCopy, EachFaultLeavesNoFileUnderItsFinalName) {
     }
 }
 
+// A folder of the archive replaced by a link (an interrupted offload tampered with): nothing is
+// written through it.
+TEST_F(OffloadCopy, WritesNothingThroughALinkInTheArchive) {
+    fs::create_directories(dir_ + "/elsewhere");
+    fs::create_directory_symlink(dir_ + "/elsewhere", dir_ + "/out/DCIM");
+    const cli::CopyResult r = copy();
+    EXPECT_NE(r.error.find("/out/DCIM is not a folder (a link?)"), std::string::npos) << r.error;
+    EXPECT_FALSE(r.verified);
+    EXPECT_TRUE(fs::is_empty(dir_ + "/elsewhere"));
+}
+
 }  // namespace
