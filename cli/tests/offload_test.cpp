@@ -221,10 +221,13 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
     std::ofstream(folder + "/empty.dat") << "changed";
     fs::remove(folder + "/Notes/Ünïcödé.txt");
     writeFile(folder + "/planted.txt", "x");
+    fs::rename(folder + "/odd/back\\slash", dir_ + "/moved");
+    fs::create_symlink(dir_ + "/moved", folder + "/odd/back\\slash");
     const clitest::Result checked = dalvex({"--json", "verify", archive_});
     EXPECT_EQ(checked.code, 1);
     const Json::Value bad = checked.json()["offloads"][0];
     EXPECT_EQ(bad["changed"][0].asString(), "empty.dat") << checked.out;
+    EXPECT_EQ(bad["changed"][1].asString(), "odd/back\\slash") << "a link to the same bytes";
     EXPECT_EQ(bad["missing"][0].asString(), "Notes/Ünïcödé.txt");
     EXPECT_EQ(bad["unlisted"][0].asString(), "planted.txt");
     EXPECT_TRUE(checked.json()["offloads"][1]["ok"].asBool());
