@@ -394,7 +394,6 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     Json::Value head = state.unfinished.empty() ? facts.head : state.unfinishedHead;
     std::vector<ManifestEntry> entries = state.unfinishedFiles;
     int failed = 0;
-    uint64_t copiedBytes = 0;
     if (folder.empty() && !toCopy.empty()) {
         if (!fs::exists(serialFolder) && !makeFolders(o.to, facts.serial, error))
             return s.failCamera(c, result, error);
@@ -428,7 +427,6 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
                 s.fail(kExitCameraFailed, label + ": " + error);
                 break;
             }
-            copiedBytes += f.size;
             // A file that changed on the card since an interrupted run replaces its entry.
             std::erase_if(entries, [&](const ManifestEntry& old) { return old.path == e.path; });
             entries.push_back(e);
@@ -437,7 +435,11 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     result["offload_folder"] = folder.empty() ? Json::Value() : Json::Value(folder);
     result["files_new"] = Json::UInt64(entries.size());
     result["failed"] = failed;
-    result["bytes"] = Json::UInt64(copiedBytes);
+    // The bytes of the files counted beside them, those of an interrupted run included.
+    uint64_t offloadBytes = 0;
+    for (const ManifestEntry& e : entries)
+        offloadBytes += e.size;
+    result["bytes"] = Json::UInt64(offloadBytes);
     result["seconds"] = std::chrono::duration<double>(Clock::now() - started).count();
     if (failed > 0)
         return s.failCamera(

@@ -316,6 +316,7 @@ TEST_F(Offload, FaultsTellTheCameraNothingUntilARerunCompletes) {
     ASSERT_EQ(rerun.code, 0) << rerun.err;
     EXPECT_EQ(rerun.json()["cameras"][0]["offload_folder"].asString(), folder);
     EXPECT_EQ(rerun.json()["cameras"][0]["files_new"].asUInt(), 2u);
+    EXPECT_EQ(rerun.json()["cameras"][0]["bytes"].asUInt64(), 5 + (uint64_t(256) << 20));
     EXPECT_EQ(offloadFolders().size(), 1u);
     EXPECT_EQ(copyFinishedCount(), 1u);
     EXPECT_EQ(std::system(("cd '" + folder + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
