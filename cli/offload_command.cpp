@@ -45,10 +45,12 @@ std::string hostName() {
     return name;
 }
 
-// A serial names a folder of the archive: it may not climb out of it.
+// A serial names a folder of the archive: it may not climb out of it, nor put control characters
+// in the names that people and scripts list.
 bool usableSerial(const std::string& serial) {
     return !serial.empty() && serial != "." && serial != ".." &&
-           serial.find('/') == std::string::npos;
+           std::none_of(serial.begin(), serial.end(),
+                        [](unsigned char c) { return c == '/' || c < 0x20 || c == 0x7F; });
 }
 
 bool isMedia(const std::string& path) {

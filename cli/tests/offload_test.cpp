@@ -380,4 +380,23 @@ TEST_F(Offload, ATamperedArchiveIsNeverTrustedNorWrittenThrough) {
     }
 }
 
+// A serial that would climb out of the archive or put control characters in its names: the
+// camera fails, told nothing, and nothing is made.
+TEST_F(Offload, ASerialThatCannotNameAFolderIsRefused) {
+    writeFile(card_ + "/REC0001.MP4", "a recording");
+    for (const char* serial : {"..", "../BWC0042", "BWC\n0042", "BWC\x1b[31m0042"}) {
+        SCOPED_TRACE(serial);
+        {
+            std::lock_guard<std::mutex> guard(model_->lock());
+            model_->state().serial = serial;
+        }
+        const clitest::Result r = offload();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("the serial cannot name a folder of the archive"), std::string::npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists(archive_));
+    }
+    EXPECT_EQ(copyFinishedCount(), 0u);
+}
+
 }  // namespace
