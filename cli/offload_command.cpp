@@ -21,6 +21,7 @@
 #include "gps_render.h"
 #include "offload_copy.h"
 #include "offload_manifest.h"
+#include "output_file.h"
 
 namespace cli {
 
@@ -364,6 +365,9 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     if (::lstat(serialFolder.c_str(), &serialStat) == 0 && !S_ISDIR(serialStat.st_mode))
         return s.failCamera(c, result,
                             serialFolder + " is not a folder (a link?): nothing is written there");
+    // The manifest could not be written there at the end: say so before copying anything.
+    if (const std::string unsafe = unsafeFolderReason(serialFolder); !unsafe.empty())
+        return s.failCamera(c, result, unsafe + "; nothing was copied");
     ArchiveState state = archiveState(serialFolder, cardFolder);
     std::map<FileKey, bool> resumed;
     for (const ManifestEntry& e : state.unfinishedFiles)

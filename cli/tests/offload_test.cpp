@@ -350,6 +350,12 @@ TEST_F(Offload, ATamperedArchiveIsNeverTrustedNorWrittenThrough) {
              fs::create_directory_symlink(elsewhere, archive_ + "/" + kSerial);
          },
          1, "BWC0042 is not a folder (a link?): nothing is written there"},
+        {"the archive writable by others",
+         [&](const std::string&) {
+             fs::remove_all(archive_ + "/" + kSerial);
+             fs::permissions(archive_, fs::perms::all);
+         },
+         1, "archive can be changed by another user; nothing was copied"},
         {"a card file named as the manifest",
          [&](const std::string&) {
              fs::remove_all(archive_);
