@@ -174,7 +174,8 @@ std::string writeTrack(const std::string& folder, const ManifestEntry& e,
     source.size = e.size;
     source.sha256 = e.sha256;
     surveyTrack(source);
-    if (source.points == 0)
+    // Points without a position make no track: a GPX of them would hold no point at all.
+    if (source.fixes == 0)
         return "";
     OutputFile out(source.path + ".gpx");
     writeOutput(GpsFormat::kGpx, {&source}, out);

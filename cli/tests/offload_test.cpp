@@ -143,7 +143,10 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
                             "empty.dat"};
     for (const char* name : others)
         writeFile(card_ + "/" + name, std::string(*name == 'e' ? 0 : 70000, name[5]));
-    const size_t files = std::size(others) + 1;
+    // A receiver without a fix: points, but no position for a track.
+    fx::writeBytes(card_ + "/DCIM/100MEDIA/REC0003.MP4",
+                   fx::repeatedSampleVideo(3, "$GPRMC,120000,V,,,,,,,230326,,*34"));
+    const size_t files = std::size(others) + 2;
     // Usage errors, before the camera is asked anything.
     const clitest::Result usage = dalvex({"offload", "--to", card_ + "/archive", "--from", card_});
     EXPECT_EQ(usage.code, 2);
