@@ -1,7 +1,9 @@
 // dalvex offload: the camera's card copied into ARCHIVE/<serial>/<UTC start>/, each file verified
 // from the disk, a journal as the work goes and the manifest at the end; the camera is told
 // (copy-finished) only when every file of the card is in the archive and verified.
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -269,6 +271,36 @@ ArchiveState archiveState(const std::string& serialFolder, const std::string& ca
     return state;
 }
 
+// One offload of a serial at a time: two would continue the same interrupted offload and swap
+// each other's temporaries. The lock is the serial folder's, held until the camera is done.
+class SerialLock {
+  public:
+    SerialLock() = default;
+    ~SerialLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SerialLock(const SerialLock&) = delete;
+    SerialLock& operator=(const SerialLock&) = delete;
+
+    // "" when held, or when the folder is missing (nothing to share yet); otherwise why not.
+    std::string take(const std::string& serialFolder) {
+        if (fd_ >= 0)
+            return "";
+        fd_ = ::open(serialFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd_ < 0)
+            return errno == ENOENT ? ""
+                                   : "cannot open " + serialFolder + ": " + std::strerror(errno);
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+            return "";
+        return errno == EWOULDBLOCK ? "another offload of this camera is writing to " + serialFolder
+                                    : "cannot lock " + serialFolder + ": " + std::strerror(errno);
+    }
+
+  private:
+    int fd_ = -1;
+};
+
 // An archive inside the card would be copied into itself.
 bool holdEachOther(const fs::path& cardFolder, const std::string& archiveFolder) {
     std::error_code ec;
@@ -369,6 +401,9 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     // The manifest could not be written there at the end: say so before copying anything.
     if (const std::string unsafe = unsafeFolderReason(serialFolder); !unsafe.empty())
         return s.failCamera(c, result, unsafe + "; nothing was copied");
+    SerialLock lock;
+    if (const std::string busy = lock.take(serialFolder); !busy.empty())
+        return s.failCamera(c, result, busy + "; nothing was copied");
     ArchiveState state = archiveState(serialFolder, cardFolder);
     std::map<FileKey, bool> resumed;
     for (const ManifestEntry& e : state.unfinishedFiles)
@@ -404,6 +439,8 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     if (folder.empty() && !toCopy.empty()) {
         if (!fs::exists(serialFolder) && !makeFolders(o.to, facts.serial, error))
             return s.failCamera(c, result, error);
+        if (const std::string busy = lock.take(serialFolder); !busy.empty())
+            return s.failCamera(c, result, busy + "; nothing was copied");
         folder = makeOffloadFolder(serialFolder, head["started"].asString(), error);
         if (folder.empty() || !Journal(folder).create(head, error))
             return s.failCamera(c, result, error);

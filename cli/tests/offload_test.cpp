@@ -3,6 +3,7 @@
 // formatted cameras, and the faults that must leave the camera untold.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -406,6 +407,23 @@ TEST_F(Offload, ASerialThatCannotNameAFolderIsRefused) {
         EXPECT_FALSE(fs::exists(archive_));
     }
     EXPECT_EQ(copyFinishedCount(), 0u);
+}
+
+// A second offload of the same camera while one runs (a dock started twice) copies nothing.
+TEST_F(Offload, OneOffloadOfACameraAtATime) {
+    writeFile(card_ + "/REC0001.MP4", "a recording");
+    ASSERT_EQ(offload().code, 0);
+    writeFile(card_ + "/REC0002.MP4", "another");
+    const int held = ::open((archive_ + "/" + kSerial).c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const clitest::Result busy = offload();
+    ::close(held);
+    EXPECT_EQ(busy.code, 1);
+    EXPECT_NE(busy.err.find("another offload of this camera is writing to"), std::string::npos)
+        << busy.err;
+    EXPECT_EQ(offloadFolders().size(), 1u);
+    EXPECT_EQ(copyFinishedCount(), 1u);
+    EXPECT_EQ(offload().code, 0);
 }
 
 }  // namespace
