@@ -70,9 +70,10 @@ bool syncFolder(const std::string& folder) {
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
-// Reads fd to its end into the hasher; the bytes read, or -1 (errno set).
+// Reads fd to its end into the hasher, or until the sink refuses a chunk; the bytes read, or -1
+// (errno set).
 int64_t hashAll(int fd, char* buffer, Sha256& hash, ssize_t (*readFn)(int, void*, size_t),
-                const std::function<void(const char*, size_t)>& sink) {
+                const std::function<bool(const char*, size_t)>& sink) {
     int64_t total = 0;
     for (;;) {
         const ssize_t n = readFn(fd, buffer, kBufferSize);
@@ -83,9 +84,9 @@ int64_t hashAll(int fd, char* buffer, Sha256& hash, ssize_t (*readFn)(int, void*
         if (n == 0)
             return total;
         hash.update(buffer, size_t(n));
-        if (sink)
-            sink(buffer, size_t(n));
         total += n;
+        if (sink && !sink(buffer, size_t(n)))
+            return total;
     }
 }
 
@@ -220,10 +221,11 @@ CopyResult copyVerified(const std::string& root, const CardFile& file,
     bool writeFailed = false;
     const int64_t copied = hashAll(source.get(), buffer.get(), hash, copySeams().read,
                                    [&](const char* data, size_t size) {
-                                       if (!writeFailed && !writeAll(out.get(), data, size))
-                                           writeFailed = true;
+                                       // A full disk stops the copy: the rest need not be read.
+                                       writeFailed = !writeAll(out.get(), data, size);
                                        if (progress)
                                            progress(size);
+                                       return !writeFailed;
                                    });
     if (copied < 0) {
         r.error = why("cannot read the file");
