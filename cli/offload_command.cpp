@@ -1,7 +1,9 @@
 // dalvex offload: the camera's card copied into ARCHIVE/<serial>/<UTC start>/, each file verified
 // from the disk, a journal as the work goes and the manifest at the end; the camera is told
 // (copy-finished) only when every file of the card is in the archive and verified.
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@
 #include "gps_render.h"
 #include "offload_copy.h"
 #include "offload_manifest.h"
+#include "output_file.h"
 
 namespace cli {
 
@@ -45,10 +48,12 @@ std::string hostName() {
     return name;
 }
 
-// A serial names a folder of the archive: it may not climb out of it.
+// A serial names a folder of the archive: it may not climb out of it, nor put control characters
+// in the names that people and scripts list.
 bool usableSerial(const std::string& serial) {
     return !serial.empty() && serial != "." && serial != ".." &&
-           serial.find('/') == std::string::npos;
+           std::none_of(serial.begin(), serial.end(),
+                        [](unsigned char c) { return c == '/' || c < 0x20 || c == 0x7F; });
 }
 
 bool isMedia(const std::string& path) {
@@ -171,7 +176,8 @@ std::string writeTrack(const std::string& folder, const ManifestEntry& e,
     source.size = e.size;
     source.sha256 = e.sha256;
     surveyTrack(source);
-    if (source.points == 0)
+    // Points without a position make no track: a GPX of them would hold no point at all.
+    if (source.fixes == 0)
         return "";
     OutputFile out(source.path + ".gpx");
     writeOutput(GpsFormat::kGpx, {&source}, out);
@@ -224,6 +230,20 @@ struct ArchiveState {
     std::vector<ManifestEntry> unfinishedFiles;
 };
 
+// An archived copy counts only while it is still there as it was written: a regular file (not a
+// link) with the card file's size and the modification time the copier gave it.
+bool stillArchived(const std::string& folder, const ManifestEntry& e) {
+    struct stat st {};
+    return e.verified && ::lstat((folder + "/" + e.path).c_str(), &st) == 0 &&
+           S_ISREG(st.st_mode) && uint64_t(st.st_size) == e.size &&
+           int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec == e.mtimeNs;
+}
+
+// The offload's own files at the top of its folder: a card file of such a name cannot be kept.
+bool ownName(const std::string& relative) {
+    return relative == kManifestName || relative == kSumsName || relative == kJournalName;
+}
+
 ArchiveState archiveState(const std::string& serialFolder, const std::string& cardFolder) {
     ArchiveState state;
     for (const std::string& folder : offloadFolders(serialFolder)) {
@@ -240,7 +260,7 @@ ArchiveState archiveState(const std::string& serialFolder, const std::string& ca
             state.unfinishedFiles.clear();
         }
         for (const ManifestEntry& e : files) {
-            if (!e.verified)
+            if (!stillArchived(folder, e))
                 continue;
             if (finished)
                 state.archived[{e.path, e.size, e.mtimeNs}] = folder;
@@ -250,6 +270,36 @@ ArchiveState archiveState(const std::string& serialFolder, const std::string& ca
     }
     return state;
 }
+
+// One offload of a serial at a time: two would continue the same interrupted offload and swap
+// each other's temporaries. The lock is the serial folder's, held until the camera is done.
+class SerialLock {
+  public:
+    SerialLock() = default;
+    ~SerialLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SerialLock(const SerialLock&) = delete;
+    SerialLock& operator=(const SerialLock&) = delete;
+
+    // "" when held, or when the folder is missing (nothing to share yet); otherwise why not.
+    std::string take(const std::string& serialFolder) {
+        if (fd_ >= 0)
+            return "";
+        fd_ = ::open(serialFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd_ < 0)
+            return errno == ENOENT ? ""
+                                   : "cannot open " + serialFolder + ": " + std::strerror(errno);
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+            return "";
+        return errno == EWOULDBLOCK ? "another offload of this camera is writing to " + serialFolder
+                                    : "cannot lock " + serialFolder + ": " + std::strerror(errno);
+    }
+
+  private:
+    int fd_ = -1;
+};
 
 // An archive inside the card would be copied into itself.
 bool holdEachOther(const fs::path& cardFolder, const std::string& archiveFolder) {
@@ -344,6 +394,16 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     }
 
     const std::string serialFolder = o.to + "/" + facts.serial;
+    struct stat serialStat {};
+    if (::lstat(serialFolder.c_str(), &serialStat) == 0 && !S_ISDIR(serialStat.st_mode))
+        return s.failCamera(c, result,
+                            serialFolder + " is not a folder (a link?): nothing is written there");
+    // The manifest could not be written there at the end: say so before copying anything.
+    if (const std::string unsafe = unsafeFolderReason(serialFolder); !unsafe.empty())
+        return s.failCamera(c, result, unsafe + "; nothing was copied");
+    SerialLock lock;
+    if (const std::string busy = lock.take(serialFolder); !busy.empty())
+        return s.failCamera(c, result, busy + "; nothing was copied");
     ArchiveState state = archiveState(serialFolder, cardFolder);
     std::map<FileKey, bool> resumed;
     for (const ManifestEntry& e : state.unfinishedFiles)
@@ -376,12 +436,13 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     Json::Value head = state.unfinished.empty() ? facts.head : state.unfinishedHead;
     std::vector<ManifestEntry> entries = state.unfinishedFiles;
     int failed = 0;
-    uint64_t copiedBytes = 0;
     if (folder.empty() && !toCopy.empty()) {
         if (!fs::exists(serialFolder) && !makeFolders(o.to, facts.serial, error))
             // The archive's own folder first: the serial's "no such file" would hide why.
             return s.failCamera(
                 c, result, ec ? "cannot make the folder " + o.to + ": " + ec.message() : error);
+        if (const std::string busy = lock.take(serialFolder); !busy.empty())
+            return s.failCamera(c, result, busy + "; nothing was copied");
         folder = makeOffloadFolder(serialFolder, head["started"].asString(), error);
         if (folder.empty() || !Journal(folder).create(head, error))
             return s.failCamera(c, result, error);
@@ -390,6 +451,13 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     {
         const size_t line = board.start(label, toCopy.size(), bytes);
         for (const CardFile& f : toCopy) {
+            if (ownName(f.relative)) {
+                board.fileDone(line);
+                ++failed;
+                s.fail(kExitCameraFailed,
+                       label + ": " + f.relative + ": the name is the offload's own file name");
+                continue;
+            }
             const CopyResult copy =
                 copyVerified(cardFolder, f, folder, [&](uint64_t n) { board.add(line, n); });
             board.fileDone(line);
@@ -405,7 +473,6 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
                 s.fail(kExitCameraFailed, label + ": " + error);
                 break;
             }
-            copiedBytes += f.size;
             // A file that changed on the card since an interrupted run replaces its entry.
             std::erase_if(entries, [&](const ManifestEntry& old) { return old.path == e.path; });
             entries.push_back(e);
@@ -414,7 +481,11 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     result["offload_folder"] = folder.empty() ? Json::Value() : Json::Value(folder);
     result["files_new"] = Json::UInt64(entries.size());
     result["failed"] = failed;
-    result["bytes"] = Json::UInt64(copiedBytes);
+    // The bytes of the files counted beside them, those of an interrupted run included.
+    uint64_t offloadBytes = 0;
+    for (const ManifestEntry& e : entries)
+        offloadBytes += e.size;
+    result["bytes"] = Json::UInt64(offloadBytes);
     result["seconds"] = std::chrono::duration<double>(Clock::now() - started).count();
     if (failed > 0)
         return s.failCamera(

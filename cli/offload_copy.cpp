@@ -98,9 +98,10 @@ bool syncFolder(const std::string& folder) {
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
-// Reads fd to its end into the hasher; the bytes read, or -1 (errno set).
+// Reads fd to its end into the hasher, or until the sink refuses a chunk; the bytes read, or -1
+// (errno set).
 int64_t hashAll(int fd, char* buffer, Sha256& hash, ssize_t (*readFn)(int, void*, size_t),
-                const std::function<void(const char*, size_t)>& sink) {
+                const std::function<bool(const char*, size_t)>& sink) {
     int64_t total = 0;
     for (;;) {
         const ssize_t n = readFn(fd, buffer, kBufferSize);
@@ -111,9 +112,9 @@ int64_t hashAll(int fd, char* buffer, Sha256& hash, ssize_t (*readFn)(int, void*
         if (n == 0)
             return total;
         hash.update(buffer, size_t(n));
-        if (sink)
-            sink(buffer, size_t(n));
         total += n;
+        if (sink && !sink(buffer, size_t(n)))
+            return total;
     }
 }
 
@@ -177,6 +178,12 @@ bool makeFolders(const std::string& base, const std::string& relative, std::stri
         start = slash + 1;
         if (::mkdir(path.c_str(), 0750) != 0 && errno != EEXIST) {
             error = why("cannot make the folder " + path);
+            return false;
+        }
+        // A link in the archive would lead the copies out of it.
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            error = path + " is not a folder (a link?): nothing is written through it";
             return false;
         }
     }
@@ -243,12 +250,13 @@ CopyResult copyVerified(const std::string& root, const CardFile& file,
     WriteBehind behind(out.get());
     const int64_t copied = hashAll(source.get(), buffer.get(), hash, copySeams().read,
                                    [&](const char* data, size_t size) {
-                                       if (!writeFailed && !writeAll(out.get(), data, size))
-                                           writeFailed = true;
+                                       // A full disk stops the copy: the rest need not be read.
+                                       writeFailed = !writeAll(out.get(), data, size);
                                        if (!writeFailed)
                                            behind.wrote(size);
                                        if (progress)
                                            progress(size);
+                                       return !writeFailed;
                                    });
     if (copied < 0) {
         r.error = why("cannot read the file");

@@ -43,7 +43,8 @@ CopyResult copyVerified(const std::string& root, const CardFile& file,
 // Free bytes for an unprivileged writer on the file system of path; -1 when it cannot be told.
 int64_t freeBytes(const std::string& path);
 
-// Folders under base for a relative path, each made 0750 when missing.
+// Folders under base for a relative path, each made 0750 when missing; false when one is not a
+// folder (a link is not followed).
 bool makeFolders(const std::string& base, const std::string& relative, std::string& error);
 
 // The system calls the copier makes where faults matter, for the unit tests to replace.

@@ -1,5 +1,7 @@
 // dalvex verify: each offload folder re-read against its manifest; every missing, changed or
 // unlisted file is reported.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -59,10 +61,14 @@ Json::Value checkOffload(const std::string& folder) {
         listed.insert(e.path);
         if (!e.gpx.empty())
             listed.insert(e.gpx);
-        const std::optional<FileDigest> d = digestFile(folder + "/" + e.path);
+        const std::string path = folder + "/" + e.path;
+        const std::optional<FileDigest> d = digestFile(path);
+        struct stat st {};
         if (!d)
             r["missing"].append(e.path);
-        else if (d->size != e.size || d->sha256 != e.sha256)
+        // A link in the copy's place is not the copy, whatever it leads to.
+        else if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || d->size != e.size ||
+                 d->sha256 != e.sha256)
             r["changed"].append(e.path);
     }
     std::vector<CardFile> present;

@@ -3,6 +3,7 @@
 // formatted cameras, and the faults that must leave the camera untold.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -143,7 +145,10 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
                             "empty.dat"};
     for (const char* name : others)
         writeFile(card_ + "/" + name, std::string(*name == 'e' ? 0 : 70000, name[5]));
-    const size_t files = std::size(others) + 1;
+    // A receiver without a fix: points, but no position for a track.
+    fx::writeBytes(card_ + "/DCIM/100MEDIA/REC0003.MP4",
+                   fx::repeatedSampleVideo(3, "$GPRMC,120000,V,,,,,,,230326,,*34"));
+    const size_t files = std::size(others) + 2;
     // Usage errors, before the camera is asked anything.
     const clitest::Result usage = dalvex({"offload", "--to", card_ + "/archive", "--from", card_});
     EXPECT_EQ(usage.code, 2);
@@ -221,10 +226,13 @@ TEST_F(Offload, ArchivesVerifiesTellsTheCameraOnceAndKeepsFormattedCamerasApart)
     std::ofstream(folder + "/empty.dat") << "changed";
     fs::remove(folder + "/Notes/Ünïcödé.txt");
     writeFile(folder + "/planted.txt", "x");
+    fs::rename(folder + "/odd/back\\slash", dir_ + "/moved");
+    fs::create_symlink(dir_ + "/moved", folder + "/odd/back\\slash");
     const clitest::Result checked = dalvex({"--json", "verify", archive_});
     EXPECT_EQ(checked.code, 1);
     const Json::Value bad = checked.json()["offloads"][0];
     EXPECT_EQ(bad["changed"][0].asString(), "empty.dat") << checked.out;
+    EXPECT_EQ(bad["changed"][1].asString(), "odd/back\\slash") << "a link to the same bytes";
     EXPECT_EQ(bad["missing"][0].asString(), "Notes/Ünïcödé.txt");
     EXPECT_EQ(bad["unlisted"][0].asString(), "planted.txt");
     EXPECT_TRUE(checked.json()["offloads"][1]["ok"].asBool());
@@ -330,10 +338,110 @@ TEST_F(Offload, FaultsTellTheCameraNothingUntilARerunCompletes) {
     ASSERT_EQ(rerun.code, 0) << rerun.err;
     EXPECT_EQ(rerun.json()["cameras"][0]["offload_folder"].asString(), folder);
     EXPECT_EQ(rerun.json()["cameras"][0]["files_new"].asUInt(), 2u);
+    EXPECT_EQ(rerun.json()["cameras"][0]["bytes"].asUInt64(), 5 + (uint64_t(256) << 20));
     EXPECT_EQ(offloadFolders().size(), 1u);
     EXPECT_EQ(copyFinishedCount(), 1u);
     EXPECT_EQ(std::system(("cd '" + folder + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
     EXPECT_FALSE(fs::exists(folder + "/.dalvex-partial"));
+}
+
+// The archive tampered with between runs: a copy that is no longer as it was written is copied
+// again, a card file named as the offload's own files is refused, and nothing is written through
+// a link; the camera is told only when the card is archived.
+TEST_F(Offload, ATamperedArchiveIsNeverTrustedNorWrittenThrough) {
+    writeFile(card_ + "/REC0001.MP4", "a recording");
+    const std::string elsewhere = dir_ + "/elsewhere";
+    const std::string copy = "/REC0001.MP4";
+    const struct {
+        const char* name;
+        std::function<void(const std::string& folder)> tamper;
+        int code;
+        const char* error;  // "" when the rerun copies the recording again
+    } cases[] = {
+        {"a copy deleted", [&](const std::string& f) { fs::remove(f + copy); }, 0, ""},
+        {"a copy edited", [&](const std::string& f) { writeFile(f + copy, "edited"); }, 0, ""},
+        {"a copy replaced by a link",
+         [&](const std::string& f) {
+             fs::rename(f + copy, elsewhere + copy);
+             fs::create_symlink(elsewhere + copy, f + copy);
+         },
+         0, ""},
+        {"the serial's folder a link",
+         [&](const std::string&) {
+             fs::remove_all(archive_ + "/" + kSerial);
+             fs::create_directory_symlink(elsewhere, archive_ + "/" + kSerial);
+         },
+         1, "BWC0042 is not a folder (a link?): nothing is written there"},
+        {"the archive writable by others",
+         [&](const std::string&) {
+             fs::remove_all(archive_ + "/" + kSerial);
+             fs::permissions(archive_, fs::perms::all);
+         },
+         1, "archive can be changed by another user; nothing was copied"},
+        {"a card file named as the manifest",
+         [&](const std::string&) {
+             fs::remove_all(archive_);
+             writeFile(card_ + "/manifest.json", "{}");
+         },
+         1, "manifest.json: the name is the offload's own file name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(archive_);
+        fs::remove_all(elsewhere);
+        fs::create_directories(elsewhere);
+        const clitest::Result first = offload();
+        ASSERT_EQ(first.code, 0) << first.err;
+        c.tamper(first.json()["cameras"][0]["offload_folder"].asString());
+        const size_t told = copyFinishedCount();
+        const clitest::Result rerun = offload();
+        EXPECT_EQ(rerun.code, c.code) << rerun.err;
+        EXPECT_NE(rerun.err.find(c.error), std::string::npos) << rerun.err;
+        EXPECT_EQ(copyFinishedCount(), told + (c.code == 0 ? 1 : 0));
+        if (c.code == 0) {
+            EXPECT_EQ(rerun.json()["cameras"][0]["files_new"].asUInt(), 1u) << rerun.out;
+            EXPECT_EQ(readFile(rerun.json()["cameras"][0]["offload_folder"].asString() + copy),
+                      "a recording");
+        }
+        for (const auto& e : fs::directory_iterator(elsewhere))
+            EXPECT_EQ(e.path().filename(), "REC0001.MP4") << "written through a link";
+    }
+}
+
+// A serial that would climb out of the archive or put control characters in its names: the
+// camera fails, told nothing, and nothing is made.
+TEST_F(Offload, ASerialThatCannotNameAFolderIsRefused) {
+    writeFile(card_ + "/REC0001.MP4", "a recording");
+    for (const char* serial : {"..", "../BWC0042", "BWC\n0042", "BWC\x1b[31m0042"}) {
+        SCOPED_TRACE(serial);
+        {
+            std::lock_guard<std::mutex> guard(model_->lock());
+            model_->state().serial = serial;
+        }
+        const clitest::Result r = offload();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("the serial cannot name a folder of the archive"), std::string::npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists(archive_));
+    }
+    EXPECT_EQ(copyFinishedCount(), 0u);
+}
+
+// A second offload of the same camera while one runs (a dock started twice) copies nothing.
+TEST_F(Offload, OneOffloadOfACameraAtATime) {
+    writeFile(card_ + "/REC0001.MP4", "a recording");
+    ASSERT_EQ(offload().code, 0);
+    writeFile(card_ + "/REC0002.MP4", "another");
+    const int held = ::open((archive_ + "/" + kSerial).c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const clitest::Result busy = offload();
+    ::close(held);
+    EXPECT_EQ(busy.code, 1);
+    EXPECT_NE(busy.err.find("another offload of this camera is writing to"), std::string::npos)
+        << busy.err;
+    EXPECT_EQ(offloadFolders().size(), 1u);
+    EXPECT_EQ(copyFinishedCount(), 1u);
+    EXPECT_EQ(offload().code, 0);
 }
 
 }  // namespace

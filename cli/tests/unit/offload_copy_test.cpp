@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <linux/magic.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -183,6 +185,35 @@ TEST_F(OffloadCopy, EachFaultLeavesNoFileUnderItsFinalName) {
         EXPECT_EQ(fs::exists(finalPath()), *c.error == 0);
         EXPECT_FALSE(fs::exists(partialPath()));
     }
+}
+
+// A folder of the archive replaced by a link (an interrupted offload tampered with): nothing is
+// written through it.
+TEST_F(OffloadCopy, WritesNothingThroughALinkInTheArchive) {
+    fs::create_directories(dir_ + "/elsewhere");
+    fs::create_directory_symlink(dir_ + "/elsewhere", dir_ + "/out/DCIM");
+    const cli::CopyResult r = copy();
+    EXPECT_NE(r.error.find("/out/DCIM is not a folder (a link?)"), std::string::npos) << r.error;
+    EXPECT_FALSE(r.verified);
+    EXPECT_TRUE(fs::is_empty(dir_ + "/elsewhere"));
+}
+
+// A write that fails (a full disk; here the file size limit) stops the copy at once: the rest of a
+// long recording is not read for nothing.
+TEST_F(OffloadCopy, AFailedWriteStopsReadingTheSource) {
+    cli::copySeams().read = plainRead;
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const struct rlimit small = {1 << 20, limit.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const cli::CopyResult r = copy();
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(r.error, "cannot write the copy: File too large");
+    EXPECT_LE(readCalls, 2) << "8 MiB read in 1 MiB chunks";
+    EXPECT_FALSE(fs::exists(finalPath()));
+    EXPECT_FALSE(fs::exists(partialPath()));
 }
 
 }  // namespace
