@@ -108,12 +108,19 @@ class ProgressBoard : public StatusLines {
             if (!l.visible)
                 continue;
             const double seconds = std::chrono::duration<double>(now - l.started).count();
-            const double rate = seconds > 0 ? double(l.copied) / seconds : 0;
-            const double left = rate > 0 ? double(l.bytes - std::min(l.copied, l.bytes)) / rate : 0;
-            char text[64];
-            std::snprintf(text, sizeof text,
-                          ": %zu/%zu files, %.1f/%.1f MB, %.1f MB/s, %.0f s left", l.done, l.files,
-                          double(l.copied) / 1e6, double(l.bytes) / 1e6, rate / 1e6, left);
+            char text[160];
+            // Rate and time left once there is half a second of copying to go on.
+            if (seconds < 0.5 || l.copied == 0) {
+                std::snprintf(text, sizeof text, ": %zu/%zu files, %.1f/%.1f MB", l.done, l.files,
+                              double(l.copied) / 1e6, double(l.bytes) / 1e6);
+            } else {
+                const double rate = double(l.copied) / seconds;
+                const double left = double(l.bytes - std::min(l.copied, l.bytes)) / rate;
+                std::snprintf(text, sizeof text,
+                              ": %zu/%zu files, %.1f/%.1f MB, %.1f MB/s, %.0f s left", l.done,
+                              l.files, double(l.copied) / 1e6, double(l.bytes) / 1e6, rate / 1e6,
+                              left);
+            }
             std::cerr << printable(l.label) << text << "\x1b[K\n";
             ++drawn_;
         }
@@ -344,6 +351,10 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     const auto started = Clock::now();
     const std::string label = cameraLabel(c);
     result["copy_finished"] = false;
+    // A camera that fails early still has every figure of its summary.
+    result["files_new"] = 0;
+    result["bytes"] = 0;
+    result["failed"] = 0;
     std::error_code ec;
     CameraFacts facts;
     if (!readFacts(c, "", facts))
@@ -510,7 +521,11 @@ void offloadOne(Session& s, const OffloadOptions& o, const Camera& c, ProgressBo
     const bool told = dalvex::Camera(card.letter).copyFinished();
     s.audit(c, "offload", change, told);
     if (!told)
-        return s.failCamera(c, result, "the camera refused copy-finished");
+        return s.failCamera(c, result,
+                            dalvex::Camera(card.letter).present()
+                                ? "the camera refused copy-finished"
+                                : "the camera is gone: copy-finished was not sent; run again "
+                                  "when it is back (the files are archived)");
     result["copy_finished"] = true;
     result["status"] = "ok";
 }

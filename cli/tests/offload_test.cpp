@@ -273,6 +273,38 @@ TEST_F(Offload, TooLittleSpaceCopiesNothingAndTellsNothing) {
     EXPECT_EQ(copyFinishedCount(), 0u);
 }
 
+// The camera pulled while its card is copied: the files are archived, the camera cannot be told
+// and the run says so; plugged in again, a rerun copies nothing and tells it.
+TEST_F(Offload, ACameraGoneBeforeCopyFinishedIsToldByTheRerun) {
+    const std::string big = card_ + "/big.bin";
+    fs::resize_file((writeFile(big, ""), big), uintmax_t(256) << 20);
+    std::atomic<bool> stop{false};
+    std::thread puller([&] {
+        while (!stop) {
+            for (const auto& f : offloadFolders()) {
+                if (copyUnderWay(f + "/.dalvex-partial")) {
+                    drives_.server('E').unplug();
+                    return;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+    const clitest::Result pulled = offload();
+    stop = true;
+    puller.join();
+    EXPECT_EQ(pulled.code, 1);
+    EXPECT_NE(pulled.err.find("the camera is gone: copy-finished was not sent"), std::string::npos)
+        << pulled.err;
+    EXPECT_EQ(copyFinishedCount(), 0u);
+
+    drives_.server('E').plug();
+    const clitest::Result rerun = offload();
+    ASSERT_EQ(rerun.code, 0) << rerun.err;
+    EXPECT_EQ(rerun.json()["cameras"][0]["already_archived"].asInt(), 1);
+    EXPECT_EQ(copyFinishedCount(), 1u);
+}
+
 // The archive on a file system that cannot be written (a disk gone, a service's read-only root):
 // the message names the archive's folder and why, not the serial's folder below it.
 TEST_F(Offload, AnArchiveThatCannotBeMadeSaysWhy) {

@@ -12,7 +12,8 @@ requests=$here/systemd/dalvex-dock-requests
 work=$(mktemp -d)
 camsim_pids=()
 cleanup() {
-  for pid in "${camsim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # camsim saves its state as it ends: wait for it before the folder goes.
+  for pid in "${camsim_pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
