@@ -125,6 +125,26 @@ class Offload : public ::testing::Test {
         return false;
     }
 
+    // Runs the offload while a thread of its own does action once a copy is under way.
+    clitest::Result offloadWhileCopying(const std::function<void()>& action) {
+        std::atomic<bool> stop{false};
+        std::thread watcher([&] {
+            while (!stop) {
+                for (const auto& f : offloadFolders()) {
+                    if (copyUnderWay(f + "/.dalvex-partial")) {
+                        action();
+                        return;
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+        });
+        clitest::Result r = offload();
+        stop = true;
+        watcher.join();
+        return r;
+    }
+
     testsupport::EmulatedDrives drives_;
     camsim::CameraModel* model_ = nullptr;
     std::string dir_, card_, archive_;
@@ -278,21 +298,7 @@ TEST_F(Offload, TooLittleSpaceCopiesNothingAndTellsNothing) {
 TEST_F(Offload, ACameraGoneBeforeCopyFinishedIsToldByTheRerun) {
     const std::string big = card_ + "/big.bin";
     fs::resize_file((writeFile(big, ""), big), uintmax_t(256) << 20);
-    std::atomic<bool> stop{false};
-    std::thread puller([&] {
-        while (!stop) {
-            for (const auto& f : offloadFolders()) {
-                if (copyUnderWay(f + "/.dalvex-partial")) {
-                    drives_.server('E').unplug();
-                    return;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-        }
-    });
-    const clitest::Result pulled = offload();
-    stop = true;
-    puller.join();
+    const clitest::Result pulled = offloadWhileCopying([&] { drives_.server('E').unplug(); });
     EXPECT_EQ(pulled.code, 1);
     EXPECT_NE(pulled.err.find("the camera is gone: copy-finished was not sent"), std::string::npos)
         << pulled.err;
@@ -330,22 +336,9 @@ TEST_F(Offload, FaultsTellTheCameraNothingUntilARerunCompletes) {
     fs::resize_file((writeFile(big, ""), big), uintmax_t(256) << 20);  // sparse: cheap to make
 
     {
-        std::atomic<bool> stop{false};
-        std::thread grower([&] {
-            // Appends once the big file's copy has begun.
-            while (!stop) {
-                for (const auto& f : offloadFolders()) {
-                    if (copyUnderWay(f + "/.dalvex-partial")) {
-                        std::ofstream(big, std::ios::app) << "grown";
-                        return;
-                    }
-                }
-                std::this_thread::sleep_for(std::chrono::microseconds(500));
-            }
-        });
-        const clitest::Result grown = offload();
-        stop = true;
-        grower.join();
+        // Appends once the big file's copy has begun.
+        const clitest::Result grown =
+            offloadWhileCopying([&] { std::ofstream(big, std::ios::app) << "grown"; });
         EXPECT_EQ(grown.code, 1);
         EXPECT_NE(grown.err.find("big.bin: the file changed during the copy"), std::string::npos)
             << grown.err;
