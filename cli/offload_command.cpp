@@ -81,13 +81,16 @@ class ProgressBoard : public StatusLines {
     // A camera's line, shown from its first file on.
     size_t start(std::string label, size_t files, uint64_t bytes) {
         std::lock_guard<std::recursive_mutex> hold(s_.outputLock());
-        lines_.push_back({std::move(label), files, 0, bytes, 0, Clock::now(), false});
+        lines_.push_back({std::move(label), files, 0, bytes, 0, Clock::now(), {}, false});
         return lines_.size() - 1;
     }
     void fileDone(size_t line) {
         std::lock_guard<std::recursive_mutex> hold(s_.outputLock());
-        ++lines_[line].done;
-        lines_[line].visible = true;
+        Line& l = lines_[line];
+        ++l.done;
+        l.visible = true;
+        if (l.done >= l.files)
+            l.finished = Clock::now();  // its figures stay as they were at its end
         update(true);
     }
     void add(size_t line, uint64_t bytes) {
@@ -107,7 +110,8 @@ class ProgressBoard : public StatusLines {
         for (const Line& l : lines_) {
             if (!l.visible)
                 continue;
-            const double seconds = std::chrono::duration<double>(now - l.started).count();
+            const Clock::time_point end = l.done >= l.files ? l.finished : now;
+            const double seconds = std::chrono::duration<double>(end - l.started).count();
             char text[160];
             // Rate and time left once there is half a second of copying to go on.
             if (seconds < 0.5 || l.copied == 0) {
@@ -132,7 +136,7 @@ class ProgressBoard : public StatusLines {
         std::string label;
         size_t files, done;
         uint64_t bytes, copied;
-        Clock::time_point started;
+        Clock::time_point started, finished;
         bool visible;
     };
     void update(bool now) {
